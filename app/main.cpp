@@ -1,0 +1,3 @@
+#include "app/runDriver.h"
+
+int main(int argc, char** argv) { return kalvex::runKalvex(argc, argv); }

@@ -1,0 +1,28 @@
+#pragma once
+// The run from the command line to gnuplot, in both modes.
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/runSettings.h"
+#include "model/alignmentModel.h"
+
+namespace kalvex {
+
+// Runs kalvex; returns the process exit status.
+int runKalvex(int argumentCount, const char* const* argumentVector);
+
+errorStatistics computeErrorStatistics(const std::vector<errorRecord>& errors);
+
+// Removes the points outside the raster's box grown by the margin.
+void trimToRaster(alignmentModel& model, double margin);
+
+// The GeoTIFF path cut at the last "." of its file name, followed by the -as text.
+std::string outputBase(const std::string& rasterPath, const std::string& addString);
+
+// Main mode: tie points, stage loop, final fit and outputs. False after a failed
+// tie point read. outputsLost is set when an output file could not be created.
+bool runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
+                 std::ostream& errorMapStream, std::vector<std::string>& scriptList, bool& outputsLost);
+
+}  // namespace kalvex

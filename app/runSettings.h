@@ -1,0 +1,49 @@
+#pragma once
+// Command line and run settings.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "readers/pointFilter.h"
+
+namespace kalvex {
+
+struct runSettings {
+    std::string rasterPath;
+    std::string trackPath;
+    std::string tiePath;  // empty: error-map-only mode
+    int maxStages = 20;
+    double convergeValue = 0.0001;
+    double delta = -1.0;    // negative: computed from padding
+    double padding = -1.0;  // negative: computed from the raster size
+    bool quadFit = false;
+    bool hirise = true;
+    bool lrocFiltering = false;
+    std::vector<pointFilter> pointFilters;
+    double errorThreshold = 30.0;
+    double sfMaxError = 10.0;
+    double sfCutoff = 2.0;
+    double sfDecrease = 0.1;
+    double sfMaxStdDev = 7.0;
+    double sfRemovePercent = 0.05;
+    int sfStartStage = -1;  // zero-based after the scan
+    std::string addString;
+    bool polarProjection = false;
+    bool debugMode = false;
+    bool topLeftGiven = false;
+    double topLeftX = 0.0;
+    double topLeftY = 0.0;
+    // Options beyond the classic set; none of them changes a run without them.
+    int threadCount = 0;          // -j: 0 means one thread per core
+    bool writeAlignedRaster = false;  // -od
+    bool writeErrorTable = false;     // -oe
+};
+
+// Parses the argument vector. Returns nothing after printing the help text or
+// the file classification error; the caller then ends with status 1.
+std::optional<runSettings> parseCommandLine(int argumentCount, const char* const* argumentVector);
+void printHelp();
+void printSettings(const runSettings& settings);
+void finishDefaults(runSettings& settings, double size);
+
+}  // namespace kalvex

@@ -1,0 +1,70 @@
+#pragma once
+// The run's central object: the raster, the altimeter points with their
+// tracks, the tie points, and every stage operation and writer.
+#include <array>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "model/elevationRaster.h"
+#include "model/records.h"
+#include "readers/pointFilter.h"
+
+namespace kalvex {
+
+class alignmentModel {
+public:
+    elevationRaster raster;
+    std::vector<std::string> tiePointIds;
+    std::vector<tiePoint> tiePoints;
+    std::vector<molaPoint> molaPoints;
+    std::vector<double> trackWeights;  // one per orbit, same order as orbits
+    std::vector<std::int32_t> orbits;
+    std::array<cornerRecord, 4> corners{};  // top-left, top-right, bottom-left, bottom-right as read
+    std::vector<tiePoint> initialTiePoints;
+    bool debug = false;
+    bool notReady = true;
+    int threadCount = 1;  // threads a search may use; results never depend on it
+
+    // Raster
+    bool readRaster(const std::string& path, double noDataThreshold);
+    void setTopLeft(double x, double y);
+
+    // Readers
+    bool readTracks(const std::string& fileName, std::vector<pointFilter>& filters);
+    bool readTracksInBox(const std::string& fileName, std::vector<pointFilter>& filters, double margin);
+    bool readTiePoints(const std::string& fileName);
+
+    // Point error and RMS
+    rmsResult currentRms() const;
+    std::vector<errorRecord> currentErrorList() const;
+    void wrapLongitudes();
+    void toPolarStereographic();
+
+    // Fits and searches
+    double linearFitStage();
+    double quadraticFitStage();
+    double translationStage(double currentRms, double padding, double delta);
+    double rotationStage(double currentRms, double lo, double hi, double step);
+
+    // Statistical track filtering
+    void updateTrackWeights(double maxError, double maxStdDev, double decrement);
+    void filterTracks(double decrement, double maxError, double maxStdDev, double errorThreshold);
+
+    // Outputs
+    void writeErrorMap(std::ostream& script, const std::string& pngPath, bool hirise,
+                       const std::vector<errorRecord>& errors, const errorStatistics& statistics) const;
+    void writeInitialErrorMap(std::ostream& script, const std::string& pngPath, bool hirise,
+                              const std::vector<errorRecord>& errors, const errorStatistics& statistics) const;
+    void writeFinalErrorMap(std::ostream& script, bool hirise, const std::vector<errorRecord>& errors,
+                            const errorStatistics& statistics) const;
+    void writeErrorPoints(std::ostream& script, const std::vector<errorRecord>& errors, bool hirise) const;
+    void writeCoordinateMap(std::ostream& script, const std::string& pngPath) const;
+    void writeWeightingsMap(std::ostream& script, const std::string& pngPath,
+                            const std::vector<errorRecord>& finalErrors) const;
+    void writeTiePointTable(std::ostream& stream, const std::string& title, bool degreesMinutesSeconds) const;
+    errorStatistics writeReport(std::ostream& report, bool degreesMinutesSeconds) const;
+};
+
+}  // namespace kalvex

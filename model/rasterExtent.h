@@ -1,0 +1,35 @@
+#pragma once
+// The raster's outline in map units, as the driver, the track read and the
+// trimming see it.
+#include "model/elevationRaster.h"
+
+namespace kalvex {
+
+// Left, right, top and bottom of the raster, the nodes of its first and last
+// cells; top and bottom follow the signs of GT4 and GT5 (the way the maps
+// draw the raster), so top may lie below bottom.
+struct rasterEdges {
+    double left = 0.0;
+    double right = 0.0;
+    double top = 0.0;
+    double bottom = 0.0;
+};
+
+// An axis-aligned box in map units.
+struct mapBox {
+    double xmin = 0.0;
+    double xmax = 0.0;
+    double ymin = 0.0;
+    double ymax = 0.0;
+    bool contains(double x, double y) const { return xmin <= x && x <= xmax && ymin <= y && ymax >= y; }
+};
+
+rasterEdges edgesOf(const elevationRaster& raster);
+double mapWidth(const elevationRaster& raster);
+double mapHeight(const elevationRaster& raster);
+
+// The lowest and highest corner coordinate on each axis, grown by the margin on
+// every side, whatever directions the rows and columns run in.
+mapBox boxAround(const elevationRaster& raster, double margin);
+
+}  // namespace kalvex

@@ -1,0 +1,61 @@
+#pragma once
+// The reader family: one reader per input file, made by a factory from the
+// file name, read once, its results copied out, destroyed by its owner.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/records.h"
+#include "readers/pointFilter.h"
+
+namespace kalvex {
+
+// [minimum, maximum] of one axis of the box of a bounded read.
+using valueRange = std::optional<std::pair<double, double>>;
+
+class fileReader {
+public:
+    explicit fileReader(std::string name) : fileName(std::move(name)) {}
+    virtual ~fileReader() = default;
+    virtual bool read() = 0;
+
+    std::string fileName;
+    bool isRead = false;
+    bool verbose = false;
+};
+
+class molaReader : public fileReader {
+public:
+    using fileReader::fileReader;
+    ~molaReader() override = default;
+    bool read() override { return read(std::nullopt, std::nullopt); }
+    virtual bool read(const valueRange& lonRange, const valueRange& latRange) = 0;
+
+    std::vector<molaPoint> getPoints() const { return points; }
+    std::vector<std::int32_t> getOrbits() const { return orbits; }
+
+    std::vector<pointFilter> filters;
+    std::vector<std::int32_t> orbits;
+    std::vector<molaPoint> points;
+};
+
+class tiePointReader : public fileReader {
+public:
+    using fileReader::fileReader;
+    ~tiePointReader() override = default;
+
+    std::vector<tiePoint> getPoints() const { return points; }
+    std::vector<std::string> getPointIds() const { return pointIds; }
+
+    std::vector<std::string> pointIds;
+    std::vector<tiePoint> points;
+};
+
+// The reader for a file name's last four characters (case-sensitive), or none.
+std::unique_ptr<molaReader> makeTrackReader(const std::string& fileName);
+std::unique_ptr<tiePointReader> makeTiePointReader(const std::string& fileName);
+
+}  // namespace kalvex

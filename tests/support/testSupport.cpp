@@ -1,0 +1,127 @@
+#include "tests/support/testSupport.h"
+
+#include <fcntl.h>
+#include <gdal_priv.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace kalvex::testing {
+
+consoleCapture::consoleCapture() : saved(std::cout.rdbuf(captured.rdbuf())) { savedFormat.copyfmt(std::cout); }
+
+consoleCapture::~consoleCapture() {
+    std::cout.rdbuf(saved);
+    std::cout.copyfmt(savedFormat);
+}
+
+scratchFolder::scratchFolder(const std::string& name) {
+    folder = std::string(KALVEX_BINARY_DIR) + "/scratch/" + name + "_" + std::to_string(::getpid());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+}
+
+scratchFolder::~scratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+void writeTextFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::string readTextFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+void writeGeoTiff(const std::string& path, const geoTiffSpec& spec) {
+    GDALAllRegister();
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    if (driver == nullptr) throw std::runtime_error("no GTiff driver");
+    char** options = nullptr;
+    if (spec.tiled) {
+        options = CSLSetNameValue(options, "TILED", "YES");
+        if (spec.blockWidth > 0) options = CSLSetNameValue(options, "BLOCKXSIZE", std::to_string(spec.blockWidth).c_str());
+        if (spec.blockHeight > 0) options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(spec.blockHeight).c_str());
+    } else if (spec.blockHeight > 0) {
+        options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(spec.blockHeight).c_str());
+    }
+    GDALDataset* dataset = driver->Create(path.c_str(), spec.width, spec.height, 1,
+                                          spec.int16 ? GDT_Int16 : GDT_Float32, options);
+    CSLDestroy(options);
+    if (dataset == nullptr) throw std::runtime_error("cannot create " + path);
+    std::array<double, 6> transform = spec.transform;
+    dataset->SetGeoTransform(transform.data());
+    std::vector<float> cells = spec.cells;
+    if (cells.empty()) {
+        cells.resize(std::size_t(spec.width) * spec.height);
+        for (int r = 0; r < spec.height; ++r)
+            for (int c = 0; c < spec.width; ++c) cells[std::size_t(r) * spec.width + c] = float(c + 10 * r);
+    }
+    GDALRasterBand* band = dataset->GetRasterBand(1);
+    if (spec.hasNoData) band->SetNoDataValue(spec.noDataValue);
+    CPLErr result = band->RasterIO(GF_Write, 0, 0, spec.width, spec.height, cells.data(), spec.width, spec.height,
+                                   GDT_Float32, 0, 0);
+    GDALClose(dataset);
+    if (result != CE_None) throw std::runtime_error("cannot write " + path);
+}
+
+namespace {
+std::string readAll(int descriptor) {
+    std::string text;
+    char buffer[65536];
+    ssize_t count;
+    while ((count = ::read(descriptor, buffer, sizeof buffer)) > 0) text.append(buffer, std::size_t(count));
+    return text;
+}
+}  // namespace
+
+commandResult runProgram(const std::vector<std::string>& arguments, const std::string& workingFolder) {
+    commandResult result;
+    std::string outPath = std::filesystem::temp_directory_path() / ("kalvex_out_" + std::to_string(::getpid()));
+    std::string errPath = outPath + "_err";
+    pid_t child = ::fork();
+    if (child == 0) {
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = ::open("/dev/null", O_RDONLY);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::dup2(in, 0);
+        if (::chdir(workingFolder.c_str()) != 0) ::_exit(126);
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    int out = ::open(outPath.c_str(), O_RDONLY);
+    int err = ::open(errPath.c_str(), O_RDONLY);
+    if (out >= 0) { result.standardOutput = readAll(out); ::close(out); }
+    if (err >= 0) { result.standardError = readAll(err); ::close(err); }
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return result;
+}
+
+std::string kalvexPath() { return std::string(KALVEX_BINARY_DIR) + "/kalvex"; }
+std::string makeScenePath() { return std::string(KALVEX_BINARY_DIR) + "/makeScene"; }
+std::string sourceDir() { return KALVEX_SOURCE_DIR; }
+std::string sharedDataDir() { return std::string(KALVEX_SOURCE_DIR) + "/../shared/realdata"; }
+std::string testDataDir() { return std::string(KALVEX_SOURCE_DIR) + "/tests/data"; }
+
+}  // namespace kalvex::testing

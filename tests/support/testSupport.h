@@ -1,0 +1,73 @@
+#pragma once
+// Helpers shared by the tests: console capture, scratch folders, small
+// GeoTIFFs and running the kalvex executable.
+#include <array>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kalvex::testing {
+
+// Redirects std::cout into a string for the lifetime of the object and
+// restores the stream's buffer and its formatting afterwards.
+class consoleCapture {
+public:
+    consoleCapture();
+    ~consoleCapture();
+    consoleCapture(const consoleCapture&) = delete;
+    consoleCapture& operator=(const consoleCapture&) = delete;
+    std::string text() const { return captured.str(); }
+
+private:
+    std::ostringstream captured;
+    std::streambuf* saved;
+    std::ios savedFormat{nullptr};
+};
+
+// A fresh empty folder below the build folder, removed again by the destructor.
+class scratchFolder {
+public:
+    explicit scratchFolder(const std::string& name);
+    ~scratchFolder();
+    scratchFolder(const scratchFolder&) = delete;
+    scratchFolder& operator=(const scratchFolder&) = delete;
+    const std::string& path() const { return folder; }
+    std::string file(const std::string& name) const { return folder + "/" + name; }
+
+private:
+    std::string folder;
+};
+
+void writeTextFile(const std::string& path, const std::string& text);
+std::string readTextFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+struct geoTiffSpec {
+    int width = 5;
+    int height = 4;
+    std::array<double, 6> transform{100.0, 1.0, 0.0, 200.0, 0.0, -1.0};
+    std::vector<float> cells;   // row-major; empty: cell (c, r) = c + 10 * r
+    int blockWidth = 0;         // 0: striped, one row per strip
+    int blockHeight = 0;
+    bool tiled = false;
+    bool int16 = false;         // write a 16-bit integer raster instead
+    bool hasNoData = false;
+    double noDataValue = 0.0;
+};
+void writeGeoTiff(const std::string& path, const geoTiffSpec& spec);
+
+struct commandResult {
+    int status = -1;
+    std::string standardOutput;
+    std::string standardError;
+};
+// Runs a program with arguments (no shell) in a working folder.
+commandResult runProgram(const std::vector<std::string>& arguments, const std::string& workingFolder = ".");
+std::string kalvexPath();      // build/kalvex
+std::string makeScenePath();   // build/makeScene
+std::string sourceDir();
+std::string sharedDataDir();   // ../shared/realdata beside the project, may be missing
+std::string testDataDir();     // tests/data
+
+}  // namespace kalvex::testing
