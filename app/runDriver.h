@@ -14,6 +14,9 @@ int runKalvex(int argumentCount, const char* const* argumentVector);
 
 errorStatistics computeErrorStatistics(const std::vector<errorRecord>& errors);
 
+// "Count: " and the four statistics, one line each, then an empty line.
+void printStatistics(std::size_t count, const errorStatistics& statistics);
+
 // Removes the points outside the raster's box grown by the margin.
 void trimToRaster(alignmentModel& model, double margin);
 

@@ -1,0 +1,143 @@
+#include "app/runDriver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <thread>
+
+#include "app/gnuplotRunner.h"
+#include "app/outputFiles.h"
+#include "model/rasterExtent.h"
+
+namespace kalvex {
+
+namespace {
+
+constexpr double noDataThreshold = -32767.0;
+
+int threadsFor(int requested) {
+    if (requested > 0) return requested;
+    return int(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+bool readTrackFile(alignmentModel& model, runSettings& settings, double margin) {
+    if (!settings.polarProjection) return model.readTracksInBox(settings.trackPath, settings.pointFilters, margin);
+    if (!model.readTracks(settings.trackPath, settings.pointFilters)) return false;
+    model.wrapLongitudes();
+    model.toPolarStereographic();
+    trimToRaster(model, margin);
+    return true;
+}
+
+void warnAboutUnusedFilters(const std::vector<pointFilter>& filters) {
+    for (const pointFilter& filter : filters)
+        if (filter.removedCount == 0)
+            std::cout << "Warning: Filter on '" << filter.keyword << "' with value " << filter.threshold
+                      << " was never used." << std::endl;
+}
+
+}  // namespace
+
+void printStatistics(std::size_t count, const errorStatistics& statistics) {
+    std::cout << "Count: " << count << std::endl;
+    std::cout << "Minimum: " << statistics.minimum << std::endl;
+    std::cout << "Maximum: " << statistics.maximum << std::endl;
+    std::cout << "Mean: " << statistics.mean << std::endl;
+    std::cout << "Standard Deviation: " << statistics.standardDeviation << std::endl;
+    std::cout << std::endl;
+}
+
+errorStatistics computeErrorStatistics(const std::vector<errorRecord>& errors) {
+    errorStatistics statistics;
+    if (errors.empty()) {
+        statistics.standardDeviation = statistics.mean = statistics.minimum = statistics.maximum = notANumber;
+        return statistics;
+    }
+    double sum = 0.0;
+    statistics.minimum = statistics.maximum = errors.front().error;
+    for (const errorRecord& record : errors) {
+        sum += record.error;
+        statistics.minimum = std::min(statistics.minimum, record.error);
+        statistics.maximum = std::max(statistics.maximum, record.error);
+    }
+    const double count = double(errors.size());
+    statistics.mean = sum / count;
+    double squares = 0.0;
+    for (const errorRecord& record : errors) squares += (record.error - statistics.mean) * (record.error - statistics.mean);
+    statistics.standardDeviation = std::sqrt(squares / count);
+    return statistics;
+}
+
+void trimToRaster(alignmentModel& model, double margin) {
+    const mapBox box = boxAround(model.raster, margin);
+    auto outside = [&box](const molaPoint& point) { return !box.contains(point.x, point.y); };
+    model.molaPoints.erase(std::remove_if(model.molaPoints.begin(), model.molaPoints.end(), outside),
+                           model.molaPoints.end());
+    if (model.debug) std::cout << "Size of trimmed mola: " << model.molaPoints.size() << std::endl;
+}
+
+std::string outputBase(const std::string& rasterPath, const std::string& addString) {
+    const std::size_t slash = rasterPath.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = rasterPath.rfind('.');
+    const std::size_t cut = (dot == std::string::npos || dot < nameStart) ? rasterPath.size() : dot;
+    return rasterPath.substr(0, cut) + addString;
+}
+
+int runKalvex(int argumentCount, const char* const* argumentVector) {
+    std::optional<runSettings> parsed = parseCommandLine(argumentCount, argumentVector);
+    if (!parsed) return 1;
+    runSettings settings = *parsed;
+
+    alignmentModel model;
+    model.debug = settings.debugMode;
+    model.threadCount = threadsFor(settings.threadCount);
+
+    if (!model.readRaster(settings.rasterPath, noDataThreshold)) {
+        std::cout << "Error: Geotiff Read Unsuccessful" << std::endl;
+        return 1;
+    }
+    if (settings.topLeftGiven) model.setTopLeft(settings.topLeftX, settings.topLeftY);
+
+    const double width = mapWidth(model.raster);
+    const double height = mapHeight(model.raster);
+    const double size = height > width ? height : width;
+    const double margin = size * 0.5;
+    finishDefaults(settings, size);
+
+    if (!readTrackFile(model, settings, margin)) {
+        std::cout << "Error: Mola Tracks Read Unsuccessful" << std::endl;
+        return 1;
+    }
+    warnAboutUnusedFilters(settings.pointFilters);
+    if (settings.debugMode) printSettings(settings);
+
+    const std::vector<errorRecord> initialErrors = model.currentErrorList();
+    if (initialErrors.empty()) {
+        std::cout << "No Mola points fit raster region" << std::endl;
+        return 1;
+    }
+    const errorStatistics initialStatistics = computeErrorStatistics(initialErrors);
+    std::cout << "Original Statistics: " << std::endl;
+    printStatistics(initialErrors.size(), initialStatistics);
+
+    const std::string base = outputBase(settings.rasterPath, settings.addString);
+    std::vector<std::string> scriptList{base + "_Error_Map.gnu"};
+    bool outputsLost = false;
+    {
+        outputFile errorMap(scriptList.front());
+        if (settings.tiePath.empty()) {
+            model.writeErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
+                                initialStatistics);
+        } else {
+            model.writeInitialErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
+                                       initialStatistics);
+            if (!runMainMode(model, settings, base, errorMap.stream(), scriptList, outputsLost)) return 1;
+        }
+        if (!errorMap.close()) outputsLost = true;
+    }
+    runGnuplot(scriptList);
+    return outputsLost ? 1 : 0;
+}
+
+}  // namespace kalvex

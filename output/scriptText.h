@@ -1,0 +1,56 @@
+#pragma once
+// Line forms that every gnuplot script shares: the output line, the map ranges
+// and raster outlines, the bin legends and the coloured point lines.
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "model/elevationRaster.h"
+
+namespace kalvex {
+
+// The map ranges are grown by this much (in map units) on every side so that
+// points on the raster's edge are not drawn on the frame.
+inline constexpr double mapRangeMargin = 0.005;
+
+struct mapPosition {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// The four outline corners of a raster: the nodes of cells (0,0), (W,0),
+// (0,H) and (W,H).
+struct rasterOutline {
+    mapPosition topLeft;
+    mapPosition topRight;
+    mapPosition bottomLeft;
+    mapPosition bottomRight;
+};
+
+rasterOutline outlineOf(const elevationRaster& raster);
+
+// A path placed inside a single-quoted gnuplot string: each single quote is
+// doubled, so that no file name can end the string and add commands.
+std::string gnuplotQuoted(const std::string& text);
+
+void writeOutputLine(std::ostream& script, const std::string& pngPath);
+
+// "set xrange" and "set yrange", each grown by the margin.
+void writeRanges(std::ostream& script, double left, double right, double bottom, double top);
+
+// Arrows firstArrow to firstArrow + 3: left edge, top edge, bottom edge, right edge.
+void writeOutline(std::ostream& script, const rasterOutline& outline, int firstArrow, const std::string& closingText);
+
+// The ranges and the grey outline of the raster as its geotransform now places it.
+void writeRasterFrame(std::ostream& script, const elevationRaster& raster);
+
+// One legend row: a filled circle of the colour (six hex digits) and its label.
+void writeLegendEntry(std::ostream& script, std::string_view screenY, std::string_view colour, int labelNumber,
+                      std::string_view labelText);
+
+void writePlotLine(std::ostream& script);
+
+// x, y and the point's colour (six hex digits) as gnuplot reads a variable colour.
+void writePointLine(std::ostream& script, double x, double y, std::string_view colour);
+
+}  // namespace kalvex

@@ -1,0 +1,162 @@
+// End-to-end runs of kalvex in error-map-only mode on a scene small enough to
+// work out by hand: a 5 x 5 raster whose cells follow z = 2X + Y - 400.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/testSupport.h"
+
+namespace kalvex::testing {
+namespace {
+
+const char* const planeTracks =
+    "lon,lat,topo,orbit\n"
+    "101.2,198.7,4.1,7\n"      // model 1.1: error +3
+    "102.5,197.5,0.5,7\n"      // model 2.5: error -2
+    "103.6,198,1,8\n"          // nearest node on the last column: no model elevation
+    "100.4,198,1,8\n";         // nearest node on the first column: no model elevation
+
+void writePlaneScene(const scratchFolder& folder) {
+    geoTiffSpec spec;
+    spec.width = 5;
+    spec.height = 5;
+    spec.transform = {100.0, 1.0, 0.0, 200.0, 0.0, -1.0};
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 5; ++c) spec.cells.push_back(float(2 * c - r));
+    writeGeoTiff(folder.file("dem.tif"), spec);
+    writeTextFile(folder.file("tracks.csv"), planeTracks);
+}
+
+const char* const expectedConsole =
+    "Longitude Column: 1\n"
+    "Latitude Column: 2\n"
+    "Topology Column: 3\n"
+    "Original Statistics: \n"
+    "Count: 2\n"
+    "Minimum: -2\n"
+    "Maximum: 3\n"
+    "Mean: 0.5\n"
+    "Standard Deviation: 2.5\n"
+    "\n";
+
+const char* const expectedScript =
+    "set output 'dem_Error_Map.png'\n"
+    "set term png size 750,750\n"
+    "set size 0.82, 1\n"
+    "set title 'Error Map'\n"
+    "set origin .17,0\n"
+    "set xrange [99.995:104.005]\n"
+    "set yrange [195.995:200.005]\n"
+    "set arrow 1 from 100,200 to 100,196 nohead lc rgb 'grey'\n"
+    "set arrow 2 from 100,200 to 104,200 nohead lc rgb 'grey'\n"
+    "set arrow 3 from 100,196 to 104,196 nohead lc rgb 'grey'\n"
+    "set arrow 4 from 104,200 to 104,196 nohead lc rgb 'grey'\n"
+    "unset key\n"
+    "set label 1 'Initial Values:' at screen 0.02,0.95\n"
+    "set label 2 'Mean: 0.5' at screen 0.02,0.90\n"
+    "set label 3 'Std Dev: 2.5' at screen 0.02,0.85\n"
+    "set object circle at screen 0.02,0.65 radius char 0.5 fillstyle solid fillcolor rgb '#0000ff'\n"
+    "set label 4 'e < -15' at screen 0.03,0.65\n"
+    "set object circle at screen 0.02,0.60 radius char 0.5 fillstyle solid fillcolor rgb '#008000'\n"
+    "set label 5 '-15 <= e < -10' at screen 0.03,0.60\n"
+    "set object circle at screen 0.02,0.55 radius char 0.5 fillstyle solid fillcolor rgb '#00ff00'\n"
+    "set label 6 '-10 <=e < -5' at screen 0.03,0.55\n"
+    "set object circle at screen 0.02,0.50 radius char 0.5 fillstyle solid fillcolor rgb '#ffd700'\n"
+    "set label 7 '-5 <= e <= 5' at screen 0.03,0.50\n"
+    "set object circle at screen 0.02,0.45 radius char 0.5 fillstyle solid fillcolor rgb '#ff8800'\n"
+    "set label 8 '5 < e <= 10' at screen 0.03,0.45\n"
+    "set object circle at screen 0.02,0.40 radius char 0.5 fillstyle solid fillcolor rgb '#ff0000'\n"
+    "set label 9 '10 < e <= 15' at screen 0.03,0.40\n"
+    "set object circle at screen 0.02,0.35 radius char 0.5 fillstyle solid fillcolor rgb '#bb0000'\n"
+    "set label 10 'e > 15' at screen 0.03,0.35\n"
+    "plot '-' using 1:2:3 with points pt 7 ps 1.5 lc rgb variable\n"
+    "101.2 198.7 0xffd700\n"
+    "102.5 197.5 0xffd700\n"
+    "e\n"
+    "reset\n";
+
+// Width and height from a PNG's header chunk, or zeros when it is no PNG.
+std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string& path) {
+    const std::string bytes = readTextFile(path);
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+    auto bigEndian = [&bytes](std::size_t at) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | std::uint8_t(bytes[at + i]);
+        return value;
+    };
+    return {bigEndian(16), bigEndian(20)};
+}
+
+TEST(ErrorMapRun, PrintsStatisticsWritesScriptAndRendersPng) {
+    scratchFolder folder("errormaprun");
+    writePlaneScene(folder);
+    const commandResult run = runProgram({kalvexPath(), "dem.tif", "tracks.csv"}, folder.path());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.standardOutput, expectedConsole);
+    EXPECT_EQ(run.standardError, "");
+    EXPECT_EQ(readTextFile(folder.file("dem_Error_Map.gnu")), expectedScript);
+    EXPECT_EQ(pngSize(folder.file("dem_Error_Map.png")), std::make_pair(750u, 750u));
+}
+
+TEST(ErrorMapRun, OutputsStayBesideARasterInAnotherFolder) {
+    scratchFolder folder("errormaprunfolder");
+    std::filesystem::create_directories(folder.file("data.old"));
+    writePlaneScene(folder);
+    std::filesystem::rename(folder.file("dem.tif"), folder.file("data.old/dem.tif"));
+    const commandResult run =
+        runProgram({kalvexPath(), "./data.old/dem.tif", "tracks.csv", "-as", "run2"}, folder.path());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(fileExists(folder.file("data.old/demrun2_Error_Map.gnu")));
+    EXPECT_TRUE(fileExists(folder.file("data.old/demrun2_Error_Map.png")));
+    EXPECT_EQ(readTextFile(folder.file("data.old/demrun2_Error_Map.gnu")).substr(0, 43),
+              "set output './data.old/demrun2_Error_Map.png'");
+}
+
+TEST(ErrorMapRun, FailuresEndWithStatusOneAndWriteNothing) {
+    scratchFolder folder("errormapfailures");
+    writePlaneScene(folder);
+    writeTextFile(folder.file("nocolumns.csv"), "a,b,c\n1,2,3\n");
+    writeTextFile(folder.file("outside.csv"), "lon,lat,topo,orbit\n500,500,1,1\n");
+    writeTextFile(folder.file("edge.csv"), "lon,lat,topo,orbit\n100,200,1,1\n");
+    struct failingRun {
+        std::vector<std::string> arguments;
+        std::string lastLine;
+    };
+    const std::vector<failingRun> runs = {
+        {{"dem.tif"}, ""},
+        {{"dem.TIF", "tracks.csv", "ties.gpf"}, "Error: Files must include at least one .tif and either a .dbf, .csv or .tab"},
+        {{"missing.tif", "tracks.csv"}, "Error: Geotiff Read Unsuccessful"},
+        {{"dem.tif", "nocolumns.csv"}, "Error: Mola Tracks Read Unsuccessful"},
+        {{"dem.tif", "outside.csv"}, "Error: Mola Tracks Read Unsuccessful"},
+        {{"dem.tif", "edge.csv"}, "No Mola points fit raster region"},
+    };
+    for (const failingRun& failure : runs) {
+        std::vector<std::string> arguments{kalvexPath()};
+        arguments.insert(arguments.end(), failure.arguments.begin(), failure.arguments.end());
+        const commandResult run = runProgram(arguments, folder.path());
+        EXPECT_EQ(run.status, 1) << failure.arguments.front() << " " << run.standardOutput;
+        EXPECT_EQ(run.standardError, "");
+        const std::string& text = run.standardOutput;
+        if (!failure.lastLine.empty()) {
+            ASSERT_GE(text.size(), failure.lastLine.size() + 1);
+            EXPECT_EQ(text.substr(text.size() - failure.lastLine.size() - 1), failure.lastLine + "\n");
+        }
+        EXPECT_FALSE(fileExists(folder.file("dem_Error_Map.gnu")));
+    }
+}
+
+TEST(ErrorMapRun, AnUnwritableScriptIsReportedAndTheRunEndsWithStatusOne) {
+    scratchFolder folder("errormapunwritable");
+    writePlaneScene(folder);
+    std::filesystem::create_directories(folder.file("dem_Error_Map.gnu"));  // a folder where the script goes
+    const commandResult run = runProgram({kalvexPath(), "dem.tif", "tracks.csv"}, folder.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.standardOutput.find("Warning: Could not create the output file dem_Error_Map.gnu\n"),
+              std::string::npos);
+    EXPECT_EQ(run.standardError, "");
+}
+
+}  // namespace
+}  // namespace kalvex::testing
