@@ -1,0 +1,79 @@
+#include "output/alignedRaster.h"
+
+#include <gdal_priv.h>
+
+#include <cmath>
+#include <memory>
+
+#include "model/quietGdal.h"
+
+namespace kalvex {
+
+namespace {
+
+struct datasetCloser {
+    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
+};
+using datasetHandle = std::unique_ptr<GDALDataset, datasetCloser>;
+
+struct sourceDescription {
+    std::string spatialReference;
+    double noDataValue = -32768.0;
+};
+
+// What the written file takes over from the GeoTIFF the raster came from.
+sourceDescription describeSource(const std::string& sourcePath) {
+    sourceDescription description;
+    datasetHandle source(static_cast<GDALDataset*>(GDALOpen(sourcePath.c_str(), GA_ReadOnly)));
+    if (!source) return description;
+    if (const char* wkt = source->GetProjectionRef()) description.spatialReference = wkt;
+    if (source->GetRasterCount() >= 1) {
+        int hasNoData = 0;
+        const double declared = source->GetRasterBand(1)->GetNoDataValue(&hasNoData);
+        if (hasNoData && std::isfinite(declared)) description.noDataValue = declared;
+    }
+    return description;
+}
+
+}  // namespace
+
+bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) {
+    if (!raster.loaded || raster.width == 0 || raster.height == 0) return false;
+    silenceGdalMessages();
+    GDALAllRegister();
+    const sourceDescription source = describeSource(raster.path);
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    if (driver == nullptr) return false;
+
+    char** options = nullptr;
+    options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
+    options = CSLSetNameValue(options, "TILED", "YES");
+    options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
+    datasetHandle target(driver->Create(path.c_str(), int(raster.width), int(raster.height), 1, GDT_Float32, options));
+    CSLDestroy(options);
+    if (!target) return false;
+
+    geoTransform transform = raster.transform;
+    bool written = target->SetGeoTransform(transform.data()) == CE_None;
+    if (!source.spatialReference.empty()) target->SetProjection(source.spatialReference.c_str());
+    GDALRasterBand* band = target->GetRasterBand(1);
+    written = written && band->SetNoDataValue(source.noDataValue) == CE_None;
+
+    // Row by row, so that a large raster needs no second full copy.
+    std::vector<float> row(raster.width);
+    const float noData = float(source.noDataValue);
+    for (std::uint32_t r = 0; written && r < raster.height; ++r) {
+        for (std::uint32_t c = 0; c < raster.width; ++c) {
+            const float value = raster.cell(c, r);
+            row[c] = std::isnan(value) ? noData : value;
+        }
+        written = band->RasterIO(GF_Write, 0, int(r), int(raster.width), 1, row.data(), int(raster.width), 1,
+                                 GDT_Float32, 0, 0) == CE_None;
+    }
+    target->FlushCache();
+    if (CPLGetLastErrorType() == CE_Failure) written = false;
+    target.reset();
+    return written;
+}
+
+}  // namespace kalvex

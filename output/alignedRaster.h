@@ -1,0 +1,15 @@
+#pragma once
+// The adjusted elevation model as a GeoTIFF, for carrying on in a GIS.
+#include <string>
+
+#include "model/elevationRaster.h"
+
+namespace kalvex {
+
+// Writes the raster's cells with its current geotransform, the spatial
+// reference of the GeoTIFF it was read from and that file's no-data value
+// (-32768 when it declared none) in place of NaN cells. False when the file
+// could not be written.
+bool writeAlignedRaster(const elevationRaster& raster, const std::string& path);
+
+}  // namespace kalvex

@@ -1,0 +1,57 @@
+#pragma once
+// Where the scene lies and how its DEM is distorted. "True" positions are
+// where the terrain really is (and where the altimeter saw it); "written"
+// positions are those that dem.tif's own georeference gives its cells.
+#include <array>
+#include <string>
+
+#include "tools/sceneOptions.h"
+
+namespace kalvex::scene {
+
+struct sceneFrame {
+    int width = 0;
+    int height = 0;
+    double cell = 0.0;          // map units: degrees, or metres when polar
+    double originX = 0.0;       // true position of cell (0, 0)
+    double originY = 0.0;
+    int shiftColumns = 0;
+    int shiftRows = 0;
+    int margin = 0;             // cells kept free of tracks along every edge
+    bool polar = false;
+
+    double trueX(double column) const { return originX + column * cell; }
+    double trueY(double row) const { return originY - row * cell; }
+    double writtenOriginX() const { return originX + shiftColumns * cell; }
+    double writtenOriginY() const { return originY - shiftRows * cell; }
+    double writtenX(double column) const { return writtenOriginX() + column * cell; }
+    double writtenY(double row) const { return writtenOriginY() - row * cell; }
+    // What kalvex should add to GT0 and GT3 to put the cells back on the terrain.
+    double translationX() const { return -shiftColumns * cell; }
+    double translationY() const { return shiftRows * cell; }
+    std::array<double, 6> writtenTransform() const { return {writtenOriginX(), cell, 0.0, writtenOriginY(), 0.0, -cell}; }
+};
+
+// The tilt and offset added to every cell, as a plane in the written frame.
+struct scenePerturbation {
+    double offset = 8.0;        // metres
+    double tiltX = 0.0;         // metres per map unit, eastward
+    double tiltY = 0.0;         // metres per map unit, northward
+    double centreX = 0.0;       // written position where the tilt adds nothing
+    double centreY = 0.0;
+    double at(double writtenX, double writtenY) const {
+        return offset + tiltX * (writtenX - centreX) + tiltY * (writtenY - centreY);
+    }
+};
+
+sceneFrame makeFrame(const sceneOptions& options);
+scenePerturbation makePerturbation(const sceneFrame& frame);
+
+// Empty when the scene fits on the planet and leaves room for tracks inside
+// its margins; otherwise what is wrong, for the user.
+std::string frameProblem(const sceneFrame& frame);
+
+const char* crsText(const sceneFrame& frame);
+const char* mapUnits(const sceneFrame& frame);
+
+}  // namespace kalvex::scene

@@ -1,0 +1,159 @@
+#include "tools/sceneOptions.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace kalvex::scene {
+
+namespace {
+
+// Whole-word conversions: "12x", "" and out-of-range values are refused
+// rather than read as a prefix, because a typo should not silently become
+// a different scene.
+bool readInteger(const std::string& text, long long low, long long high, long long& value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
+}
+
+bool readSeed(const std::string& text, std::uint64_t& value) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0') return false;
+    value = parsed;
+    return true;
+}
+
+bool readPositiveReal(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    double parsed = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(parsed) || parsed < 0.0) return false;
+    value = parsed;
+    return true;
+}
+
+class optionScanner {
+public:
+    explicit optionScanner(const std::vector<std::string>& arguments) : words(arguments) {}
+
+    parseResult scan() {
+        while (next < words.size() && result.outcome == parseOutcome::run) scanOne(words[next++]);
+        if (result.outcome == parseOutcome::run) checkCounts();
+        return result;
+    }
+
+private:
+    const std::vector<std::string>& words;
+    std::size_t next = 0;
+    parseResult result;
+
+    void fail(const std::string& problem) {
+        result.outcome = parseOutcome::bad;
+        result.problem = problem;
+    }
+
+    bool takeValue(const std::string& option, std::string& value) {
+        if (next >= words.size()) {
+            fail(option + " needs a value");
+            return false;
+        }
+        value = words[next++];
+        return true;
+    }
+
+    void scanInteger(const std::string& option, long long low, long long high, int& target) {
+        std::string text;
+        long long value = 0;
+        if (!takeValue(option, text)) return;
+        if (!readInteger(text, low, high, value)) {
+            fail("bad value for " + option + ": " + text);
+            return;
+        }
+        target = int(value);
+    }
+
+    void scanOne(const std::string& word) {
+        sceneOptions& options = result.options;
+        std::string text;
+        if (word == "--help" || word == "-h") {
+            result.outcome = parseOutcome::help;
+        } else if (word == "--width") {
+            scanInteger(word, 1, 100000, options.width);
+        } else if (word == "--height") {
+            scanInteger(word, 1, 100000, options.height);
+        } else if (word == "--tracks") {
+            scanInteger(word, 1, 1000000, options.tracks);
+        } else if (word == "--points") {
+            scanInteger(word, 1, 10000000, options.points);
+        } else if (word == "--ties") {
+            scanInteger(word, 0, 999, options.ties);
+        } else if (word == "--shift") {
+            scanInteger(word, -1000, 1000, options.shiftColumns);
+            if (result.outcome == parseOutcome::run) scanInteger(word, -1000, 1000, options.shiftRows);
+        } else if (word == "--seed") {
+            if (takeValue(word, text) && !readSeed(text, options.seed)) fail("bad value for --seed: " + text);
+        } else if (word == "--cell") {
+            if (takeValue(word, text) && (!readPositiveReal(text, options.cell) || options.cell <= 0.0))
+                fail("bad value for --cell: " + text);
+        } else if (word == "--noise") {
+            if (takeValue(word, text) && (!readPositiveReal(text, options.noiseSigma) || options.noiseSigma > 1000.0))
+                fail("bad value for --noise: " + text);
+        } else if (word == "--out") {
+            if (takeValue(word, text)) {
+                if (text.empty()) fail("--out needs a folder name");
+                options.outFolder = text;
+            }
+        } else if (word == "--polar") {
+            options.polar = true;
+        } else {
+            fail("unknown option: " + word);
+        }
+    }
+
+    void checkCounts() {
+        const sceneOptions& options = result.options;
+        if (options.tracks > options.points) fail("--tracks must not exceed --points");
+        else if (double(options.width) * double(options.height) > 400000000.0) fail("scene too large (at most 400 million cells)");
+    }
+};
+
+}  // namespace
+
+parseResult parseSceneOptions(const std::vector<std::string>& arguments) {
+    return optionScanner(arguments).scan();
+}
+
+std::string usageLine() {
+    return "usage: makeScene [--width N] [--height N] [--tracks N] [--points N] [--ties N] [--seed N] "
+           "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--polar] [--out DIR] [--help]";
+}
+
+std::vector<std::string> helpLines() {
+    return {
+        usageLine(),
+        "Writes a sample scene for kalvex: dem.tif, tracks.csv, tracks.tab, tracks.dbf, ties.gpf and truth.txt.",
+        "  --width N, --height N   DEM size in cells (default 400 x 400)",
+        "  --tracks N              number of altimeter tracks (default 12)",
+        "  --points N              altimeter points over all tracks (default 2000)",
+        "  --ties N                tie points in ties.gpf (default 8)",
+        "  --seed N                random seed; the same seed gives the same files (default 1)",
+        "  --cell SIZE             cell size in map units (default 0.0002 degrees, or 100 metres with --polar)",
+        "  --shift COLUMNS ROWS    georeference error of the DEM in cells (default 3 -2)",
+        "  --noise SIGMA           altimeter noise in metres (default 0.5)",
+        "  --polar                 south polar stereographic DEM in metres; tracks stay in degrees",
+        "  --out DIR               output folder, made when missing (default .)",
+        "  --help                  this text",
+    };
+}
+
+}  // namespace kalvex::scene

@@ -1,0 +1,38 @@
+#pragma once
+// What the user asked for on the command line.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kalvex::scene {
+
+struct sceneOptions {
+    int width = 400;            // cells
+    int height = 400;
+    int tracks = 12;
+    int points = 2000;          // over all tracks
+    int ties = 8;
+    std::uint64_t seed = 1;
+    std::string outFolder = ".";
+    double cell = 0.0;          // 0: the variant's own default
+    int shiftColumns = 3;       // how far the written georeference is moved, in cells
+    int shiftRows = -2;
+    double noiseSigma = 0.5;    // metres
+    bool polar = false;
+};
+
+enum class parseOutcome { run, help, bad };
+
+struct parseResult {
+    parseOutcome outcome = parseOutcome::run;
+    sceneOptions options;
+    std::string problem;        // what was wrong, for a bad command line
+};
+
+// arguments excludes the program name.
+parseResult parseSceneOptions(const std::vector<std::string>& arguments);
+
+std::string usageLine();
+std::vector<std::string> helpLines();
+
+}  // namespace kalvex::scene
