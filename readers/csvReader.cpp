@@ -1,0 +1,115 @@
+#include "readers/csvReader.h"
+
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <vector>
+
+#include "readers/numberConversion.h"
+#include "readers/trackColumns.h"
+
+namespace kalvex {
+
+namespace {
+
+// Every comma separates two fields, so empty fields are kept.
+std::vector<std::string> splitAtCommas(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string::size_type start = 0;
+    while (true) {
+        const std::string::size_type comma = line.find(',', start);
+        if (comma == std::string::npos) break;
+        fields.push_back(line.substr(start, comma - start));
+        start = comma + 1;
+    }
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+enum class rowOutcome { removed, incomplete, complete };
+
+// Converts a key field; a field that is not a finite number leaves the value missing.
+void convertKeyField(const std::string& field, double& value, const std::string& messageStart, long lineNumber,
+                     int column) {
+    const std::optional<double> converted = leadingFiniteDouble(field);
+    if (converted) {
+        value = *converted;
+        return;
+    }
+    std::cout << messageStart << field << " in row " << lineNumber << " and column " << column + 1 << std::endl;
+}
+
+rowOutcome readRow(const std::vector<std::string>& fields, const trackColumns& columns, long lineNumber,
+                   std::vector<pointFilter>& filters, molaPoint& point) {
+    for (std::size_t position = 0; position < fields.size(); ++position) {
+        const int column = static_cast<int>(position);
+        const std::string& field = fields[position];
+        if (column == columns.longitude) {
+            convertKeyField(field, point.x, "Warning: Couldn't convert the Longitude Value ", lineNumber, column);
+        } else if (column == columns.latitude) {
+            convertKeyField(field, point.y, "Error: Couldn't convert the Latitude Value ", lineNumber, column);
+        } else if (column == columns.elevation) {
+            convertKeyField(field, point.elevation, "Error: Couldn't convert the Topology Value ", lineNumber, column);
+        } else {
+            if (column == columns.orbit) {
+                const std::optional<std::int32_t> orbit = leadingInt32(field);
+                if (orbit)
+                    point.trackIndex = *orbit;
+                else
+                    std::cout << "Error: Couldn't convert the Orbit Value in row " << lineNumber << " and column "
+                              << column + 1 << std::endl;
+            }
+            const auto reportFailure = [&](const pointFilter& filter) {
+                std::cout << "Warning: Couldn't convert the filter value " << filter.keyword << " in row "
+                          << lineNumber << " and column " << column + 1 << std::endl;
+            };
+            // The rest of a removed row is of no interest.
+            if (applyFilters(filters, column, field, true, reportFailure)) return rowOutcome::removed;
+        }
+    }
+    const bool complete = !std::isnan(point.x) && !std::isnan(point.y) && !std::isnan(point.elevation);
+    return complete ? rowOutcome::complete : rowOutcome::incomplete;
+}
+
+}  // namespace
+
+bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
+    if (verbose) std::cout << "Start Reading .csv" << std::endl;
+    const openingResult opening = openingSteps(*this, ".csv", "Can only read .csv file not ");
+    if (opening != openingResult::proceed) return opening == openingResult::alreadyRead;
+    const trackBox box(lonRange, latRange);
+
+    std::ifstream file(fileName);
+    std::string header;
+    readTableLine(file, header);
+    const trackColumns columns = recognizeColumns(splitAtCommas(header), filters, "csv");
+    if (!checkColumns(columns, filters)) return false;
+    std::cout << "Longitude Column: " << columns.longitude + 1 << std::endl;
+    std::cout << "Latitude Column: " << columns.latitude + 1 << std::endl;
+    std::cout << "Topology Column: " << columns.elevation + 1 << std::endl;
+
+    long trimmedCount = 0;
+    std::string line;
+    for (long lineNumber = 2; readTableLine(file, line); ++lineNumber) {
+        molaPoint point;
+        switch (readRow(splitAtCommas(line), columns, lineNumber, filters, point)) {
+            case rowOutcome::removed:
+                ++trimmedCount;
+                break;
+            case rowOutcome::incomplete:
+                std::cout << "Warning: Couldnt find either the latitude, longitude, or topology value in row "
+                          << lineNumber << std::endl;
+                break;
+            case rowOutcome::complete:
+                if (box.admits(point)) appendTrackPoint(point, orbits, points);
+                break;
+        }
+    }
+    printReadCounts(verbose, trimmedCount, points.size());
+    file.close();
+    if (verbose) std::cout << "Done Reading .csv" << std::endl;
+    isRead = true;
+    return true;
+}
+
+}  // namespace kalvex

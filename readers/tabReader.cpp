@@ -1,0 +1,143 @@
+#include "readers/tabReader.h"
+
+#include <cctype>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <vector>
+
+#include "readers/numberConversion.h"
+#include "readers/trackColumns.h"
+
+namespace kalvex {
+
+namespace {
+
+bool isBlank(int character) { return character != EOF && std::isspace(character); }
+
+// Skips the blanks before the next field; false when the line has no more fields.
+bool nextFieldFollows(std::istream& fields) {
+    while (isBlank(fields.peek())) fields.get();
+    return fields.peek() != EOF;
+}
+
+void skipRestOfWord(std::istream& fields) {
+    while (fields.peek() != EOF && !isBlank(fields.peek())) fields.get();
+}
+
+std::vector<std::string> splitAtBlanks(const std::string& line) {
+    std::istringstream stream(line);
+    std::vector<std::string> words;
+    std::string word;
+    while (stream >> word) words.push_back(word);
+    return words;
+}
+
+enum class rowOutcome { removed, incomplete, complete };
+
+class rowParser {
+public:
+    rowParser(const trackColumns& keyColumns, std::vector<pointFilter>& rowFilters, bool verboseMessages)
+        : columns(keyColumns), filters(rowFilters), verbose(verboseMessages) {}
+
+    rowOutcome read(const std::string& line, long lineNumber, molaPoint& point) {
+        std::istringstream fields(line);
+        for (int column = 0; nextFieldFollows(fields); ++column) {
+            if (column == columns.longitude) {
+                readKeyValue(fields, point.x, "Longitude", lineNumber, column);
+            } else if (column == columns.latitude) {
+                readKeyValue(fields, point.y, "Latitude", lineNumber, column);
+            } else if (column == columns.elevation) {
+                readKeyValue(fields, point.elevation, "Topology", lineNumber, column);
+            } else {
+                std::string word;
+                fields >> word;
+                if (offerWord(word, column, lineNumber, point)) return rowOutcome::removed;
+            }
+        }
+        const bool complete = !std::isnan(point.x) && !std::isnan(point.y) && !std::isnan(point.elevation);
+        return complete ? rowOutcome::complete : rowOutcome::incomplete;
+    }
+
+private:
+    // The number is read straight from the line. A word that does not start
+    // with a usable number is passed over whole, so that the fields after it
+    // keep their columns.
+    void readKeyValue(std::istream& fields, double& value, const char* what, long lineNumber, int column) {
+        double number = notANumber;
+        if (fields >> number && std::isfinite(number)) {
+            value = number;
+            return;
+        }
+        if (verbose)
+            std::cout << "Error: Couldn't convert the " << what << " Value in row " << lineNumber << " and column "
+                      << column + 1 << std::endl;
+        fields.clear();
+        skipRestOfWord(fields);
+    }
+
+    // Returns true when a filter removes the row.
+    bool offerWord(const std::string& word, int column, long lineNumber, molaPoint& point) {
+        if (column == columns.orbit) {
+            const std::optional<std::int32_t> orbit = leadingInt32(word);
+            if (orbit)
+                point.trackIndex = *orbit;
+            else
+                std::cout << "Error: Couldn't convert the Orbit Value in row " << lineNumber << " and column "
+                          << column + 1 << std::endl;
+        }
+        const auto reportFailure = [&](const pointFilter& filter) {
+            std::cout << "Warning: Couldn't convert the filter value " << filter.keyword << " in row " << lineNumber
+                      << " and column " << column + 1 << std::endl;
+        };
+        return applyFilters(filters, column, word, true, reportFailure);
+    }
+
+    const trackColumns& columns;
+    std::vector<pointFilter>& filters;
+    bool verbose;
+};
+
+}  // namespace
+
+bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
+    const openingResult opening = openingSteps(*this, ".tab", "Can only read .tab file not ");
+    if (opening != openingResult::proceed) return opening == openingResult::alreadyRead;
+    const trackBox box(lonRange, latRange);
+
+    std::ifstream file(fileName);
+    std::string header;
+    readTableLine(file, header);
+    const trackColumns columns = recognizeColumns(splitAtBlanks(header), filters, "tab");
+    if (!checkColumns(columns, filters)) return false;
+    if (verbose) {
+        std::cout << "Longitude Column: " << columns.longitude + 1 << std::endl;
+        std::cout << "Latitude Column: " << columns.latitude + 1 << std::endl;
+        std::cout << "Topology Column: " << columns.elevation + 1 << std::endl;
+    }
+
+    rowParser parser(columns, filters, verbose);
+    long trimmedCount = 0;
+    std::string line;
+    for (long lineNumber = 2; readTableLine(file, line); ++lineNumber) {
+        molaPoint point;
+        switch (parser.read(line, lineNumber, point)) {
+            case rowOutcome::removed:
+                ++trimmedCount;
+                break;
+            case rowOutcome::incomplete:
+                std::cout << "Warning: Couldnt find either the latitude, longitude, or topology value in row "
+                          << lineNumber << std::endl;
+                break;
+            case rowOutcome::complete:
+                if (box.admits(point)) appendTrackPoint(point, orbits, points);
+                break;
+        }
+    }
+    printReadCounts(verbose, trimmedCount, points.size());
+    isRead = true;
+    return true;
+}
+
+}  // namespace kalvex

@@ -1,0 +1,179 @@
+#include "readers/trackColumns.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+
+#include "readers/numberConversion.h"
+
+namespace kalvex {
+
+namespace {
+
+bool contains(const std::string& name, const std::string& word) { return name.find(word) != std::string::npos; }
+
+bool namesElevation(const std::string& name) {
+    return contains(name, "topo") || contains(name, "elev") || contains(name, "altitude");
+}
+
+void warnDuplicate(const std::string& quotedKeywords, const std::string& headerWord, int keptColumn) {
+    std::cout << "Warning: Found 2 or more occurances of " << quotedKeywords << " in the " << headerWord
+              << " header, column " << keptColumn + 1 << " will be used" << std::endl;
+}
+
+// The first column that names a keyword keeps it; a later one is reported.
+void takeFirst(int& kept, int column, const std::string& quotedKeywords, const std::string& headerWord) {
+    if (kept == -1)
+        kept = column;
+    else
+        warnDuplicate(quotedKeywords, headerWord, kept);
+}
+
+// An areocentric latitude is preferred to any other latitude column.
+void takeLatitude(int& kept, int column, const std::string& name, const std::string& headerWord) {
+    if (kept == -1) {
+        kept = column;
+        return;
+    }
+    if (contains(name, "areod_lat")) kept = column;
+    warnDuplicate("\"lat\"", headerWord, kept);
+}
+
+}  // namespace
+
+openingResult openingSteps(const fileReader& reader, const std::string& extension, const std::string& refusalText) {
+    if (reader.fileName.empty()) return openingResult::fail;
+    if (reader.isRead) return openingResult::alreadyRead;
+    const std::string ending = lastFourCharacters(reader.fileName);
+    if (ending != extension) {
+        std::cout << refusalText << ending << std::endl;
+        return openingResult::fail;
+    }
+    return openingResult::proceed;
+}
+
+std::string lastFourCharacters(const std::string& name) {
+    return name.size() < 4 ? name : name.substr(name.size() - 4);
+}
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool readTableLine(std::istream& stream, std::string& line) {
+    if (!std::getline(stream, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+trackColumns recognizeColumns(const std::vector<std::string>& names, std::vector<pointFilter>& filters,
+                              const std::string& headerWord) {
+    trackColumns columns;
+    for (std::size_t position = 0; position < names.size(); ++position) {
+        const int column = static_cast<int>(position);
+        const std::string name = lowerCase(names[position]);
+        if (contains(name, "lon")) takeFirst(columns.longitude, column, "\"lon\"", headerWord);
+        if (contains(name, "lat")) takeLatitude(columns.latitude, column, name, headerWord);
+        if (namesElevation(name))
+            takeFirst(columns.elevation, column, "\"topo\", \"elev\" or \"altitude\"", headerWord);
+        if (contains(name, "orbit")) takeFirst(columns.orbit, column, "\"orbit\"", headerWord);
+        for (pointFilter& filter : filters)
+            if (contains(name, filter.keyword)) takeFirst(filter.column, column, "\"" + filter.keyword + "\"", headerWord);
+    }
+    return columns;
+}
+
+bool checkColumns(const trackColumns& columns, const std::vector<pointFilter>& filters) {
+    for (const pointFilter& filter : filters)
+        if (filter.column == -1) std::cout << "Warning: Could not find " << filter.keyword << std::endl;
+    if (columns.orbit == -1)
+        std::cout << "Warning: Couldnt't find a column with the keyword \"orbit\", orbit statistics will be incorrect"
+                  << std::endl;
+    if (columns.longitude == -1) {
+        std::cout << "Error: Could not find a column with the keyword \"lon\"" << std::endl;
+        return false;
+    }
+    if (columns.latitude == -1) {
+        std::cout << "Error: Could not find a column with the keyword \"lat\"" << std::endl;
+        return false;
+    }
+    if (columns.elevation == -1) {
+        std::cout << "Error: Could not find a column with the keyword \"topo\", \"elev\" or \"altitude\"" << std::endl;
+        return false;
+    }
+    if (columns.longitude == columns.latitude || columns.longitude == columns.elevation ||
+        columns.latitude == columns.elevation) {
+        std::cout << "Error: The same column included at least 2 of the keywords: \"topo\", \"lon\" or \"lat\", one "
+                     "column should only contain one of these keywords"
+                  << std::endl;
+        return false;
+    }
+    return true;
+}
+
+bool applyFilters(std::vector<pointFilter>& filters, int column, const std::string& field, bool stopAtFirstHold,
+                  const std::function<void(const pointFilter&)>& conversionFailed) {
+    bool held = false;
+    for (pointFilter& filter : filters) {
+        if (filter.column != column) continue;
+        const std::optional<double> value = leadingDouble(field);
+        if (!value) {
+            conversionFailed(filter);
+            continue;
+        }
+        if (!filter.holds(*value)) continue;
+        ++filter.removedCount;
+        held = true;
+        if (stopAtFirstHold) break;
+    }
+    return held;
+}
+
+trackBox::trackBox(const valueRange& lonRange, const valueRange& latRange) {
+    if (!lonRange || !latRange) return;
+    bounded = true;
+    lon = *lonRange;
+    lat = *latRange;
+}
+
+bool trackBox::inside(double x, double y) const {
+    return lon.first <= x && x <= lon.second && lat.first <= y && y <= lat.second;
+}
+
+bool trackBox::admits(molaPoint& point) const {
+    if (!bounded) return true;
+    if (point.x > 180.0)
+        point.x -= 360.0;
+    else if (point.x < -180.0)
+        point.x += 360.0;
+    if (point.y > 180.0)
+        point.y -= 360.0;
+    else if (point.y < -180.0)
+        point.y += 360.0;
+    if (inside(point.x, point.y)) return true;
+    for (const double turn : {360.0, -360.0}) {
+        if (inside(point.x + turn, point.y)) {
+            point.x += turn;
+            return true;
+        }
+    }
+    return false;
+}
+
+void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points) {
+    const std::int32_t orbit = point.trackIndex;
+    const auto found = std::find(orbits.begin(), orbits.end(), orbit);
+    point.trackIndex = static_cast<std::int32_t>(found - orbits.begin());
+    if (found == orbits.end()) orbits.push_back(orbit);
+    points.push_back(point);
+}
+
+void printReadCounts(bool verbose, long trimmedCount, std::size_t pointCount) {
+    if (!verbose) return;
+    std::cout << "Number of Trimmed Coordinates: " << trimmedCount << std::endl;
+    std::cout << "Total Number of Coordinates: " << pointCount << std::endl;
+}
+
+}  // namespace kalvex

@@ -1,0 +1,83 @@
+#pragma once
+// What the track readers share: the opening steps of a read, the recognition
+// of the key columns by keyword, the filters, the box of a bounded read and the
+// numbering of the orbits as tracks.
+#include <cstdint>
+#include <functional>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/records.h"
+#include "readers/fileReader.h"
+#include "readers/pointFilter.h"
+
+namespace kalvex {
+
+enum class openingResult { fail, alreadyRead, proceed };
+
+// The checks every read makes before it touches the file: a reader without a
+// file name fails, a reader that has read its file has nothing left to do, and
+// a file of another kind is refused with refusalText and the name's ending.
+openingResult openingSteps(const fileReader& reader, const std::string& extension, const std::string& refusalText);
+
+// The last four characters of a name (all of it when shorter).
+std::string lastFourCharacters(const std::string& name);
+
+std::string lowerCase(std::string text);
+
+// Reads the next line of a text table, of any length, without its line end
+// (a carriage return before the line feed belongs to the line end).
+bool readTableLine(std::istream& stream, std::string& line);
+
+// Column numbers, from 0, of the key columns of a track table; -1 when absent.
+struct trackColumns {
+    int longitude = -1;
+    int latitude = -1;
+    int elevation = -1;
+    int orbit = -1;
+};
+
+// Finds the key columns and the filter columns among the header names, in
+// column order. headerWord ("csv", "tab", "dbf") names the table in the
+// warnings about a keyword that occurs twice.
+trackColumns recognizeColumns(const std::vector<std::string>& names, std::vector<pointFilter>& filters,
+                              const std::string& headerWord);
+
+// Reports what the header lacks; false when no point could be read from it.
+bool checkColumns(const trackColumns& columns, const std::vector<pointFilter>& filters);
+
+// Offers a field of the given column to the filters of that column and counts
+// every filter whose test holds. A field that is not a number is reported by
+// conversionFailed and passes that filter. Returns true when a test held.
+bool applyFilters(std::vector<pointFilter>& filters, int column, const std::string& field, bool stopAtFirstHold,
+                  const std::function<void(const pointFilter&)>& conversionFailed);
+
+// The box of a bounded read; an unbounded read admits every point unchanged.
+class trackBox {
+public:
+    trackBox(const valueRange& lonRange, const valueRange& latRange);
+
+    // Brings the point's longitude and latitude into [-180, 180] with a single
+    // wrap and tells whether it lies in the box. A longitude that misses the
+    // box but lies in it one turn away is moved there, so that a raster that
+    // counts longitudes from 0 to 360 keeps its points.
+    bool admits(molaPoint& point) const;
+
+private:
+    bool inside(double x, double y) const;
+
+    bool bounded = false;
+    std::pair<double, double> lon{0.0, 0.0};
+    std::pair<double, double> lat{0.0, 0.0};
+};
+
+// Replaces the orbit number that point.trackIndex holds by the orbit's position
+// in orbits (appending a new orbit) and appends the point.
+void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points);
+
+// The closing counts of a verbose read.
+void printReadCounts(bool verbose, long trimmedCount, std::size_t pointCount);
+
+}  // namespace kalvex
