@@ -65,6 +65,9 @@ public:
                             const std::vector<errorRecord>& finalErrors) const;
     void writeTiePointTable(std::ostream& stream, const std::string& title, bool degreesMinutesSeconds) const;
     errorStatistics writeReport(std::ostream& report, bool degreesMinutesSeconds) const;
+    // The report of a given final error list; writeReport hands it the current one.
+    errorStatistics writeReportFrom(std::ostream& report, bool degreesMinutesSeconds,
+                                    const std::vector<errorRecord>& finalErrors) const;
 };
 
 }  // namespace kalvex

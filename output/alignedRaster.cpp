@@ -42,6 +42,7 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     silenceGdalMessages();
     GDALAllRegister();
     const sourceDescription source = describeSource(raster.path);
+    CPLErrorReset();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) return false;
 

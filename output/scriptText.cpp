@@ -19,6 +19,11 @@ std::string gnuplotQuoted(const std::string& text) {
     std::string quoted;
     quoted.reserve(text.size());
     for (const char character : text) {
+        if (character == '\n' || character == '\r') {
+            // gnuplot ends a command at a line break, even inside a string.
+            quoted += '_';
+            continue;
+        }
         quoted += character;
         if (character == '\'') quoted += '\'';
     }

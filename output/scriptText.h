@@ -30,7 +30,8 @@ struct rasterOutline {
 rasterOutline outlineOf(const elevationRaster& raster);
 
 // A path placed inside a single-quoted gnuplot string: each single quote is
-// doubled, so that no file name can end the string and add commands.
+// doubled and each line break (which no gnuplot string can hold) becomes '_',
+// so that no file name can end the string or the line and add commands.
 std::string gnuplotQuoted(const std::string& text);
 
 void writeOutputLine(std::ostream& script, const std::string& pngPath);

@@ -1,0 +1,73 @@
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <iomanip>
+
+#include "model/alignmentModel.h"
+
+namespace kalvex {
+
+namespace {
+
+// Degrees beyond this cannot be held as an integer; no map coordinate comes near it.
+constexpr double largestWholeDegrees = 2147483647.0;
+
+// Degrees, minutes and seconds, each truncated towards zero and the seconds
+// not rounded. The sign goes on the degrees, and a value between -1 and 0,
+// whose degrees are 0, still shows its sign.
+void writeDegreesMinutesSeconds(std::ostream& stream, double value) {
+    const double wholeDegrees = std::trunc(value);
+    if (!(std::fabs(wholeDegrees) <= largestWholeDegrees)) {
+        stream << value;
+        return;
+    }
+    const long degrees = long(wholeDegrees);
+    const double minutesWithFraction = (value - wholeDegrees) * 60.0;
+    const int minutes = std::abs(int(std::trunc(minutesWithFraction)));
+    const double seconds = std::fabs((minutesWithFraction - std::trunc(minutesWithFraction)) * 60.0);
+    if (degrees == 0 && value < 0) stream << '-';
+    stream << degrees << ':' << (minutes < 10 ? "0" : "") << minutes << ':' << seconds;
+}
+
+void writeDegreesRow(std::ostream& stream, const tiePoint& point) {
+    stream << std::setprecision(7);
+    writeDegreesMinutesSeconds(stream, point.x);
+    stream << '\t';
+    writeDegreesMinutesSeconds(stream, point.y);
+    stream << '\t' << point.elevation;
+}
+
+// Projected coordinates: ten significant digits, x padded to line up the rows.
+void writeProjectedRow(std::ostream& stream, const tiePoint& point) {
+    stream << std::left << std::setprecision(10) << std::setw(10) << point.x << '\t' << point.y << '\t'
+           << point.elevation;
+}
+
+const std::string& identifierOf(const std::vector<std::string>& identifiers, std::int32_t idIndex) {
+    static const std::string unknown;
+    if (idIndex < 0 || std::size_t(idIndex) >= identifiers.size()) return unknown;
+    return identifiers[std::size_t(idIndex)];
+}
+
+}  // namespace
+
+// The precision (and with projected coordinates the left adjustment) stays set
+// on the stream: what follows on the console and in the report lines up with it.
+void alignmentModel::writeTiePointTable(std::ostream& stream, const std::string& title,
+                                        bool degreesMinutesSeconds) const {
+    if (notReady) return;
+    stream << title << std::endl;
+    stream << std::endl;
+    stream << "pointID\tLongitude\tLatitude\tElevation" << std::endl;
+    for (const tiePoint& point : tiePoints) {
+        stream << identifierOf(tiePointIds, point.idIndex) << '\t';
+        if (degreesMinutesSeconds)
+            writeDegreesRow(stream, point);
+        else
+            writeProjectedRow(stream, point);
+        stream << std::endl;
+    }
+    stream << std::endl;
+}
+
+}  // namespace kalvex

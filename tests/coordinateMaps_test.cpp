@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/alignmentModel.h"
+
+namespace kalvex {
+namespace {
+
+// A 3 x 3 north-up raster read with its nodes from (100, 200) to (102, 198),
+// and one tie point that has not moved yet.
+alignmentModel tinyScene() {
+    alignmentModel model;
+    model.raster.width = 3;
+    model.raster.height = 3;
+    model.raster.transform = {100, 1, 0, 200, 0, -1};
+    model.corners = {cornerRecord{0, 100, 200, 1}, cornerRecord{2, 102, 200, 2}, cornerRecord{6, 100, 198, 3},
+                     cornerRecord{8, 102, 198, 4}};
+    model.tiePointIds = {"t1"};
+    model.initialTiePoints = {{0, 100.5, 199.5, 10}};
+    model.tiePoints = model.initialTiePoints;
+    model.notReady = false;
+    return model;
+}
+
+const std::string coordinateMapOpening =
+    "set term png size 1250,750\n"
+    "set output 'dem_Coord_Map.png'\n"
+    "unset key\n"
+    "set title 'Tie Coordinate Map'\n"
+    "set origin .05,0\n"
+    "set size .95, 1\n"
+    "set object circle at screen 0.02,0.52 radius char 0.5 fillstyle solid fillcolor rgb '#0000ff'\n"
+    "set label 1 'Initial' at screen 0.03,0.52\n"
+    "set object circle at screen 0.02,0.48 radius char 0.5 fillstyle solid fillcolor rgb '#bb0000'\n"
+    "set label 2 'Final' at screen 0.03,0.48\n";
+
+const std::string initialOutline =
+    "set arrow 1 from 100,200 to 100,198 nohead lc rgb '#0000ff'\n"
+    "set arrow 2 from 100,200 to 102,200 nohead lc rgb '#0000ff'\n"
+    "set arrow 3 from 100,198 to 102,198 nohead lc rgb '#0000ff'\n"
+    "set arrow 4 from 102,200 to 102,198 nohead lc rgb '#0000ff'\n";
+
+const std::string plotLine = "plot '-' using 1:2:3 with points pt 7 ps 1.5 lc rgb variable\n";
+
+std::string coordinateMapOf(const alignmentModel& model) {
+    std::ostringstream script;
+    model.writeCoordinateMap(script, "dem_Coord_Map.png");
+    return script.str();
+}
+
+TEST(coordinateMap, runThatMovedNothing) {
+    const alignmentModel model = tinyScene();
+    EXPECT_EQ(coordinateMapOf(model), coordinateMapOpening +
+                                          "set xrange [99.995:102.005]\n"
+                                          "set yrange [197.995:200.005]\n" +
+                                          initialOutline +
+                                          "set arrow 5 from 100,200 to 100,198 nohead lc rgb '#bb0000'\n"
+                                          "set arrow 6 from 100,200 to 102,200 nohead lc rgb '#bb0000'\n"
+                                          "set arrow 7 from 100,198 to 102,198 nohead lc rgb '#bb0000'\n"
+                                          "set arrow 8 from 102,200 to 102,198 nohead lc rgb '#bb0000'\n" +
+                                          plotLine +
+                                          "100.5 199.5 0x0000ff\n"
+                                          "100.5 199.5 0xbb0000\n"
+                                          "e\n"
+                                          "reset\n");
+}
+
+TEST(coordinateMap, rasterShiftedLeftAndDown) {
+    alignmentModel model = tinyScene();
+    model.raster.transform = {99.5, 1, 0, 199.75, 0, -1};
+    model.tiePoints = {{0, 100, 199.25, 10.5}};
+    EXPECT_EQ(coordinateMapOf(model), coordinateMapOpening +
+                                          "set xrange [99.495:102.005]\n"
+                                          "set yrange [197.995:199.755]\n" +
+                                          initialOutline +
+                                          "set arrow 5 from 99.5,199.75 to 99.5,197.75 nohead lc rgb '#bb0000'\n"
+                                          "set arrow 6 from 99.5,199.75 to 101.5,199.75 nohead lc rgb '#bb0000'\n"
+                                          "set arrow 7 from 99.5,197.75 to 101.5,197.75 nohead lc rgb '#bb0000'\n"
+                                          "set arrow 8 from 101.5,199.75 to 101.5,197.75 nohead lc rgb '#bb0000'\n" +
+                                          plotLine +
+                                          "100.5 199.5 0x0000ff\n"
+                                          "100 199.25 0xbb0000\n"
+                                          "e\n"
+                                          "reset\n");
+}
+
+TEST(coordinateMap, rasterShiftedRightAndUp) {
+    alignmentModel model = tinyScene();
+    model.raster.transform = {100.25, 1, 0, 200.5, 0, -1};
+    const std::string text = coordinateMapOf(model);
+    EXPECT_NE(text.find("set xrange [99.995:102.255]\nset yrange [198.495:200.005]\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("set arrow 8 from 102.25,200.5 to 102.25,198.5 nohead lc rgb '#bb0000'\n"),
+              std::string::npos)
+        << text;
+}
+
+// A sheared raster as read: which corners give its initial extents depends on
+// whether the top-left corner lies left of the bottom-left one.
+TEST(coordinateMap, initialExtentsFromShearedCorners) {
+    alignmentModel model = tinyScene();
+    model.corners = {cornerRecord{0, 99, 200.5, 0}, cornerRecord{2, 101, 201, 0}, cornerRecord{6, 100, 198, 0},
+                     cornerRecord{8, 102, 197.5, 0}};
+    // Initial left 99, top 201 (top-right), right 102 (bottom-right), bottom 198 (bottom-left).
+    std::string text = coordinateMapOf(model);
+    EXPECT_NE(text.find("set xrange [98.995:102.005]\nset yrange [197.995:201.005]\n"), std::string::npos) << text;
+    model.raster.transform = {98, 1, 0, 200, 0, -1};
+    text = coordinateMapOf(model);
+    EXPECT_NE(text.find("set xrange [97.995:102.005]\nset yrange [197.995:200.005]\n"), std::string::npos) << text;
+
+    // Top-left right of bottom-left: left 99 (bottom-left), top 200 (top-left),
+    // right 103 (top-right), bottom 196 (bottom-right).
+    model.corners = {cornerRecord{0, 101, 200, 0}, cornerRecord{2, 103, 201, 0}, cornerRecord{6, 99, 197, 0},
+                     cornerRecord{8, 104, 196, 0}};
+    text = coordinateMapOf(model);
+    EXPECT_NE(text.find("set xrange [97.995:103.005]\nset yrange [195.995:200.005]\n"), std::string::npos) << text;
+    model.raster.transform = {101, 1, 0, 200.5, 0, -1};
+    text = coordinateMapOf(model);
+    EXPECT_NE(text.find("set xrange [98.995:103.005]\nset yrange [198.495:200.005]\n"), std::string::npos) << text;
+}
+
+TEST(coordinateMap, tiePointsInListOrderAndEmptyList) {
+    alignmentModel model = tinyScene();
+    model.tiePointIds = {"a", "b"};
+    model.initialTiePoints = {{0, 1, 2, 0}, {1, 3, 4, 0}};
+    model.tiePoints = {{0, 1.5, 2.5, 0}, {1, 3.5, 4.5, 0}};
+    std::string text = coordinateMapOf(model);
+    EXPECT_EQ(text.substr(text.find(plotLine)),
+              plotLine + "1 2 0x0000ff\n3 4 0x0000ff\n1.5 2.5 0xbb0000\n3.5 4.5 0xbb0000\ne\nreset\n");
+
+    model.initialTiePoints.clear();
+    model.tiePoints.clear();
+    text = coordinateMapOf(model);
+    EXPECT_EQ(text.substr(text.find(plotLine)), plotLine + "e\nreset\n");
+}
+
+TEST(coordinateMap, pathQuoteIsDoubled) {
+    const alignmentModel model = tinyScene();
+    std::ostringstream script;
+    model.writeCoordinateMap(script, "Mars' map.png");
+    EXPECT_NE(script.str().find("\nset output 'Mars'' map.png'\n"), std::string::npos) << script.str();
+}
+
+const std::string weightLegend =
+    "set object circle at screen 0.02,0.75 radius char 0.5 fillstyle solid fillcolor rgb '#00ff00'\n"
+    "set label 1 'w >= .9' at screen 0.03,0.75\n"
+    "set object circle at screen 0.02,0.70 radius char 0.5 fillstyle solid fillcolor rgb '#00ffaa'\n"
+    "set label 2 '.9 > w >= .8' at screen 0.03,0.70\n"
+    "set object circle at screen 0.02,0.65 radius char 0.5 fillstyle solid fillcolor rgb '#00ffff'\n"
+    "set label 3 '.8 > w >= .7' at screen 0.03,0.65\n"
+    "set object circle at screen 0.02,0.60 radius char 0.5 fillstyle solid fillcolor rgb '#0088ff'\n"
+    "set label 4 '.7 > w >= .6' at screen 0.03,0.60\n"
+    "set object circle at screen 0.02,0.55 radius char 0.5 fillstyle solid fillcolor rgb '#0000ff'\n"
+    "set label 5 '.6 > w >= .5' at screen 0.03,0.55\n"
+    "set object circle at screen 0.02,0.50 radius char 0.5 fillstyle solid fillcolor rgb '#8800ff'\n"
+    "set label 6 '.5 > w >= .4' at screen 0.03,0.50\n"
+    "set object circle at screen 0.02,0.45 radius char 0.5 fillstyle solid fillcolor rgb '#bb00ff'\n"
+    "set label 7 '.4 > w >= .3' at screen 0.03,0.45\n"
+    "set object circle at screen 0.02,0.40 radius char 0.5 fillstyle solid fillcolor rgb '#ff00ff'\n"
+    "set label 8 '.3 > w >= .2' at screen 0.03,0.40\n"
+    "set object circle at screen 0.02,0.35 radius char 0.5 fillstyle solid fillcolor rgb '#ff0088'\n"
+    "set label 9 '.2 > w >= .1' at screen 0.03,0.35\n"
+    "set object circle at screen 0.02,0.30 radius char 0.5 fillstyle solid fillcolor rgb '#ff0000'\n"
+    "set label 10 'w < .1' at screen 0.03,0.30\n";
+
+TEST(weightingsMap, wholeScript) {
+    alignmentModel model = tinyScene();
+    model.raster.transform = {100.5, 1, 0, 199.75, 0, -1};
+    model.orbits = {11, 12, 13};
+    model.trackWeights = {0.5, 1, notANumber};
+    const std::vector<errorRecord> finalErrors{{1, 101, 199, 3}, {0, 101.5, 198.5, -2}, {2, 102, 198, 1}};
+    std::ostringstream script;
+    model.writeWeightingsMap(script, "dem_Weightings_Map.png", finalErrors);
+    EXPECT_EQ(script.str(),
+              "set term png size 625,750\n"
+              "set origin .13,0\n"
+              "set size .87, 1\n"
+              "set output 'dem_Weightings_Map.png'\n"
+              "set title 'Weightings Map'\n"
+              "set xrange [100.495:102.505]\n"
+              "set yrange [197.745:199.755]\n"
+              "set arrow 1 from 100.5,199.75 to 100.5,197.75 nohead lc rgb 'grey'\n"
+              "set arrow 2 from 100.5,199.75 to 102.5,199.75 nohead lc rgb 'grey'\n"
+              "set arrow 3 from 100.5,197.75 to 102.5,197.75 nohead lc rgb 'grey'\n"
+              "set arrow 4 from 102.5,199.75 to 102.5,197.75 nohead lc rgb 'grey'\n"
+              "unset key\n" +
+                  weightLegend + plotLine +
+                  "101 199 0x00ff00\n"
+                  "101.5 198.5 0x0000ff\n"
+                  "102 198 0x00ff00\n"
+                  "e\n"
+                  "reset\n");
+}
+
+// The colour of each track's one point, in track order.
+std::vector<std::string> weightColours(const std::vector<double>& weights) {
+    alignmentModel model = tinyScene();
+    model.trackWeights = weights;
+    std::vector<errorRecord> finalErrors;
+    for (std::size_t i = 0; i < weights.size(); ++i) finalErrors.push_back({std::int32_t(i), 1, 2, 0});
+    std::ostringstream script;
+    model.writeWeightingsMap(script, "w.png", finalErrors);
+    std::istringstream lines(script.str().substr(script.str().find(plotLine) + plotLine.size()));
+    std::vector<std::string> found;
+    std::string line;
+    while (std::getline(lines, line) && line != "e") found.push_back(line.substr(line.rfind(' ') + 1));
+    return found;
+}
+
+TEST(weightingsMap, binsAreClosedBelow) {
+    EXPECT_EQ(weightColours({0, 0.0999, 0.1, 0.2, 0.3, 0.4, 0.4999, 0.5, 0.6, 0.7, 0.8, 0.8999, 0.9, 1, notANumber}),
+              (std::vector<std::string>{"0xff0000", "0xff0000", "0xff0088", "0xff00ff", "0xbb00ff", "0x8800ff",
+                                        "0x8800ff", "0x0000ff", "0x0088ff", "0x00ffff", "0x00ffaa", "0x00ffaa",
+                                        "0x00ff00", "0x00ff00", "0x00ff00"}));
+}
+
+TEST(weightingsMap, pointOfTrackWithoutWeightIsLeftOff) {
+    alignmentModel model = tinyScene();
+    model.trackWeights = {0.05};
+    std::ostringstream script;
+    model.writeWeightingsMap(script, "w.png", {{1, 5, 6, 0}, {-1, 7, 8, 0}, {0, 1, 2, 0}});
+    EXPECT_EQ(script.str().substr(script.str().find(plotLine)), plotLine + "1 2 0xff0000\ne\nreset\n");
+}
+
+TEST(outputMaps, nothingIsWrittenWhileNotReady) {
+    alignmentModel model = tinyScene();
+    model.trackWeights = {1};
+    model.notReady = true;
+    std::ostringstream script;
+    model.writeCoordinateMap(script, "c.png");
+    model.writeWeightingsMap(script, "w.png", {{0, 1, 2, 3}});
+    EXPECT_EQ(script.str(), "");
+}
+
+}  // namespace
+}  // namespace kalvex
