@@ -1,0 +1,219 @@
+#include "model/elevationRaster.h"
+
+#include <gdal_priv.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "model/quietGdal.h"
+
+namespace kalvex {
+
+namespace {
+
+struct datasetCloser {
+    void operator()(GDALDataset* dataset) const { GDALClose(GDALDataset::ToHandle(dataset)); }
+};
+using datasetHandle = std::unique_ptr<GDALDataset, datasetCloser>;
+
+std::string lastFourCharacters(const std::string& path) {
+    return path.size() < 4 ? path : path.substr(path.size() - 4);
+}
+
+// Bytes of physical memory, or 0 when the system does not tell.
+std::uint64_t physicalMemoryBytes() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    const auto pageCount = static_cast<std::uint64_t>(pages);
+    const auto pageBytes = static_cast<std::uint64_t>(pageSize);
+    if (pageCount > std::numeric_limits<std::uint64_t>::max() / pageBytes) return std::numeric_limits<std::uint64_t>::max();
+    return pageCount * pageBytes;
+}
+
+// An overcommitting kernel grants requests far beyond the machine and kills
+// the process once the pages are touched, so such a raster is refused
+// before anything is allocated.
+bool machineCanHold(std::uint64_t floatCount) {
+    if (floatCount > std::numeric_limits<std::size_t>::max() / sizeof(float)) return false;
+    const std::uint64_t physical = physicalMemoryBytes();
+    return physical == 0 || floatCount * sizeof(float) <= physical;
+}
+
+void reportTooBig(std::uint32_t width, std::uint32_t height, std::uint32_t rowsAllocated) {
+    const std::uint32_t megabytes = width * rowsAllocated * 4u / 1048576u;
+    const std::uint32_t percent = height == 0 ? 0u : rowsAllocated * 100u / height;
+    std::cout << "Error: .tif is too big, only allocated about " << megabytes << " Megabytes, which is about "
+              << percent << "% of the .tif" << std::endl;
+}
+
+// All rows come in one allocation, so a failure leaves no row allocated.
+bool allocateCells(elevationRaster& raster, int blockWidth, int blockHeight) {
+    const std::uint64_t cellCount = std::uint64_t(raster.width) * raster.height;
+    const std::uint64_t blockCount = std::uint64_t(std::max(blockWidth, 0)) * std::uint64_t(std::max(blockHeight, 0));
+    if (!machineCanHold(cellCount + blockCount)) {
+        reportTooBig(raster.width, raster.height, 0);
+        return false;
+    }
+    try {
+        raster.cells.assign(static_cast<std::size_t>(cellCount), 0.0f);
+    } catch (const std::bad_alloc&) {
+        raster.cells = std::vector<float>();
+        reportTooBig(raster.width, raster.height, 0);
+        return false;
+    }
+    return true;
+}
+
+// Each block is decoded once into the one reused buffer; blocks on the
+// right and bottom edges reach past the raster and only their valid part
+// is copied.
+bool copyBlocks(GDALRasterBand& band, int blockWidth, int blockHeight, elevationRaster& raster) {
+    if (raster.width == 0 || raster.height == 0) return true;
+    if (blockWidth <= 0 || blockHeight <= 0) return false;
+    const std::uint32_t across = static_cast<std::uint32_t>((std::uint64_t(raster.width) + blockWidth - 1) / blockWidth);
+    const std::uint32_t down = static_cast<std::uint32_t>((std::uint64_t(raster.height) + blockHeight - 1) / blockHeight);
+    std::vector<float> block;
+    try {
+        block.assign(std::size_t(blockWidth) * std::size_t(blockHeight), 0.0f);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (std::uint32_t yb = 0; yb < down; ++yb) {
+        for (std::uint32_t xb = 0; xb < across; ++xb) {
+            if (band.ReadBlock(int(xb), int(yb), block.data()) != CE_None) return false;
+            const std::uint32_t firstColumn = xb * std::uint32_t(blockWidth);
+            const std::uint32_t firstRow = yb * std::uint32_t(blockHeight);
+            const std::uint32_t columns = std::min(std::uint32_t(blockWidth), raster.width - firstColumn);
+            const std::uint32_t rows = std::min(std::uint32_t(blockHeight), raster.height - firstRow);
+            for (std::uint32_t j = 0; j < rows; ++j) {
+                const auto source = block.begin() + std::ptrdiff_t(std::size_t(j) * std::size_t(blockWidth));
+                const auto target = raster.cells.begin() +
+                                    std::ptrdiff_t(std::size_t(firstRow + j) * raster.width + firstColumn);
+                std::copy(source, source + columns, target);
+            }
+        }
+    }
+    return true;
+}
+
+// The float32 cell value that a declared no-data value stands for. A
+// declaration written with too many digits may lie just beyond the float
+// range; it still means the largest float.
+std::optional<float> declaredNoDataAsCell(double declared) {
+    if (std::isnan(declared)) return std::nullopt;
+    if (std::isinf(declared)) return static_cast<float>(declared);
+    if (std::fabs(declared) <= double(FLT_MAX)) return static_cast<float>(declared);
+    const double roundsToLargestFloat = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+    if (std::fabs(declared) < roundsToLargestFloat) return declared > 0 ? FLT_MAX : -FLT_MAX;
+    return std::nullopt;
+}
+
+// Files declare no-data values such as +3.4e38 or -9999 that the threshold
+// alone would keep as huge or false elevations.
+void maskDeclaredNoData(GDALRasterBand& band, elevationRaster& raster) {
+    int hasNoData = 0;
+    const double declared = band.GetNoDataValue(&hasNoData);
+    if (!hasNoData) return;
+    const std::optional<float> noDataCell = declaredNoDataAsCell(declared);
+    if (!noDataCell) return;
+    const float noData = *noDataCell;
+    for (float& cell : raster.cells)
+        if (cell == noData) cell = std::numeric_limits<float>::quiet_NaN();
+}
+
+bool failRead(elevationRaster& raster) {
+    raster.cells = std::vector<float>();
+    return false;
+}
+
+}  // namespace
+
+void elevationRaster::reset(const std::string& newPath) {
+    cells = std::vector<float>();
+    path = newPath;
+    width = 0;
+    height = 0;
+    transform = geoTransform{0, 0, 0, 0, 0, 0};
+    loaded = false;
+}
+
+bool elevationRaster::read() {
+    if (debug) std::cout << "Begin Reading .tif" << std::endl;
+    if (path.empty()) return false;
+    if (loaded) return true;
+    if (lastFourCharacters(path) != ".tif") {
+        std::cout << "Can only read .tif file not " << lastFourCharacters(path) << std::endl;
+        return false;
+    }
+
+    silenceGdalMessages();
+    GDALAllRegister();
+    const datasetHandle dataset(GDALDataset::FromHandle(GDALOpen(path.c_str(), GA_ReadOnly)));
+    if (!dataset) {
+        std::cout << "Not a valid tif file" << std::endl;
+        return false;
+    }
+
+    // A file without georeference leaves GDAL's default transform here.
+    geoTransform coefficients{0, 1, 0, 0, 0, 1};
+    dataset->GetGeoTransform(coefficients.data());
+    if (dataset->GetRasterCount() < 1) {
+        std::cout << "No Raster Bands Found" << std::endl;
+        return false;
+    }
+    transform = coefficients;
+    if (transform[3] == 0.0 || transform[0] == 0.0)
+        std::cout << "Warning: The Top Left corner of the raster is at (0,0)." << std::endl;
+
+    GDALRasterBand* band = dataset->GetRasterBand(1);
+    if (band == nullptr) {
+        std::cout << "No Raster Bands Found" << std::endl;
+        return false;
+    }
+    width = static_cast<std::uint32_t>(std::max(band->GetXSize(), 0));
+    height = static_cast<std::uint32_t>(std::max(band->GetYSize(), 0));
+    int blockWidth = 0;
+    int blockHeight = 0;
+    band->GetBlockSize(&blockWidth, &blockHeight);
+    if (!allocateCells(*this, blockWidth, blockHeight)) return failRead(*this);
+
+    if (band->GetRasterDataType() != GDT_Float32) {
+        std::cout << "Raster of unknown type, must be GDT_Float32" << std::endl;
+        return failRead(*this);
+    }
+    if (!copyBlocks(*band, blockWidth, blockHeight, *this)) {
+        std::cout << "Error: Could not read the cells of the .tif" << std::endl;
+        return failRead(*this);
+    }
+    maskDeclaredNoData(*band, *this);
+
+    if (debug) std::cout << "Done Reading .tif" << std::endl;
+    loaded = true;
+    return true;
+}
+
+void elevationRaster::maskNoData(double threshold) {
+    for (float& cell : cells)
+        if (cell <= threshold) cell = std::numeric_limits<float>::quiet_NaN();
+}
+
+cornerRecord elevationRaster::cornerAt(int c, int r) const {
+    cornerRecord corner;
+    corner.index = 0;
+    corner.x = nodeX(c, r);
+    corner.y = nodeY(c, r);
+    const bool inside = c >= 0 && r >= 0 && std::uint32_t(c) < width && std::uint32_t(r) < height &&
+                        cells.size() == std::size_t(width) * height;
+    corner.z = inside ? double(cell(std::uint32_t(c), std::uint32_t(r))) : notANumber;
+    return corner;
+}
+
+}  // namespace kalvex
