@@ -1,0 +1,384 @@
+// Turns the argument vector into run settings: file classification, the
+// option scan with its warnings, and the values settled after the scan.
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "app/runSettings.h"
+
+namespace kalvex {
+namespace {
+
+// The words of the command line; a word beyond the end reads as nothing.
+class wordList {
+public:
+    wordList(int count, const char* const* words) : wordCount(count), wordVector(words) {}
+    const char* at(int index) const {
+        if (wordVector == nullptr || index < 0 || index >= wordCount) return nullptr;
+        return wordVector[index];
+    }
+    int count() const { return wordCount; }
+
+private:
+    int wordCount;
+    const char* const* wordVector;
+};
+
+bool beginsWithDash(const char* word) { return word != nullptr && word[0] == '-'; }
+
+// Base-10 integer from the longest leading number; anything behind it is ignored.
+std::optional<int> readInteger(const char* word) {
+    if (word == nullptr) return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(word, &end, 10);
+    if (end == word || errno == ERANGE || value < INT_MIN || value > INT_MAX) return std::nullopt;
+    return static_cast<int>(value);
+}
+
+// The absolute value must fit as well: the most negative int has no positive twin.
+std::optional<int> readAbsoluteInteger(const char* word) {
+    const std::optional<int> value = readInteger(word);
+    if (!value || *value == INT_MIN) return std::nullopt;
+    return std::abs(*value);
+}
+
+// Decimal floating point from the longest leading number. A hexadecimal form
+// is not decimal notation: only its leading zero counts. A value that is not
+// finite would quietly disable or break the run, so it counts as no number.
+std::optional<double> readDouble(const char* word) {
+    if (word == nullptr) return std::nullopt;
+    const char* cursor = word;
+    while (std::isspace(static_cast<unsigned char>(*cursor))) ++cursor;
+    const bool negative = *cursor == '-';
+    if (*cursor == '+' || *cursor == '-') ++cursor;
+    if (cursor[0] == '0' && (cursor[1] == 'x' || cursor[1] == 'X')) return negative ? -0.0 : 0.0;
+    char* end = nullptr;
+    const double value = std::strtod(word, &end);
+    if (end == word || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<double> readAbsoluteDouble(const char* word) {
+    const std::optional<double> value = readDouble(word);
+    if (!value) return std::nullopt;
+    return std::fabs(*value);
+}
+
+std::string extensionOf(const std::string& word) {
+    const std::string::size_type dot = word.rfind('.');
+    if (dot == std::string::npos) return std::string();
+    return word.substr(dot);
+}
+
+void classifyFile(const char* word, runSettings& settings) {
+    if (word == nullptr) return;
+    const std::string extension = extensionOf(word);
+    if (extension == ".tif") {
+        settings.rasterPath = word;
+    } else if (extension == ".dbf" || extension == ".csv" || extension == ".tab") {
+        settings.trackPath = word;
+    } else if (extension == ".rep" || extension == ".gpf") {
+        settings.tiePath = word;
+    }
+}
+
+// The first two words after the program name are files; the third is a
+// candidate whenever it exists, whatever it holds.
+void classifyFiles(const wordList& words, runSettings& settings) {
+    const int lastCandidate = words.count() >= 4 ? 3 : 2;
+    for (int index = 1; index <= lastCandidate; ++index) classifyFile(words.at(index), settings);
+}
+
+// Every option handler gets the index of its option word and returns the
+// index of the next word to examine. After a failed value only the option
+// word is passed, so the value word is looked at again as a possible option.
+using optionHandler = int (*)(const wordList&, int, runSettings&);
+
+int failedValue(int index, const char* warning) {
+    std::cout << warning << std::endl;
+    return index + 1;
+}
+
+int takeAbsoluteInteger(const wordList& words, int index, int& field, const char* warning) {
+    const std::optional<int> value = readAbsoluteInteger(words.at(index + 1));
+    if (!value) return failedValue(index, warning);
+    field = *value;
+    return index + 2;
+}
+
+int takeAbsoluteDouble(const wordList& words, int index, double& field, const char* warning) {
+    const std::optional<double> value = readAbsoluteDouble(words.at(index + 1));
+    if (!value) return failedValue(index, warning);
+    field = *value;
+    return index + 2;
+}
+
+// A negative value is kept as given: it leaves the computed default in force.
+int takeSignedDouble(const wordList& words, int index, double& field, const char* warning) {
+    const std::optional<double> value = readDouble(words.at(index + 1));
+    if (!value) return failedValue(index, warning);
+    field = *value;
+    return index + 2;
+}
+
+// A percentage may be given as a fraction or in percent; anything above 100
+// percent is refused and the default comes back.
+void settlePercentage(double& field, double defaultValue, const char* refusal) {
+    if (field > 1.0) field /= 100.0;
+    if (field > 1.0) {
+        std::cout << refusal << std::endl;
+        field = defaultValue;
+    }
+}
+
+int scanStages(const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteInteger(words, index, settings.maxStages,
+                               "Was unable to parse an integer after -s, using default ");
+}
+
+int scanConvergeValue(const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteDouble(words, index, settings.convergeValue,
+                              "Was unable to parse a floating point number after -c, using default ");
+}
+
+int scanDelta(const wordList& words, int index, runSettings& settings) {
+    return takeSignedDouble(words, index, settings.delta,
+                            "Was unable to parse a floating point number after -d, using default");
+}
+
+int scanPadding(const wordList& words, int index, runSettings& settings) {
+    return takeSignedDouble(words, index, settings.padding,
+                            "Was unable to parse a floating point number after -p, using default");
+}
+
+int scanQuadFit(const wordList&, int index, runSettings& settings) {
+    settings.quadFit = true;
+    return index + 1;
+}
+
+int scanLroc(const wordList&, int index, runSettings& settings) {
+    settings.hirise = false;
+    return index + 1;
+}
+
+int scanLrocFiltering(const wordList&, int index, runSettings& settings) {
+    settings.lrocFiltering = true;
+    return index + 1;
+}
+
+// Orbit numbers run up to the end of the line or the next option word; a
+// word that is no number is reported and the rest are still taken.
+int scanOrbitFilters(const wordList& words, int index, runSettings& settings) {
+    int next = index + 1;
+    for (const char* word = words.at(next); word != nullptr && !beginsWithDash(word); word = words.at(++next)) {
+        const std::optional<int> orbit = readInteger(word);
+        if (orbit) {
+            settings.pointFilters.emplace_back(pointFilter::equalTo, "orbit", *orbit);
+        } else {
+            std::cout << "Was unable to parse int " << word << "for orbit filter, using only the parsed values"
+                      << std::endl;
+        }
+    }
+    return next;
+}
+
+int scanErrorThreshold(const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteDouble(words, index, settings.errorThreshold,
+                              "Was unable to parse a floating point number after -et, using default ");
+}
+
+int scanMaxError(const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteDouble(words, index, settings.sfMaxError,
+                              "Was unable to parse a floating point number after -sfe, using default ");
+}
+
+// The cutoff is the floor for the maximum error, so it may not lie above the
+// maximum error in force when it is read.
+int scanCutoff(const wordList& words, int index, runSettings& settings) {
+    const int next = takeAbsoluteDouble(words, index, settings.sfCutoff,
+                                        "Was unable to parse a floating point number after -sfc, using default ");
+    if (next == index + 2 && settings.sfCutoff > settings.sfMaxError) {
+        std::cout << "The statistical filter's minimum error threshold cannot be greater than the maximum error "
+                     "threshold, using default"
+                  << std::endl;
+        settings.sfCutoff = runSettings().sfCutoff;
+    }
+    return next;
+}
+
+int scanDecrease(const wordList& words, int index, runSettings& settings) {
+    const int next = takeAbsoluteDouble(words, index, settings.sfDecrease,
+                                        "Was unable to parse a floating point number after -sfd, using default ");
+    if (next == index + 2) {
+        settlePercentage(settings.sfDecrease, runSettings().sfDecrease,
+                         "The entered percentage for -sfd must be between 0 and 1, or 0 and 100, using default");
+    }
+    return next;
+}
+
+int scanMaxStdDev(const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteDouble(words, index, settings.sfMaxStdDev,
+                              "Was unable to parse a floating point number after -sfsd, using default ");
+}
+
+int scanRemovePercent(const wordList& words, int index, runSettings& settings) {
+    const int next = takeAbsoluteDouble(words, index, settings.sfRemovePercent,
+                                        "Was unable to parse a floating point number after -sfp, using default ");
+    if (next == index + 2) {
+        settlePercentage(settings.sfRemovePercent, runSettings().sfRemovePercent,
+                         "The entered percentage must be between 0 and 1 or 0 and 100, using default");
+    }
+    return next;
+}
+
+int scanStartStage(const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteInteger(words, index, settings.sfStartStage,
+                               "Was unable to parse an integer after -sfs, using default ");
+}
+
+// The text becomes part of every output file name, so a character that no
+// file name may hold sends it back to the empty default.
+void refuseInvalidFileNameText(std::string& text) {
+    static const char forbidden[] = {'<', '>', ':', '"', '\\', '/', '|', '?', '*'};
+    for (const char character : forbidden) {
+        if (text.find(character) == std::string::npos) continue;
+        std::cout << std::endl;
+        std::cout << "Warning:The string specified after -as contains a '" << character
+                  << "' which will create an invalid filename, will be using the default instead" << std::endl;
+        text.clear();
+        return;
+    }
+}
+
+int scanAddString(const wordList& words, int index, runSettings& settings) {
+    const char* word = words.at(index + 1);
+    if (word == nullptr) return index + 1;
+    settings.addString = word;
+    refuseInvalidFileNameText(settings.addString);
+    return index + 2;
+}
+
+int scanPolarProjection(const wordList&, int index, runSettings& settings) {
+    settings.polarProjection = true;
+    return index + 1;
+}
+
+int scanDebugMode(const wordList&, int index, runSettings& settings) {
+    settings.debugMode = true;
+    return index + 1;
+}
+
+// The coordinate is taken only as a pair: half of a new corner combined with
+// half of an earlier one would move the raster to a place nobody asked for.
+int scanTopLeft(const wordList& words, int index, runSettings& settings) {
+    const std::optional<double> x = readDouble(words.at(index + 1));
+    const std::optional<double> y = x ? readDouble(words.at(index + 2)) : std::nullopt;
+    if (!x || !y) {
+        return failedValue(index,
+                           "Warning: Could not parse the replacement top left coordinate, should be of the format "
+                           "-tl %d %d");
+    }
+    settings.topLeftX = *x;
+    settings.topLeftY = *y;
+    settings.topLeftGiven = true;
+    return index + 3;
+}
+
+int scanThreadCount(const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteInteger(words, index, settings.threadCount,
+                               "Was unable to parse an integer after -j, using default ");
+}
+
+int scanWriteAlignedRaster(const wordList&, int index, runSettings& settings) {
+    settings.writeAlignedRaster = true;
+    return index + 1;
+}
+
+int scanWriteErrorTable(const wordList&, int index, runSettings& settings) {
+    settings.writeErrorTable = true;
+    return index + 1;
+}
+
+struct optionEntry {
+    const char* name;
+    optionHandler handler;
+};
+
+const optionEntry optionTable[] = {
+    {"-s", scanStages},           {"-c", scanConvergeValue},
+    {"-d", scanDelta},            {"-p", scanPadding},
+    {"-qf", scanQuadFit},         {"-l", scanLroc},
+    {"-f", scanLrocFiltering},    {"-of", scanOrbitFilters},
+    {"-et", scanErrorThreshold},  {"-sfe", scanMaxError},
+    {"-sfc", scanCutoff},         {"-sfd", scanDecrease},
+    {"-sfsd", scanMaxStdDev},     {"-sfp", scanRemovePercent},
+    {"-sfs", scanStartStage},     {"-as", scanAddString},
+    {"-pr", scanPolarProjection}, {"-dm", scanDebugMode},
+    {"-tl", scanTopLeft},         {"-j", scanThreadCount},
+    {"-od", scanWriteAlignedRaster}, {"-oe", scanWriteErrorTable},
+};
+
+// Words that are no option, or no known option, are passed over in silence.
+int scanWord(const wordList& words, int index, runSettings& settings) {
+    const char* word = words.at(index);
+    if (!beginsWithDash(word)) return index + 1;
+    for (const optionEntry& option : optionTable) {
+        if (std::strcmp(word, option.name) == 0) return option.handler(words, index, settings);
+    }
+    return index + 1;
+}
+
+void scanOptions(const wordList& words, int start, runSettings& settings) {
+    for (int index = start; index < words.count();) index = scanWord(words, index, settings);
+}
+
+void addLrocFilters(runSettings& settings) {
+    if (settings.hirise || !settings.lrocFiltering) return;
+    settings.pointFilters.emplace_back(pointFilter::greaterThan, "ofnadang", 15.0);
+    settings.pointFilters.emplace_back(pointFilter::equalTo, "ptshotnum", 3.0);
+    settings.pointFilters.emplace_back(pointFilter::equalTo, "ptshotnum", 5.0);
+    settings.pointFilters.emplace_back(pointFilter::greaterThan, "solincang", 80.0);
+}
+
+// Filtering starts a quarter of the way into the stages unless a start inside
+// the run was asked for; the stored value counts stages from zero.
+void settleStartStage(runSettings& settings) {
+    if (settings.sfStartStage < 0 || settings.sfStartStage >= settings.maxStages) {
+        settings.sfStartStage = settings.maxStages / 4;
+    }
+    settings.sfStartStage -= 1;
+}
+
+}  // namespace
+
+std::optional<runSettings> parseCommandLine(int argumentCount, const char* const* argumentVector) {
+    const wordList words(argumentCount, argumentVector);
+    if (argumentCount < 3 || argumentVector == nullptr) {
+        printHelp();
+        return std::nullopt;
+    }
+    runSettings settings;
+    classifyFiles(words, settings);
+    if (settings.rasterPath.empty() || settings.trackPath.empty()) {
+        std::cout << "Error: Files must include at least one .tif and either a .dbf, .csv or .tab" << std::endl;
+        return std::nullopt;
+    }
+    scanOptions(words, settings.tiePath.empty() ? 3 : 4, settings);
+    addLrocFilters(settings);
+    settleStartStage(settings);
+    return settings;
+}
+
+void finishDefaults(runSettings& settings, double size) {
+    if (settings.padding < 0.0) settings.padding = size / 10.0;
+    if (settings.delta < 0.0) settings.delta = settings.padding / 50.0;
+}
+
+}  // namespace kalvex

@@ -1,0 +1,188 @@
+// The help text and the settings block that debug mode prints.
+#include <cstddef>
+#include <initializer_list>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/runSettings.h"
+
+namespace kalvex {
+namespace {
+
+const std::size_t helpWidth = 71;
+
+std::string padded(const std::string& text, std::size_t width) {
+    if (text.size() >= width) return text;
+    return text + std::string(width - text.size(), ' ');
+}
+
+void printLines(std::initializer_list<const char*> lines) {
+    for (const char* line : lines) std::cout << line << std::endl;
+}
+
+void printRule() { std::cout << std::string(helpWidth, '*') << std::endl; }
+
+void printBanner() {
+    printRule();
+    std::cout << padded("* Kalvex Help", helpWidth - 1) << "*" << std::endl;
+    printRule();
+}
+
+void printInputs() {
+    printLines({"Inputs", "", "Run Kalvex Query format:", "  kalvex file1 file2 file3 [options]", "Notes:",
+                "  There Must Be 3 files", "      One Must be a .tif", "      One Must be a .rep or a .gpf",
+                "      One Must be either a .tab, .csv or .dbf", "", "Generate Error Map Query format:",
+                "  kalvex file1 file2 [options]", "Notes:", "  There Must Be 2 files", "      One Must be a .tif",
+                "      One Must be either a .tab, .csv or .dbf",
+                "  This will generate the same error map as the initial error map in",
+                "  kalvex, but kalvex will not be run"});
+}
+
+void printOptionRow(const std::string& name, const std::string& defaultValue, const std::string& argument) {
+    std::cout << padded("  " + name, 32) << "|" << padded(" " + defaultValue, 14) << "|   " << argument
+              << std::endl;
+}
+
+void printOptionsTable() {
+    printRule();
+    printLines({"Command Line Options Table", "",
+                "         Command Name           | Default Val  | Command Line Argument"});
+    printOptionRow("Maximum # of stages", "20", "-s %d");
+    printOptionRow("RMS Convergence Value", "0.0001", "-c %f");
+    printOptionRow("Translation Range (padding)", "size/2", "-p %f");
+    printOptionRow("Translation Increment (delta)", "0.002*padding", "-d %f");
+    printOptionRow("linear vs quadratic poly fit", "linear", "-lf or -qf");
+    printOptionRow("HiRISE vs LROC project", "hirise", "-h or -l");
+    printOptionRow("LROC filtering (LROC only)", "off", "-f");
+    printOptionRow("mola orbit filtering", "none", "-of %d %d %d %d ...");
+    printOptionRow("Modify Raster's Top Left coord", "none", "-tl %f(x) %f(y)");
+    printOptionRow("Outlier Point Error Threshold", "30", "-et %f");
+    printOptionRow("Stat. Filtering max error", "10", "-sfe %f");
+    printOptionRow("Stat. Filtering dec. cutoff", "2", "-sfc %f");
+    printOptionRow("Stat. Filtering decrease/stage", "10%", "-sfd %f");
+    printOptionRow("Stat. Filtering max std. dev", "7", "-sfsd %f");
+    printOptionRow("Stat. Filtering remove percent", "5%", "-sfp %f");
+    printOptionRow("Stat. Filtering starting stage", ".25*maxStage", "-sfs %d");
+    printOptionRow("Add String to Output Filenames", "Empty String", "-as %s");
+    printOptionRow("debug mode", "off", "-dm");
+    printOptionRow("Worker threads", "cores", "-j %d");
+    printOptionRow("Write aligned GeoTIFF", "off", "-od");
+    printOptionRow("Write per-shot error table", "off", "-oe");
+    std::cout << std::endl;
+}
+
+void printNotes() {
+    printLines({"Notes:", "  size = width or height depending which is larger", "  %d = Integer Number",
+                "  %f = Floating Point Number", "  &s = String", "  LROC filters: ", "      ofnadang > 15",
+                "      ptshotnum = 3 or 5", "      solincangle > 80"});
+}
+
+void printStatisticalFiltering() {
+    printRule();
+    printLines({"Statistical Filtering", "", "Overview:",
+                "Statistical filtering will attempt to weed out bad tracks from the ",
+                "kalvex run. It does so by using a weighting system.",
+                "Weightings will range from 0 to 1 and are specific to a single track in",
+                "the mola data. They will affect kalvex when it checks the",
+                "RMS as it attempts to fit the data. This process will check if a change",
+                "caused a lower RMS than the RMS in the previous state; if it does,",
+                "that change is accepted. Weightings come in when calculating error.",
+                "When the error of each mola point is calculated, the error will also",
+                "be multiplied its track's weighting. Therefore if worse tracks have",
+                "a lower weighting than better tracks, kalvex will focus on", "fitting those better tracks.", "",
+                "How it works:", "Weightings are adjusted by first calculating the average error and ",
+                "standard deviation of each track in the mola data. If the calculated",
+                "standard deviation and average error values of the track are greater ",
+                "than a user-specified acceptable standard deviation and average error,",
+                "the weighting of that track gets decremented by a user specified ",
+                "percentage to remove (in decimal format). Therefore the longer a track",
+                "is above these user specified values, the smaller a track's weighting",
+                "will become and the less kalvex will try to fit that track.",
+                "Because of this, statistical filtering should only begin adjusting",
+                "weightings after kalvex has already found a decent fit.", "",
+                "Turning off statistical filtering: -sfp 0"});
+}
+
+struct outputEntry {
+    const char* name;
+    std::vector<const char*> description;
+};
+
+void printOutputEntry(const outputEntry& entry) {
+    std::cout << "|------------------------|--------------------------------------------|" << std::endl;
+    std::string nameCell = entry.name;
+    for (const char* line : entry.description) {
+        std::cout << "|" << padded(" " + nameCell, 24) << "|" << padded(std::string(" ") + line, 44) << "|"
+                  << std::endl;
+        nameCell.clear();
+    }
+}
+
+void printOutputs() {
+    printRule();
+    printLines({"Outputs", "", "Either 5 or 7 files are outputted based on whether or not statistical",
+                "filtering was enabled. All outputted files will be saved in the same",
+                "location as the geotiff and they will have the same name as the geotiff",
+                "but with the following additions to the name (if a string was specified",
+                "with the -as argument, it will be placed before these strings):"});
+    const std::vector<outputEntry> entries = {
+        {"_Error_Map.gnu", {"gnuplot file used to generate the error map"}},
+        {"_Error_Map.png", {"png image of the error map"}},
+        {"_Error_Map_Filtered.gnu", {"gnuplot file used to generate the error map", "if statistical filtering is enabled"}},
+        {"_Error_Map_Filtered.png",
+         {"png image of the error map if statistical", "filtering is enabled. Statistical filtering",
+          "has a separate string added so one can", "compare the results with the statistical",
+          "filter to the results without the", "statistical filter."}},
+        {"_Weightings_Map.gnu", {"gnuplot file used to generate the", "weightings map"}},
+        {"_Weightings_Map.png",
+         {"If statistical filtering is enabled, this", "output will have a graph of the mola tracks",
+          "color coded with their associated weighting", "in kalvex, allowing the user to",
+          "see which tracks kalvex prefered", "when trying to find the best fit."}},
+        {"_Coord_Map.gnu", {"gnuplot file used to generate the", "coordinate map"}},
+        {"_Coord_Map.png", {"png image showing how the tie coordinates", "moved"}},
+        {"_report.txt",
+         {"report of the kalvex operation,", "including final tie points and analysis of", "the results"}},
+    };
+    std::cout << std::string(helpWidth, '_') << std::endl;
+    std::cout << "|          Name          |                Description                 |" << std::endl;
+    for (const outputEntry& entry : entries) printOutputEntry(entry);
+    std::cout << "|________________________|____________________________________________|" << std::endl;
+}
+
+int asFlag(bool value) { return value ? 1 : 0; }
+
+}  // namespace
+
+void printHelp() {
+    std::cout << std::endl;
+    printBanner();
+    printInputs();
+    printOptionsTable();
+    printNotes();
+    printStatisticalFiltering();
+    printOutputs();
+    std::cout << std::endl;
+}
+
+void printSettings(const runSettings& settings) {
+    std::cout << std::endl;
+    std::cout << "Debug Mode: " << asFlag(settings.debugMode) << std::endl;
+    std::cout << "Hirise: " << asFlag(settings.hirise) << std::endl;
+    std::cout << "QuadFit: " << asFlag(settings.quadFit) << std::endl;
+    std::cout << "maxStages: " << settings.maxStages << std::endl;
+    std::cout << "Converge Value: " << settings.convergeValue << std::endl;
+    std::cout << "Delta: " << settings.delta << std::endl;
+    std::cout << "Padding: " << settings.padding << std::endl;
+    std::cout << "LROC Filtering: " << asFlag(!settings.hirise && settings.lrocFiltering) << std::endl;
+    std::cout << "Statistical Filtering Max Error: " << settings.sfMaxError << std::endl;
+    std::cout << "Statistical Filtering Max Std. Deviation: " << settings.sfMaxStdDev << std::endl;
+    std::cout << "Statistical Filtering Removal Percentage: " << settings.sfRemovePercent << std::endl;
+    std::cout << "Statistical Filtering Start Stage: " << settings.sfStartStage << std::endl;
+    if (settings.topLeftGiven) {
+        std::cout << "New Top Left Coordinate: " << settings.topLeftX << " " << settings.topLeftY << std::endl;
+        std::cout << std::endl;
+    }
+}
+
+}  // namespace kalvex
