@@ -1,0 +1,71 @@
+// Statistical track filtering: a track whose weighted errors keep a large
+// mean or spread loses a share of its weight in every filtering stage, so that
+// a bad orbit counts less and less in the RMS the stages minimise.
+#include "app/trackFiltering.h"
+
+#include <cmath>
+#include <cstddef>
+#include <iostream>
+#include <vector>
+
+#include "model/alignmentModel.h"
+
+namespace kalvex {
+
+namespace {
+
+struct trackStatistics {
+    std::size_t count = 0;
+    double sum = 0.0;
+    double sumOfSquaredDeviations = 0.0;
+    double mean() const { return sum / double(count); }
+    double standardDeviation() const { return std::sqrt(sumOfSquaredDeviations / double(count)); }
+};
+
+std::vector<trackStatistics> statisticsPerTrack(const std::vector<errorRecord>& errors, std::size_t trackCount) {
+    std::vector<trackStatistics> tracks(trackCount);
+    for (const errorRecord& entry : errors) {
+        trackStatistics& track = tracks.at(std::size_t(std::uint32_t(entry.trackIndex)));
+        ++track.count;
+        track.sum += entry.error;
+    }
+    // The spread is taken around the signed mean, in a second pass.
+    for (const errorRecord& entry : errors) {
+        trackStatistics& track = tracks[std::size_t(std::uint32_t(entry.trackIndex))];
+        const double deviation = entry.error - track.mean();
+        track.sumOfSquaredDeviations += deviation * deviation;
+    }
+    return tracks;
+}
+
+}  // namespace
+
+void alignmentModel::updateTrackWeights(double maxError, double maxStdDev, double decrement) {
+    const std::vector<errorRecord> errors = raster.errorList(molaPoints, &trackWeights);
+    const std::vector<trackStatistics> tracks = statisticsPerTrack(errors, trackWeights.size());
+    for (std::size_t t = 0; t < tracks.size(); ++t) {
+        // A track without a single sampled point has nothing to judge it by.
+        if (tracks[t].count == 0) continue;
+        const bool fails = std::fabs(tracks[t].mean()) > maxError || tracks[t].standardDeviation() > maxStdDev;
+        if (!fails) continue;
+        trackWeights[t] -= decrement;
+        if (trackWeights[t] < 0.0) trackWeights[t] = 0.0;
+    }
+}
+
+void alignmentModel::filterTracks(double decrement, double maxError, double maxStdDev, double errorThreshold) {
+    if (notReady) return;
+    updateTrackWeights(maxError, maxStdDev, decrement);
+    raster.removeOutliers(molaPoints, &trackWeights, errorThreshold);
+}
+
+void lowerMaxError(runSettings& settings) {
+    if (!(settings.sfMaxError > settings.sfCutoff)) return;
+    // The integer part, taken on the double itself: no conversion can overflow.
+    double lowered = std::trunc(settings.sfDecrease * settings.sfMaxError);
+    if (lowered <= settings.sfCutoff) lowered = settings.sfCutoff;
+    settings.sfMaxError = lowered;
+    std::cout << "The new max error threshold is: " << lowered << std::endl;
+}
+
+}  // namespace kalvex

@@ -1,0 +1,103 @@
+// Model elevations of the altimeter points, their errors, and the weighted RMS
+// that every stage of the run tries to lower.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "model/alignmentModel.h"
+#include "model/elevationRaster.h"
+#include "model/localPlane.h"
+
+namespace kalvex {
+
+namespace {
+
+// A point's track index read as an unsigned slot; a slot beyond the weights is
+// refused by the vector's own range check.
+double trackWeight(const std::vector<double>& weights, std::int32_t trackIndex) {
+    return weights.at(std::size_t(std::uint32_t(trackIndex)));
+}
+
+constexpr double pi = 3.141592653589793;
+constexpr double polarScale = 6752400.0;  // twice the polar radius of Mars in metres
+
+double wrappedOnce(double angle) {
+    if (angle > 180.0) return angle - 360.0;
+    if (angle < -180.0) return angle + 360.0;
+    return angle;
+}
+
+}  // namespace
+
+std::vector<double> elevationRaster::sampleModel(const std::vector<molaPoint>& points, double dx, double dy,
+                                                 double dz) const {
+    const localPlane plane(*this, dx, dy, dz);
+    std::vector<double> elevations;
+    elevations.reserve(points.size());
+    for (const molaPoint& point : points) elevations.push_back(plane.elevationAt(point.x, point.y));
+    return elevations;
+}
+
+rmsResult elevationRaster::rmsAndMean(const std::vector<molaPoint>& points, const std::vector<double>* weights,
+                                      double dx, double dy, double dz) const {
+    const localPlane plane(*this, dx, dy, dz);
+    std::size_t count = 0;
+    double sumOfSquares = 0.0;
+    double sum = 0.0;
+    for (const molaPoint& point : points) {
+        const double model = plane.elevationAt(point.x, point.y);
+        if (std::isnan(model)) continue;
+        double error = point.elevation - model;
+        if (weights != nullptr) error *= trackWeight(*weights, point.trackIndex);
+        ++count;
+        sumOfSquares += error * error;
+        sum += error;
+    }
+    if (count == 0) return rmsResult{notANumber, notANumber};
+    const double n = double(count);
+    return rmsResult{std::sqrt(sumOfSquares / n), sum / n};
+}
+
+std::vector<errorRecord> elevationRaster::errorList(const std::vector<molaPoint>& points,
+                                                    const std::vector<double>* weights) const {
+    const localPlane plane(*this, 0.0, 0.0, 0.0);
+    std::vector<errorRecord> errors;
+    errors.reserve(points.size());
+    for (const molaPoint& point : points) {
+        const double model = plane.elevationAt(point.x, point.y);
+        if (std::isnan(model)) continue;
+        double error = point.elevation - model;
+        if (weights != nullptr) error *= trackWeight(*weights, point.trackIndex);
+        errors.push_back(errorRecord{point.trackIndex, point.x, point.y, error});
+    }
+    return errors;
+}
+
+rmsResult alignmentModel::currentRms() const {
+    if (notReady) return rmsResult{0.0, 0.0};
+    return raster.rmsAndMean(molaPoints, &trackWeights, 0.0, 0.0, 0.0);
+}
+
+std::vector<errorRecord> alignmentModel::currentErrorList() const { return raster.errorList(molaPoints, nullptr); }
+
+void alignmentModel::wrapLongitudes() {
+    for (molaPoint& point : molaPoints) {
+        point.x = wrappedOnce(point.x);
+        point.y = wrappedOnce(point.y);
+    }
+}
+
+void alignmentModel::toPolarStereographic() {
+    for (molaPoint& point : molaPoints) {
+        const double longitude = point.x * pi / 180.0 - 0.0;
+        const double latitude = point.y;
+        const bool south = latitude < 0.0;  // a NaN latitude takes the northern formulas
+        const double t = south ? std::tan(latitude * pi / 360.0 + pi / 4.0)
+                               : std::tan(pi / 4.0 - latitude * pi / 360.0);
+        point.x = std::sin(longitude) * t * polarScale;
+        point.y = south ? std::cos(longitude) * t * polarScale : std::cos(longitude) * t * -polarScale;
+    }
+}
+
+}  // namespace kalvex

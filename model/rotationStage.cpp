@@ -1,0 +1,164 @@
+// The rotation search: a scan of angles about pivots chosen by a quad-tree
+// refinement, so that its cost grows with the logarithm of the raster size
+// instead of with the number of nodes.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <iostream>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "model/alignmentModel.h"
+
+namespace kalvex {
+
+namespace {
+
+// Inclusive bounds of a block of raster nodes.
+struct nodeRegion {
+    int x0;
+    int y0;
+    int x1;
+    int y1;
+};
+
+struct node {
+    int column;
+    int row;
+};
+
+constexpr std::size_t regionLimit = 256;
+
+// Node indices stay far enough below the int range that sums of two never overflow.
+int lastNodeIndex(std::uint32_t count) {
+    constexpr std::uint32_t largest = std::uint32_t(std::numeric_limits<int>::max() / 4);
+    return int(std::min(count, largest)) - 1;
+}
+
+nodeRegion wholeRaster(const elevationRaster& raster) {
+    return {0, 0, lastNodeIndex(raster.width), lastNodeIndex(raster.height)};
+}
+
+bool canBeSplit(const nodeRegion& region) { return region.x1 > region.x0 && region.y1 > region.y0; }
+
+// The centre of quarter k (0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right).
+node quarterCentre(const nodeRegion& region, int k) {
+    const int cx = (region.x0 + region.x1) / 2;
+    const int cy = (region.y0 + region.y1) / 2;
+    const int column = (k % 2 == 0) ? (region.x0 + cx) / 2 : (region.x1 + cx) / 2;
+    const int row = (k < 2) ? (region.y0 + cy) / 2 : (cy + region.y1) / 2;
+    return {column, row};
+}
+
+nodeRegion quarterHolding(const nodeRegion& region, const node& pivot) {
+    const int cx = (region.x0 + region.x1) / 2;
+    const int cy = (region.y0 + region.y1) / 2;
+    nodeRegion quarter = region;
+    if (pivot.column > cx) quarter.x0 = cx; else quarter.x1 = cx;
+    if (pivot.row > cy) quarter.y0 = cy; else quarter.y1 = cy;
+    return quarter;
+}
+
+// Angles from lo while at most hi, by repeated addition of the step. A step
+// that cannot advance the angle leaves the single angle lo; a range that is not
+// finite leaves none.
+struct angleRange {
+    double lo;
+    double hi;
+    double step;
+
+    template <typename action>
+    void forEach(action&& tryAngle) const {
+        if (!std::isfinite(lo) || !std::isfinite(hi)) return;
+        const double widest = std::max(std::fabs(lo), std::fabs(hi));
+        const bool advances = step > 0.0 && std::isfinite(step) && widest + step != widest;
+        if (!advances) {
+            if (lo <= hi) tryAngle(lo);
+            return;
+        }
+        for (double angle = lo; angle <= hi; angle += step) tryAngle(angle);
+    }
+};
+
+struct passResult {
+    double best = std::numeric_limits<double>::infinity();
+    node pivot{-1, -1};
+    double angle = 0.0;
+    std::vector<nodeRegion> next;
+};
+
+double rmsTurnedAbout(alignmentModel& model, const node& pivot, double angle) {
+    const geoTransform saved = model.raster.transform;
+    model.raster.rotateGeotransform(pivot.column, pivot.row, angle);
+    const double rms = model.raster.rmsAndMean(model.molaPoints, &model.trackWeights, 0.0, 0.0, 0.0).rms;
+    model.raster.transform = saved;
+    return rms;
+}
+
+// One pass: every angle about the four quarter centres of every region. The
+// quarters that hold the best pivots (ties included) are refined next.
+passResult searchPass(alignmentModel& model, const std::vector<nodeRegion>& regions, const angleRange& angles) {
+    passResult pass;
+    for (const nodeRegion& region : regions) {
+        for (int k = 0; k < 4; ++k) {
+            const node pivot = quarterCentre(region, k);
+            angles.forEach([&](double angle) {
+                const double rms = rmsTurnedAbout(model, pivot, angle);
+                if (rms < pass.best) {
+                    pass.best = rms;
+                    pass.pivot = pivot;
+                    pass.angle = angle;
+                    pass.next.clear();
+                }
+                if (rms <= pass.best) pass.next.push_back(quarterHolding(region, pivot));
+            });
+        }
+    }
+    return pass;
+}
+
+}  // namespace
+
+double alignmentModel::rotationStage(double currentRms, double lo, double hi, double step) {
+    if (notReady) return -1.0;
+    if (debug) std::cout << "Beginning Rotation Stage" << std::endl;
+    if (lo > hi) std::swap(lo, hi);
+    const angleRange angles{lo, hi, std::fabs(step)};
+
+    double overallBest = currentRms;
+    node bestPivot{-1, -1};
+    double bestAngle = 0.0;
+    // A pass in which no trial gave a number leaves no region to refine, which
+    // ends the search like exhausted regions do.
+    std::vector<nodeRegion> regions{wholeRaster(raster)};
+    while (!regions.empty() && canBeSplit(regions.front()) && regions.size() < regionLimit) {
+        if (debug) {
+            std::cout << regions.front().x1 << " : " << regions.front().x0 << std::endl;
+            std::cout << regions.front().y1 << " : " << regions.front().y0 << std::endl;
+            std::cout << regions.size() << std::endl;
+        }
+        passResult pass = searchPass(*this, regions, angles);
+        if (pass.best < overallBest) {
+            overallBest = pass.best;
+            bestPivot = pass.pivot;
+            bestAngle = pass.angle;
+        }
+        regions = std::move(pass.next);
+    }
+
+    if (bestPivot.column < 0 || bestPivot.row < 0) {
+        std::cout << "No Rotation Found" << std::endl;
+        return overallBest;
+    }
+    std::cout << "Min RMS Rotation About: " << bestPivot.column << " : " << bestPivot.row << std::endl;
+    std::cout << "Min RMS Rotation Angle:" << bestAngle << std::endl;
+    const double pivotX = raster.nodeX(bestPivot.column, bestPivot.row);
+    const double pivotY = raster.nodeY(bestPivot.column, bestPivot.row);
+    raster.rotateGeotransform(bestPivot.column, bestPivot.row, bestAngle);
+    rotatePoints(tiePoints, bestAngle, pivotX, pivotY);
+    return overallBest;
+}
+
+}  // namespace kalvex

@@ -1,0 +1,380 @@
+// Plane and quadratic surfaces fitted to the point errors and added to the
+// raster, so that the raster bends towards the altimeter points.
+//
+// Map coordinates are large next to the extent of a scene (longitudes near
+// 137 degrees with cells of 1e-5 degrees, polar metres near 1e6), so raw
+// coordinate sums cancel catastrophically. Both fits therefore work in a local
+// frame: offsets from the mean position of the points used, divided by their
+// largest offset. The surface added to the cells and tie points is evaluated
+// in that frame; the map-coordinate coefficients only serve the debug lines.
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <iomanip>
+#include <iostream>
+#include <vector>
+
+#include "model/alignmentModel.h"
+#include "model/elevationRaster.h"
+
+namespace kalvex {
+
+namespace {
+
+// Below this share of its own size a pivot (or the point spread across the
+// best line through the points) is rounding noise: the points do not determine
+// the surface, and the solution would be meaningless however finite it looks.
+constexpr double degenerateShare = 1e-9;
+
+struct fitSample {
+    double x;
+    double y;
+    double error;
+};
+
+struct localFrame {
+    double originX = 0.0;
+    double originY = 0.0;
+    double scale = 1.0;
+    double localX(double x) const { return (x - originX) / scale; }
+    double localY(double y) const { return (y - originY) / scale; }
+};
+
+struct planeSurface {
+    localFrame frame;
+    std::array<double, 3> local{0.0, 0.0, 0.0};  // a*X + b*Y + g in the local frame
+    double at(double x, double y) const {
+        return local[0] * frame.localX(x) + local[1] * frame.localY(y) + local[2];
+    }
+};
+
+struct quadraticSurface {
+    localFrame frame;
+    std::array<double, 6> local{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};  // X^2, XY, Y^2, X, Y, 1
+    double at(double x, double y) const {
+        const double u = frame.localX(x);
+        const double v = frame.localY(y);
+        return local[0] * u * u + local[1] * u * v + local[2] * v * v + local[3] * u + local[4] * v + local[5];
+    }
+};
+
+enum class fitOutcome { solved, rejected, undetermined };
+
+using augmentedMatrix = std::array<std::array<double, 7>, 6>;
+
+template <std::size_t count>
+bool allFinite(const std::array<double, count>& values) {
+    for (double value : values)
+        if (!std::isfinite(value)) return false;
+    return true;
+}
+
+// The points that have a model elevation, with their (weighted) errors.
+std::vector<fitSample> fitSamples(const elevationRaster& raster, const std::vector<molaPoint>& points,
+                                  const std::vector<double>* weights) {
+    const std::vector<double> model = raster.sampleModel(points, 0.0, 0.0, 0.0);
+    std::vector<fitSample> samples;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (std::isnan(model[i])) continue;
+        double error = points[i].elevation - model[i];
+        if (weights != nullptr) error *= weights->at(std::size_t(std::uint32_t(points[i].trackIndex)));
+        samples.push_back(fitSample{points[i].x, points[i].y, error});
+    }
+    return samples;
+}
+
+localFrame frameOf(const std::vector<fitSample>& samples) {
+    localFrame frame;
+    if (samples.empty()) return frame;
+    double sumX = 0.0;
+    double sumY = 0.0;
+    for (const fitSample& sample : samples) {
+        sumX += sample.x;
+        sumY += sample.y;
+    }
+    frame.originX = sumX / double(samples.size());
+    frame.originY = sumY / double(samples.size());
+    double largestOffset = 0.0;
+    for (const fitSample& sample : samples) {
+        largestOffset = std::fmax(largestOffset, std::fabs(sample.x - frame.originX));
+        largestOffset = std::fmax(largestOffset, std::fabs(sample.y - frame.originY));
+    }
+    if (largestOffset > 0.0 && std::isfinite(largestOffset)) frame.scale = largestOffset;
+    return frame;
+}
+
+double determinant3(const std::array<std::array<double, 3>, 3>& m) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// Least-squares plane of the samples in their local frame. Points that all lie
+// on one line leave the slope across that line open: the result is NaN.
+planeSurface solvePlane(const std::vector<fitSample>& samples) {
+    planeSurface surface;
+    surface.frame = frameOf(samples);
+    double sxx = 0, sxy = 0, sx = 0, syy = 0, sy = 0, sex = 0, sey = 0, se = 0;
+    for (const fitSample& sample : samples) {
+        const double u = surface.frame.localX(sample.x);
+        const double v = surface.frame.localY(sample.y);
+        sxx += u * u;
+        sxy += u * v;
+        sx += u;
+        syy += v * v;
+        sy += v;
+        sex += sample.error * u;
+        sey += sample.error * v;
+        se += sample.error;
+    }
+    const double n = double(samples.size());
+    const double spread = sxx * syy - sxy * sxy;
+    if (!(spread > degenerateShare * sxx * syy)) {
+        surface.local = {notANumber, notANumber, notANumber};
+        return surface;
+    }
+    const std::array<std::array<double, 3>, 3> normal{{{sxx, sxy, sx}, {sxy, syy, sy}, {sx, sy, n}}};
+    const std::array<double, 3> rightSide{sex, sey, se};
+    const double det = determinant3(normal);
+    if (det == 0.0) {
+        surface.local = {notANumber, notANumber, notANumber};
+        return surface;
+    }
+    for (std::size_t column = 0; column < 3; ++column) {
+        std::array<std::array<double, 3>, 3> replaced = normal;
+        for (std::size_t row = 0; row < 3; ++row) replaced[row][column] = rightSide[row];
+        surface.local[column] = determinant3(replaced) / det;
+    }
+    return surface;
+}
+
+// Cx, Cy, C0 of the plane in map coordinates.
+std::array<double, 3> mapCoefficients(const planeSurface& surface) {
+    const localFrame& f = surface.frame;
+    const double cx = surface.local[0] / f.scale;
+    const double cy = surface.local[1] / f.scale;
+    return {cx, cy, surface.local[2] - cx * f.originX - cy * f.originY};
+}
+
+// Cx^2, Cxy, Cy^2, Cx, Cy, C0 of the quadratic in map coordinates.
+std::array<double, 6> mapCoefficients(const quadraticSurface& surface) {
+    const localFrame& f = surface.frame;
+    const double s2 = f.scale * f.scale;
+    const double mx = f.originX;
+    const double my = f.originY;
+    const double a = surface.local[0] / s2;
+    const double b = surface.local[1] / s2;
+    const double c = surface.local[2] / s2;
+    const double d = surface.local[3] / f.scale;
+    const double e = surface.local[4] / f.scale;
+    return {a,
+            b,
+            c,
+            d - 2.0 * a * mx - b * my,
+            e - 2.0 * c * my - b * mx,
+            a * mx * mx + b * mx * my + c * my * my - d * mx - e * my + surface.local[5]};
+}
+
+void printMatrix(const augmentedMatrix& matrix) {
+    for (const auto& row : matrix) {
+        for (double value : row) std::cout << std::setprecision(12) << value << "\t";
+        std::cout << std::endl;
+    }
+}
+
+augmentedMatrix normalEquations(const std::vector<fitSample>& samples, const localFrame& frame) {
+    augmentedMatrix matrix{};
+    for (const fitSample& sample : samples) {
+        const double u = frame.localX(sample.x);
+        const double v = frame.localY(sample.y);
+        const std::array<double, 6> basis{u * u, u * v, v * v, u, v, 1.0};
+        for (std::size_t i = 0; i < 6; ++i) {
+            for (std::size_t j = 0; j < 6; ++j) matrix[i][j] += basis[i] * basis[j];
+            matrix[i][6] += basis[i] * sample.error;
+        }
+    }
+    return matrix;
+}
+
+// Forward elimination without row exchanges. Returns false when a pivot has
+// shrunk to nothing next to the same diagonal entry before elimination, i.e.
+// the points do not determine the surface.
+bool eliminateForward(augmentedMatrix& m, const augmentedMatrix& original) {
+    bool determined = true;
+    for (std::size_t i = 0; i < 6; ++i) {
+        if (!(original[i][i] > 0.0) || !(m[i][i] > degenerateShare * original[i][i])) determined = false;
+        if (m[i][i] == 0.0) break;  // nothing left to divide by; the result is discarded anyway
+        for (std::size_t k = 7; k-- > i;) m[i][k] = m[i][k] / m[i][i];
+        for (std::size_t j = i + 1; j < 6; ++j)
+            for (std::size_t k = 7; k-- > i;) m[j][k] = m[j][k] - m[j][i] * m[i][k];
+    }
+    return determined;
+}
+
+void substituteBackward(augmentedMatrix& m) {
+    for (std::size_t i = 6; i-- > 0;) {
+        for (std::size_t r = 0; r < i; ++r) {
+            m[r][6] = m[r][6] - m[i][6] * m[r][i];
+            m[r][i] = m[r][i] - m[i][i] * m[r][i];
+        }
+    }
+}
+
+// The first entry that is not what a solved system holds prints its message.
+bool verifySolution(const augmentedMatrix& m) {
+    for (std::size_t row = 0; row < 6; ++row) {
+        for (std::size_t column = 0; column < 7; ++column) {
+            const double value = m[row][column];
+            if (std::isnan(value)) {
+                std::cout << "NAN ERROR" << std::endl;
+                return false;
+            }
+            if (row == column && value != 1.0) {
+                std::cout << "1 ERROR" << std::endl;
+                return false;
+            }
+            if (column < 6 && row != column && value != 0.0) {
+                std::cout << "0 ERROR" << std::endl;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+fitOutcome solveQuadratic(const std::vector<fitSample>& samples, bool debug, quadraticSurface& surface) {
+    surface.frame = frameOf(samples);
+    augmentedMatrix matrix = normalEquations(samples, surface.frame);
+    if (debug) {
+        std::cout << std::endl;
+        printMatrix(matrix);
+        std::cout << std::endl;
+    }
+    const augmentedMatrix original = matrix;
+    const bool determined = eliminateForward(matrix, original);
+    if (debug) {
+        printMatrix(matrix);
+        std::cout << std::endl;
+    }
+    substituteBackward(matrix);
+    if (debug) {
+        printMatrix(matrix);
+        std::cout << std::endl;
+    }
+    if (!determined) {
+        surface.local.fill(notANumber);
+        return fitOutcome::undetermined;
+    }
+    if (!verifySolution(matrix)) {
+        surface.local.fill(0.0);
+        return fitOutcome::rejected;
+    }
+    for (std::size_t i = 0; i < 6; ++i) surface.local[i] = matrix[i][6];
+    return fitOutcome::solved;
+}
+
+// False, with its message, when fewer than two points have a model elevation.
+bool fitPlaneSurface(const elevationRaster& raster, const std::vector<molaPoint>& points,
+                     const std::vector<double>* weights, planeSurface& surface) {
+    const std::vector<fitSample> samples = fitSamples(raster, points, weights);
+    if (samples.size() < 2) {
+        std::cout << "There is only one or fewer valid mola point in the raster region, not performing linear fit"
+                  << std::endl;
+        return false;
+    }
+    surface = solvePlane(samples);
+    return true;
+}
+
+template <typename surfaceType>
+void addToRaster(elevationRaster& raster, const surfaceType& surface, std::vector<tiePoint>* tiePoints) {
+    if (raster.cells.size() >= std::size_t(raster.width) * raster.height) {
+        for (std::uint32_t r = 0; r < raster.height; ++r) {
+            for (std::uint32_t c = 0; c < raster.width; ++c) {
+                const double x = raster.nodeX(c, r);
+                const double y = raster.nodeY(c, r);
+                raster.cell(c, r) = float(surface.at(x, y) + double(raster.cell(c, r)));
+            }
+        }
+    }
+    if (tiePoints == nullptr) return;
+    for (tiePoint& point : *tiePoints) point.elevation = surface.at(point.x, point.y) + point.elevation;
+}
+
+}  // namespace
+
+std::array<double, 3> elevationRaster::planeFit(const std::vector<molaPoint>& points,
+                                                const std::vector<double>* weights) const {
+    planeSurface surface;
+    if (!fitPlaneSurface(*this, points, weights, surface)) return {0.0, 0.0, 0.0};
+    return mapCoefficients(surface);
+}
+
+void elevationRaster::applyPlaneFit(const std::vector<molaPoint>& points, const std::vector<double>* weights,
+                                    std::vector<tiePoint>* tiePoints) {
+    planeSurface surface;
+    const bool fitted = fitPlaneSurface(*this, points, weights, surface);
+    const std::array<double, 3> coefficients = fitted ? mapCoefficients(surface) : std::array<double, 3>{0, 0, 0};
+    if (debug) {
+        std::cout << std::endl;
+        std::cout << "Best Fit Plane:" << std::endl;
+        std::cout << "Cx: " << coefficients[0] << std::endl;
+        std::cout << "Cy: " << coefficients[1] << std::endl;
+        std::cout << "C " << coefficients[2] << std::endl;
+    }
+    if (!fitted) return;
+    if (!allFinite(surface.local) || !allFinite(coefficients)) {
+        std::cout << "Warning: The valid mola points do not determine a best fit plane, the raster was left unchanged"
+                  << std::endl;
+        return;
+    }
+    addToRaster(*this, surface, tiePoints);
+}
+
+std::array<double, 6> elevationRaster::quadraticFit(const std::vector<molaPoint>& points,
+                                                    const std::vector<double>* weights) const {
+    quadraticSurface surface;
+    const fitOutcome outcome = solveQuadratic(fitSamples(*this, points, weights), debug, surface);
+    if (outcome == fitOutcome::rejected) return {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    return mapCoefficients(surface);
+}
+
+void elevationRaster::applyQuadraticFit(const std::vector<molaPoint>& points, const std::vector<double>* weights,
+                                        std::vector<tiePoint>* tiePoints) {
+    quadraticSurface surface;
+    const fitOutcome outcome = solveQuadratic(fitSamples(*this, points, weights), debug, surface);
+    const std::array<double, 6> coefficients =
+        outcome == fitOutcome::rejected ? std::array<double, 6>{0, 0, 0, 0, 0, 0} : mapCoefficients(surface);
+    if (debug) {
+        std::cout << std::endl;
+        std::cout << "Best Fit Plane:" << std::endl;
+        std::cout << "Cx^2: " << coefficients[0] << std::endl;
+        std::cout << "Cxy:  " << coefficients[1] << std::endl;
+        std::cout << "Cy^2: " << coefficients[2] << std::endl;
+        std::cout << "Cx: " << coefficients[3] << std::endl;
+        std::cout << "Cy: " << coefficients[4] << std::endl;
+        std::cout << "C: " << coefficients[5] << std::endl;
+    }
+    if (outcome == fitOutcome::rejected) return;
+    if (outcome == fitOutcome::undetermined || !allFinite(surface.local) || !allFinite(coefficients)) {
+        std::cout << "Warning: The valid mola points do not determine a best fit quadratic surface, the raster was "
+                     "left unchanged"
+                  << std::endl;
+        return;
+    }
+    addToRaster(*this, surface, tiePoints);
+}
+
+double alignmentModel::linearFitStage() {
+    if (notReady) return notANumber;
+    raster.applyPlaneFit(molaPoints, &trackWeights, &tiePoints);
+    return raster.rmsAndMean(molaPoints, &trackWeights, 0.0, 0.0, 0.0).rms;
+}
+
+double alignmentModel::quadraticFitStage() {
+    if (notReady) return notANumber;
+    raster.applyQuadraticFit(molaPoints, &trackWeights, &tiePoints);
+    return raster.rmsAndMean(molaPoints, &trackWeights, 0.0, 0.0, 0.0).rms;
+}
+
+}  // namespace kalvex
