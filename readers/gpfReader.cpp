@@ -1,0 +1,281 @@
+#include "readers/gpfReader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <locale>
+#include <sstream>
+#include <vector>
+
+namespace kalvex {
+
+namespace {
+
+std::string lastFourCharacters(const std::string& name) {
+    return name.size() < 4 ? name : name.substr(name.size() - 4);
+}
+
+// Reads one line ending at LF; a CR before the LF belongs to the line end.
+bool readLine(std::istream& stream, std::string& line) {
+    if (!std::getline(stream, line))
+        return false;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
+bool onlyDigitsAndWhiteSpace(const std::string& line) {
+    return std::all_of(line.begin(), line.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return std::isdigit(byte) != 0 || std::isspace(byte) != 0;
+    });
+}
+
+// Leading blanks skipped, trailing text ignored; no number or a number
+// outside the 32-bit range fails.
+std::optional<std::int32_t> leadingInt32(const std::string& text) {
+    const char* start = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(start, &end, 10);
+    if (end == start || errno == ERANGE || value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+// A data value must be a finite number and nothing else: a word with trailing
+// text is a broken value, not a number followed by the next value.
+std::optional<double> wholeWordAsDouble(const std::string& word) {
+    std::istringstream text(word);
+    text.imbue(std::locale::classic());
+    double value = 0.0;
+    if (!(text >> value) || text.peek() != std::char_traits<char>::eof() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    return text;
+}
+
+std::vector<std::string> splitAtCommas(const std::string& line) {
+    std::vector<std::string> entries;
+    std::string entry;
+    std::istringstream text(line);
+    while (std::getline(text, entry, ','))
+        entries.push_back(entry);
+    if (!line.empty() && line.back() == ',')
+        entries.emplace_back();
+    return entries;
+}
+
+bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+// The number of values an entry stands for: the integer after its first "(",
+// else one.
+long long valueCount(const std::string& entry) {
+    const auto open = entry.find('(');
+    if (open == std::string::npos)
+        return 1;
+    return leadingInt32(entry.substr(open + 1)).value_or(1);
+}
+
+// Keeps the running value counter finite whatever counts a header holds; any
+// header that reaches the bounds is refused later for its size.
+constexpr long long counterBound = 1LL << 40;
+
+bool isOutsidePoint(const std::optional<long long>& column, long long valuesPerPoint) {
+    return column && (*column < 0 || *column >= valuesPerPoint);
+}
+
+}  // namespace
+
+bool gpfReader::read() {
+    if (fileName.empty())
+        return false;
+    if (isRead)
+        return true;
+    if (lastFourCharacters(fileName) != ".gpf") {
+        std::cout << "Can only read .gpf file not " << lastFourCharacters(fileName) << std::endl;
+        return false;
+    }
+
+    std::ifstream file(fileName, std::ios::binary);
+    std::string header;
+    std::optional<long long> listedCount;
+    if (!findHeader(file, header, listedCount))
+        return false;
+    const headerLayout layout = parseHeader(header);
+    if (!checkHeader(layout))
+        return false;
+
+    while (readPoint(file, layout)) {
+    }
+
+    if (listedCount && *listedCount != static_cast<long long>(points.size()))
+        std::cout << "Warning: Did not find the number of points listed at the beginning of the .gpf file, only found "
+                  << points.size() << "/" << *listedCount << std::endl;
+    isRead = true;
+    return true;
+}
+
+bool gpfReader::findHeader(std::istream& file, std::string& header, std::optional<long long>& listedCount) const {
+    std::string line;
+    while (true) {
+        const bool gotLine = readLine(file, line);
+        if (gotLine && !listedCount && onlyDigitsAndWhiteSpace(line)) {
+            if (const auto count = leadingInt32(line))
+                listedCount = *count;
+        }
+        // A header without a line break after it ends the file: there can be
+        // no points after it, and the file is taken as cut short.
+        if (!gotLine || file.eof()) {
+            std::cout << "Could not find a comma separated header" << std::endl;
+            return false;
+        }
+        if (contains(line, ",")) {
+            header = line;
+            return true;
+        }
+    }
+}
+
+gpfReader::headerLayout gpfReader::parseHeader(const std::string& header) const {
+    headerLayout layout;
+    long long counter = 0;
+    for (const std::string& rawEntry : splitAtCommas(header)) {
+        const std::string entry = lowerCase(rawEntry);
+        if (contains(entry, "point_id")) {
+            if (!layout.idColumn)
+                layout.idColumn = counter;
+        } else if (contains(entry, "lon")) {
+            if (!layout.longitudeColumn)
+                layout.longitudeColumn = counter;
+            else
+                std::cout << "Warning: Found 2 or more occurances of \"lon\" in the .gpf header, column "
+                          << *layout.longitudeColumn + 1 << " will be used" << std::endl;
+        } else if (contains(entry, "lat")) {
+            if (!layout.latitudeColumn)
+                layout.latitudeColumn = counter;
+            else
+                std::cout << "Warning: Found 2 or more occurances of \"lat\" in the .gpf header, column "
+                          << *layout.latitudeColumn + 1 << " will be used" << std::endl;
+        } else if (contains(entry, "ht") || contains(entry, "topo") || contains(entry, "elev")) {
+            if (!layout.elevationColumn)
+                layout.elevationColumn = counter;
+            else
+                std::cout << "Warning: Found 2 or more occurances of \"ht\", \"topo\" or \"elev\" in the .gpf header, column "
+                          << *layout.elevationColumn + 1 << " will be used" << std::endl;
+        }
+        counter = std::clamp(counter + valueCount(entry), -counterBound, counterBound);
+    }
+    layout.valuesPerPoint = counter;
+    return layout;
+}
+
+bool gpfReader::checkHeader(const headerLayout& layout) const {
+    if (!layout.idColumn)
+        std::cout << "Warning: Couldnt't find a column with the keyword \"point_id\", so point number will be used instead"
+                  << std::endl;
+    if (!layout.longitudeColumn) {
+        std::cout << "Error: Could not find a column with the keyword \"lon\"" << std::endl;
+        return false;
+    }
+    if (!layout.latitudeColumn) {
+        std::cout << "Error: Could not find a column with the keyword \"lat\"" << std::endl;
+        return false;
+    }
+    if (!layout.elevationColumn) {
+        std::cout << "Error: Could not find a column with the keyword \"topo\"" << std::endl;
+        return false;
+    }
+    const long long longitude = *layout.longitudeColumn;
+    const long long latitude = *layout.latitudeColumn;
+    const long long elevation = *layout.elevationColumn;
+    if (longitude == latitude || longitude == elevation || latitude == elevation) {
+        std::cout << "Error: The same column included at least 2 of the keywords: \"topo\", \"lon\" or \"lat\". One "
+                     "column should only contain one of these keywords"
+                  << std::endl;
+        return false;
+    }
+    // Counts that leave no value to a point, or ask for more than any point
+    // holds, would read nothing or everything as one point.
+    if (layout.valuesPerPoint < 1 || layout.valuesPerPoint > maxValuesPerPoint) {
+        std::cout << "Error: The value counts in the .gpf header give " << layout.valuesPerPoint
+                  << " values per point, there must be between 1 and " << maxValuesPerPoint << std::endl;
+        return false;
+    }
+    if (isOutsidePoint(layout.idColumn, layout.valuesPerPoint) ||
+        isOutsidePoint(layout.longitudeColumn, layout.valuesPerPoint) ||
+        isOutsidePoint(layout.latitudeColumn, layout.valuesPerPoint) ||
+        isOutsidePoint(layout.elevationColumn, layout.valuesPerPoint)) {
+        std::cout << "Error: The value counts in the .gpf header place a keyword column outside the "
+                  << layout.valuesPerPoint << " values of a point" << std::endl;
+        return false;
+    }
+    if (verbose) {
+        std::cout << "Longitude Column: " << longitude + 1 << std::endl;
+        std::cout << "Latitude Column: " << latitude + 1 << std::endl;
+        std::cout << "Topology Column: " << elevation + 1 << std::endl;
+    }
+    return true;
+}
+
+// Reads the values of one point and keeps it when its three coordinates were
+// read. Returns false when the file ran out before the point was complete: a
+// short final point is dropped without a word.
+bool gpfReader::readPoint(std::istream& file, const headerLayout& layout) {
+    const std::size_t pointNumber = points.size() + 1;
+    tiePoint point;
+    bool hasLongitude = false;
+    bool hasLatitude = false;
+    bool hasElevation = false;
+    std::string identifier;
+
+    auto readCoordinate = [&](const std::string& word, double& value, const char* name, long long column) {
+        const auto number = wholeWordAsDouble(word);
+        if (number) {
+            value = *number;
+            return true;
+        }
+        if (verbose)
+            std::cout << "Error: Couldn't convert the " << name << " Value for point " << pointNumber << " and column "
+                      << column + 1 << std::endl;
+        return false;
+    };
+
+    for (long long position = 0; position < layout.valuesPerPoint; ++position) {
+        std::string word;
+        if (!(file >> word))
+            return false;
+        if (position == layout.idColumn)
+            identifier = word;
+        else if (position == layout.longitudeColumn)
+            hasLongitude = readCoordinate(word, point.x, "Longitude", position);
+        else if (position == layout.latitudeColumn)
+            hasLatitude = readCoordinate(word, point.y, "Latitude", position);
+        else if (position == layout.elevationColumn)
+            hasElevation = readCoordinate(word, point.elevation, "Elevation", position);
+    }
+
+    if (hasLongitude && hasLatitude && hasElevation) {
+        point.idIndex = static_cast<std::int32_t>(points.size());
+        points.push_back(point);
+        pointIds.push_back(layout.idColumn ? identifier : std::to_string(pointNumber));
+    } else {
+        std::cout << "Warning: Couldnt find either the latitude, longitude, or topology value for point " << pointNumber
+                  << std::endl;
+    }
+    return true;
+}
+
+}  // namespace kalvex

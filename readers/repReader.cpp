@@ -1,0 +1,139 @@
+#include "readers/repReader.h"
+
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "readers/sexagesimal.h"
+
+namespace kalvex {
+
+namespace {
+
+std::string lastFourCharacters(const std::string& name) {
+    return name.size() < 4 ? name : name.substr(name.size() - 4);
+}
+
+// Reads one line ending at LF; a CR before the LF belongs to the line end.
+bool readLine(std::istream& stream, std::string& line) {
+    if (!std::getline(stream, line))
+        return false;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
+void skipWords(std::istream& stream, int count) {
+    std::string word;
+    for (int i = 0; i < count; ++i)
+        stream >> word;
+}
+
+void skipNonBlankCharacter(std::istream& stream) {
+    char character = 0;
+    stream >> character;
+}
+
+// Reads one coordinate of a block, or reports the point whose value cannot be
+// turned into a coordinate.
+std::optional<double> readCoordinate(std::istream& stream, bool degreesMinutesSeconds, const char* name,
+                                     const std::string& identifier) {
+    const auto value = readSexagesimal(stream, degreesMinutesSeconds);
+    if (!value)
+        std::cout << "Error: Couldn't convert the " << name << " Value for point " << identifier
+                  << " in the .rep file" << std::endl;
+    return value;
+}
+
+}  // namespace
+
+bool repReader::read() {
+    if (verbose)
+        std::cout << "Begin Reading .rep File" << std::endl;
+    if (fileName.empty())
+        return false;
+    if (isRead)
+        return true;
+    if (lastFourCharacters(fileName) != ".rep") {
+        std::cout << "Can only read .rep file not " << lastFourCharacters(fileName) << std::endl;
+        return false;
+    }
+
+    std::ifstream file(fileName, std::ios::binary);
+    if (!findTitle(file)) {
+        std::cout << "GROUND POINT PARAMETERS could not be found" << std::endl;
+        return false;
+    }
+
+    std::string line;
+    for (int skipped = 0; skipped < 3; ++skipped)
+        readLine(file, line);
+    std::string referenceLine;
+    readLine(file, referenceLine);
+    std::string blockLine;
+    while (readLine(file, blockLine) && blockLine.size() == referenceLine.size()) {
+        if (!readBlock(file, blockLine))
+            return false;
+    }
+
+    if (verbose)
+        std::cout << "Done Reading .rep file" << std::endl;
+    isRead = true;
+    return true;
+}
+
+bool repReader::findTitle(std::istream& file) const {
+    std::string rest;
+    while (true) {
+        char character = 0;
+        while (file.get(character) && character != 'G') {
+        }
+        if (!file)
+            return false;
+        readLine(file, rest);
+        if (rest.find("ROUND POINT PARAMETERS") != std::string::npos)
+            return true;
+    }
+}
+
+// A block: the identifier and longitude on the block line, the latitude and
+// the elevation on the lines after it. A value that cannot be read ends the
+// read, since no coordinate could stand in for it.
+bool repReader::readBlock(std::istream& file, const std::string& blockLine) {
+    std::istringstream first(blockLine);
+    std::string identifier;
+    first >> identifier;
+    first.ignore(static_cast<std::streamsize>(blockLine.size()), ')');
+    skipNonBlankCharacter(first);
+    skipWords(first, 3);
+    const auto longitude = readCoordinate(first, true, "Longitude", identifier);
+    if (!longitude)
+        return false;
+
+    skipNonBlankCharacter(file);
+    skipWords(file, 3);
+    const auto latitude = readCoordinate(file, true, "Latitude", identifier);
+    if (!latitude)
+        return false;
+    skipWords(file, 1);
+    skipNonBlankCharacter(file);
+    skipWords(file, 3);
+    const auto elevation = readCoordinate(file, false, "Elevation", identifier);
+    if (!elevation)
+        return false;
+    std::string skipped;
+    readLine(file, skipped);
+    readLine(file, skipped);
+
+    tiePoint point;
+    point.idIndex = static_cast<std::int32_t>(points.size());
+    point.x = *longitude;
+    point.y = *latitude;
+    point.elevation = *elevation;
+    points.push_back(point);
+    pointIds.push_back(identifier);
+    return true;
+}
+
+}  // namespace kalvex
