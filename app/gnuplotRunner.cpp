@@ -12,16 +12,9 @@
 #include <iostream>
 #include <sstream>
 
-namespace kalvex {
+#include "output/scriptText.h"
 
-std::string gnuplotQuoted(const std::string& path) {
-    std::string quoted;
-    for (char character : path) {
-        quoted += character;
-        if (character == '\'') quoted += '\'';
-    }
-    return quoted;
-}
+namespace kalvex {
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include "app/gnuplotRunner.h"
 #include "app/outputFiles.h"
 #include "model/rasterExtent.h"
+#include "output/alignedRaster.h"
+#include "output/errorTable.h"
 
 namespace kalvex {
 
@@ -34,6 +36,19 @@ void warnAboutUnusedFilters(const std::vector<pointFilter>& filters) {
         if (filter.removedCount == 0)
             std::cout << "Warning: Filter on '" << filter.keyword << "' with value " << filter.threshold
                       << " was never used." << std::endl;
+}
+
+void writeShotErrors(const std::string& path, const shotErrorTable& table, const alignmentModel& model,
+                     bool& outputsLost) {
+    outputFile file(path);
+    writeErrorTable(file.stream(), table.shots, model.orbits);
+    if (!file.close()) outputsLost = true;
+}
+
+void writeAlignedModel(const std::string& path, const alignmentModel& model, bool& outputsLost) {
+    if (writeAlignedRaster(model.raster, path)) return;
+    std::cout << "Warning: Could not create the output file " << path << std::endl;
+    outputsLost = true;
 }
 
 }  // namespace
@@ -124,6 +139,8 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
     const std::string base = outputBase(settings.rasterPath, settings.addString);
     std::vector<std::string> scriptList{base + "_Error_Map.gnu"};
     bool outputsLost = false;
+    shotErrorTable shotErrors;
+    if (settings.writeErrorTable) shotErrors = initialShotErrors(model);
     {
         outputFile errorMap(scriptList.front());
         if (settings.tiePath.empty()) {
@@ -133,7 +150,10 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
             model.writeInitialErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
                                        initialStatistics);
             if (!runMainMode(model, settings, base, errorMap.stream(), scriptList, outputsLost)) return 1;
+            if (settings.writeErrorTable) finishShotErrors(shotErrors, model);
+            if (settings.writeAlignedRaster) writeAlignedModel(base + "_aligned.tif", model, outputsLost);
         }
+        if (settings.writeErrorTable) writeShotErrors(base + "_errors.csv", shotErrors, model, outputsLost);
         if (!errorMap.close()) outputsLost = true;
     }
     runGnuplot(scriptList);

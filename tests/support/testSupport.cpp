@@ -118,6 +118,17 @@ commandResult runProgram(const std::vector<std::string>& arguments, const std::s
     return result;
 }
 
+std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string& path) {
+    const std::string bytes = readTextFile(path);
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+    auto bigEndian = [&bytes](std::size_t at) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | std::uint8_t(bytes[at + i]);
+        return value;
+    };
+    return {bigEndian(16), bigEndian(20)};
+}
+
 std::string kalvexPath() { return std::string(KALVEX_BINARY_DIR) + "/kalvex"; }
 std::string makeScenePath() { return std::string(KALVEX_BINARY_DIR) + "/makeScene"; }
 std::string sourceDir() { return KALVEX_SOURCE_DIR; }

@@ -2,6 +2,8 @@
 // Helpers shared by the tests: console capture, scratch folders, small
 // GeoTIFFs and running the kalvex executable.
 #include <array>
+#include <cstdint>
+#include <utility>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -64,6 +66,9 @@ struct commandResult {
 };
 // Runs a program with arguments (no shell) in a working folder.
 commandResult runProgram(const std::vector<std::string>& arguments, const std::string& workingFolder = ".");
+// Width and height from a PNG file's header, or zeros when it is no PNG.
+std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string& path);
+
 std::string kalvexPath();      // build/kalvex
 std::string makeScenePath();   // build/makeScene
 std::string sourceDir();
