@@ -115,6 +115,8 @@ private:
             }
         } else if (word == "--polar") {
             options.polar = true;
+        } else if (word == "--clean") {
+            options.clean = true;
         } else {
             fail("unknown option: " + word);
         }
@@ -135,7 +137,7 @@ parseResult parseSceneOptions(const std::vector<std::string>& arguments) {
 
 std::string usageLine() {
     return "usage: makeScene [--width N] [--height N] [--tracks N] [--points N] [--ties N] [--seed N] "
-           "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--polar] [--out DIR] [--help]";
+           "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--clean] [--polar] [--out DIR] [--help]";
 }
 
 std::vector<std::string> helpLines() {
@@ -150,6 +152,7 @@ std::vector<std::string> helpLines() {
         "  --cell SIZE             cell size in map units (default 0.0002 degrees, or 100 metres with --polar)",
         "  --shift COLUMNS ROWS    georeference error of the DEM in cells (default 3 -2)",
         "  --noise SIGMA           altimeter noise in metres (default 0.5)",
+        "  --clean                 no bad tracks and no gross outliers",
         "  --polar                 south polar stereographic DEM in metres; tracks stay in degrees",
         "  --out DIR               output folder, made when missing (default .)",
         "  --help                  this text",

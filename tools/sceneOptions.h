@@ -19,6 +19,7 @@ struct sceneOptions {
     int shiftRows = -2;
     double noiseSigma = 0.5;    // metres
     bool polar = false;
+    bool clean = false;         // no bad tracks and no gross outliers
 };
 
 enum class parseOutcome { run, help, bad };

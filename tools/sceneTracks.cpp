@@ -118,8 +118,10 @@ trackSet makeTracks(const sceneOptions& options, const sceneFrame& frame, const 
         set.orbits.push_back(firstOrbit + track);
         addTrack(track, count, makeLine(track, options.tracks, frame, random), options, frame, terrain, random, set);
     }
-    spoilTracks(options.tracks, random, set);
-    addOutliers(options.points, random, set);
+    if (!options.clean) {
+        spoilTracks(options.tracks, random, set);
+        addOutliers(options.points, random, set);
+    }
     return set;
 }
 
