@@ -1,0 +1,249 @@
+// The optional outputs of a run: the aligned GeoTIFF (-od) and the per-shot
+// error table (-oe). Without the options a run must write exactly what it
+// writes without this feature.
+#include <gdal_priv.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/alignmentModel.h"
+#include "output/alignedRaster.h"
+#include "tests/support/testSupport.h"
+
+namespace kalvex::testing {
+namespace {
+
+struct datasetCloser {
+    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
+};
+using datasetHandle = std::unique_ptr<GDALDataset, datasetCloser>;
+
+struct rasterContent {
+    std::array<double, 6> transform{};
+    std::string projection;
+    int hasNoData = 0;
+    double noData = 0.0;
+    int width = 0;
+    int height = 0;
+    std::vector<float> cells;
+};
+
+rasterContent readRaster(const std::string& path) {
+    GDALAllRegister();
+    rasterContent content;
+    datasetHandle dataset(static_cast<GDALDataset*>(GDALOpen(path.c_str(), GA_ReadOnly)));
+    if (!dataset) return content;
+    dataset->GetGeoTransform(content.transform.data());
+    content.projection = dataset->GetProjectionRef();
+    GDALRasterBand* band = dataset->GetRasterBand(1);
+    content.noData = band->GetNoDataValue(&content.hasNoData);
+    content.width = band->GetXSize();
+    content.height = band->GetYSize();
+    content.cells.resize(std::size_t(content.width) * std::size_t(content.height));
+    if (band->RasterIO(GF_Read, 0, 0, content.width, content.height, content.cells.data(), content.width,
+                       content.height, GDT_Float32, 0, 0) != CE_None)
+        content.cells.clear();
+    return content;
+}
+
+double numberAfter(const std::string& text, const std::string& label, std::size_t from = 0) {
+    const std::size_t at = text.find(label, from);
+    return at == std::string::npos ? std::nan("") : std::stod(text.substr(at + label.size()));
+}
+
+std::vector<std::vector<std::string>> csvRows(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        std::string field;
+        while (std::getline(parts, field, ',')) fields.push_back(field);
+        if (!line.empty() && line.back() == ',') fields.emplace_back();
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+class AlignedOutputs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder = std::make_unique<scratchFolder>("alignedoutputs");
+        ASSERT_EQ(runProgram({makeScenePath(), "--out", folder->path(), "--width", "150", "--height", "150",
+                              "--tracks", "8", "--points", "1200", "--seed", "11"})
+                      .status,
+                  0);
+        for (const char* copy : {"plain", "extra"}) {
+            std::filesystem::create_directories(folder->file(copy));
+            for (const char* name : {"dem.tif", "tracks.csv", "ties.gpf"})
+                std::filesystem::copy_file(folder->file(name), folder->file(std::string(copy) + "/" + name));
+        }
+        const std::vector<std::string> options{"dem.tif", "tracks.csv", "ties.gpf", "-l", "-s", "3", "-sfs", "1"};
+        std::vector<std::string> plain{kalvexPath()};
+        plain.insert(plain.end(), options.begin(), options.end());
+        std::vector<std::string> extra = plain;
+        extra.push_back("-od");
+        extra.push_back("-oe");
+        plainRun = runProgram(plain, folder->file("plain"));
+        extraRun = runProgram(extra, folder->file("extra"));
+    }
+    static void TearDownTestSuite() { folder.reset(); }
+
+    static std::unique_ptr<scratchFolder> folder;
+    static commandResult plainRun;
+    static commandResult extraRun;
+};
+
+std::unique_ptr<scratchFolder> AlignedOutputs::folder;
+commandResult AlignedOutputs::plainRun;
+commandResult AlignedOutputs::extraRun;
+
+TEST_F(AlignedOutputs, OtherOutputsAreUnchangedByTheOptions) {
+    ASSERT_EQ(plainRun.status, 0);
+    ASSERT_EQ(extraRun.status, 0);
+    EXPECT_EQ(extraRun.standardOutput, plainRun.standardOutput);
+    EXPECT_EQ(extraRun.standardError, "");
+    for (const char* name : {"dem_Error_Map.gnu", "dem_Coord_Map.gnu", "dem_Weightings_Map.gnu", "dem_report.txt"})
+        EXPECT_EQ(readTextFile(folder->file(std::string("extra/") + name)),
+                  readTextFile(folder->file(std::string("plain/") + name)))
+            << name;
+    EXPECT_FALSE(fileExists(folder->file("plain/dem_aligned.tif")));
+    EXPECT_FALSE(fileExists(folder->file("plain/dem_errors.csv")));
+}
+
+TEST_F(AlignedOutputs, AlignedRasterCarriesTheFinalGeoreferenceAndTheFittedCells) {
+    const rasterContent input = readRaster(folder->file("dem.tif"));
+    const rasterContent aligned = readRaster(folder->file("extra/dem_aligned.tif"));
+    ASSERT_EQ(aligned.width, input.width);
+    ASSERT_EQ(aligned.height, input.height);
+    EXPECT_EQ(aligned.projection, input.projection);
+    EXPECT_TRUE(aligned.hasNoData);
+    EXPECT_EQ(aligned.noData, input.noData);
+
+    // The raster moved by exactly the translation that moved the tie points.
+    const std::string& console = extraRun.standardOutput;
+    const std::size_t finalTable = console.find("Final XYZ Coordinates");
+    double movedX = 0.0, movedY = 0.0;
+    for (const std::string& label : {std::string("x-translation: "), std::string("y-translation: ")}) {
+        for (std::size_t at = console.find(label); at != std::string::npos && at < finalTable;
+             at = console.find(label, at + 1))
+            (label[0] == 'x' ? movedX : movedY) += numberAfter(console, label, at);
+    }
+    EXPECT_NEAR(aligned.transform[0] - input.transform[0], movedX, 1e-9);
+    EXPECT_NEAR(aligned.transform[3] - input.transform[3], movedY, 1e-9);
+    for (int coefficient : {1, 2, 4, 5}) EXPECT_EQ(aligned.transform[coefficient], input.transform[coefficient]);
+
+    // The cells changed by planes only, so the change is the same from every
+    // cell to its right neighbour; no-data stays no-data.
+    ASSERT_FALSE(aligned.cells.empty());
+    double stepX = std::nan("");
+    int noDataCells = 0;
+    for (int r = 0; r < input.height; ++r)
+        for (int c = 0; c + 1 < input.width; ++c) {
+            const std::size_t at = std::size_t(r) * input.width + c;
+            if (input.cells[at] == float(input.noData)) {
+                EXPECT_EQ(aligned.cells[at], float(aligned.noData));
+                ++noDataCells;
+                continue;
+            }
+            if (input.cells[at + 1] == float(input.noData)) continue;
+            const double step = (aligned.cells[at + 1] - input.cells[at + 1]) - (aligned.cells[at] - input.cells[at]);
+            if (std::isnan(stepX)) stepX = step;
+            EXPECT_NEAR(step, stepX, 2e-3);
+        }
+    EXPECT_GT(noDataCells, 0);
+}
+
+TEST_F(AlignedOutputs, ErrorTableHoldsEveryShotWithItsErrorsBeforeAndAfter) {
+    const std::vector<std::vector<std::string>> rows = csvRows(readTextFile(folder->file("extra/dem_errors.csv")));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), (std::vector<std::string>{"orbit", "x", "y", "elevation", "initial_error", "final_error",
+                                                      "weight", "removed"}));
+    const std::string& console = extraRun.standardOutput;
+    EXPECT_EQ(double(rows.size() - 1), numberAfter(console, "Count: "));
+
+    double initialSum = 0.0, finalSum = 0.0;
+    int finalCount = 0, removedCount = 0;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 8u) << i;
+        initialSum += std::stod(rows[i][4]);
+        if (rows[i][7] == "1") {
+            ++removedCount;
+            EXPECT_EQ(rows[i][5], "");
+        } else if (!rows[i][5].empty()) {
+            finalSum += std::stod(rows[i][5]);
+            ++finalCount;
+        }
+        const double weight = std::stod(rows[i][6]);
+        EXPECT_GE(weight, 0.0);
+        EXPECT_LE(weight, 1.0);
+    }
+    const std::size_t finalStatistics = console.find("Count: ", console.find("Final XYZ Coordinates"));
+    EXPECT_NEAR(initialSum / double(rows.size() - 1), numberAfter(console, "Mean: "), 1e-3);
+    EXPECT_EQ(double(finalCount), numberAfter(console, "Count: ", finalStatistics));
+    EXPECT_NEAR(finalSum / finalCount, numberAfter(console, "Mean: ", finalStatistics), 1e-4);
+
+    std::size_t removedLines = 0;
+    for (std::size_t at = console.find(" was removed.\n"); at != std::string::npos;
+         at = console.find(" was removed.\n", at + 1))
+        ++removedLines;
+    EXPECT_GT(removedCount, 0);
+    EXPECT_EQ(std::size_t(removedCount), removedLines);
+}
+
+TEST(ErrorTableOnly, ErrorMapModeWritesInitialErrorsWithEmptyFinalColumns) {
+    scratchFolder folder("errortableonly");
+    ASSERT_EQ(runProgram({makeScenePath(), "--out", folder.path(), "--width", "80", "--height", "80", "--tracks",
+                          "4", "--points", "200", "--seed", "2"})
+                  .status,
+              0);
+    const commandResult run = runProgram({kalvexPath(), "dem.tif", "tracks.tab", "-oe"}, folder.path());
+    ASSERT_EQ(run.status, 0);
+    const std::vector<std::vector<std::string>> rows = csvRows(readTextFile(folder.file("dem_errors.csv")));
+    ASSERT_EQ(double(rows.size() - 1), numberAfter(run.standardOutput, "Count: "));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 8u);
+        EXPECT_EQ(rows[i][5], "");
+        EXPECT_EQ(rows[i][6], "");
+        EXPECT_EQ(rows[i][7], "0");
+    }
+}
+
+TEST(AlignedRaster, CellsAndGeotransformAreTheModelsAndNoDataIsDeclared) {
+    scratchFolder folder("alignedraster");
+    geoTiffSpec spec;
+    spec.width = 300;  // more than one tile across
+    spec.height = 7;
+    spec.hasNoData = true;
+    spec.noDataValue = -9999.0;
+    writeGeoTiff(folder.file("dem.tif"), spec);
+    alignmentModel model;
+    ASSERT_TRUE(model.readRaster(folder.file("dem.tif"), -32767.0));
+    model.raster.cell(4, 2) = std::nanf("");
+    model.raster.cell(299, 6) = 1234.5f;
+    model.raster.transform = {10.0, 0.5, 0.01, 20.0, -0.02, -0.5};
+    ASSERT_TRUE(writeAlignedRaster(model.raster, folder.file("dem_aligned.tif")));
+
+    const rasterContent written = readRaster(folder.file("dem_aligned.tif"));
+    EXPECT_EQ(written.transform, model.raster.transform);
+    ASSERT_EQ(written.cells.size(), model.raster.cells.size());
+    EXPECT_TRUE(written.hasNoData);
+    EXPECT_EQ(written.noData, -9999.0);
+    for (std::size_t i = 0; i < written.cells.size(); ++i) {
+        if (std::isnan(model.raster.cells[i]))
+            EXPECT_EQ(written.cells[i], -9999.0f);
+        else
+            EXPECT_EQ(written.cells[i], model.raster.cells[i]) << i;
+    }
+    EXPECT_FALSE(writeAlignedRaster(model.raster, folder.file("missing/folder/dem_aligned.tif")));
+}
+
+}  // namespace
+}  // namespace kalvex::testing
