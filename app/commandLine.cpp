@@ -158,21 +158,6 @@ int scanPadding(const wordList& words, int index, runSettings& settings) {
                             "Was unable to parse a floating point number after -p, using default");
 }
 
-int scanQuadFit(const wordList&, int index, runSettings& settings) {
-    settings.quadFit = true;
-    return index + 1;
-}
-
-int scanLroc(const wordList&, int index, runSettings& settings) {
-    settings.hirise = false;
-    return index + 1;
-}
-
-int scanLrocFiltering(const wordList&, int index, runSettings& settings) {
-    settings.lrocFiltering = true;
-    return index + 1;
-}
-
 // Orbit numbers run up to the end of the line or the next option word; a
 // word that is no number is reported and the rest are still taken.
 int scanOrbitFilters(const wordList& words, int index, runSettings& settings) {
@@ -265,16 +250,6 @@ int scanAddString(const wordList& words, int index, runSettings& settings) {
     return index + 2;
 }
 
-int scanPolarProjection(const wordList&, int index, runSettings& settings) {
-    settings.polarProjection = true;
-    return index + 1;
-}
-
-int scanDebugMode(const wordList&, int index, runSettings& settings) {
-    settings.debugMode = true;
-    return index + 1;
-}
-
 // The coordinate is taken only as a pair: half of a new corner combined with
 // half of an earlier one would move the raster to a place nobody asked for.
 int scanTopLeft(const wordList& words, int index, runSettings& settings) {
@@ -296,33 +271,42 @@ int scanThreadCount(const wordList& words, int index, runSettings& settings) {
                                "Was unable to parse an integer after -j, using default ");
 }
 
-int scanWriteAlignedRaster(const wordList&, int index, runSettings& settings) {
-    settings.writeAlignedRaster = true;
-    return index + 1;
-}
-
-int scanWriteErrorTable(const wordList&, int index, runSettings& settings) {
-    settings.writeErrorTable = true;
-    return index + 1;
-}
-
+// A switch sets one flag; every other option reads its values with a handler.
 struct optionEntry {
     const char* name;
     optionHandler handler;
+    bool runSettings::*flag;
+    bool flagValue;
 };
 
+constexpr optionEntry valueOption(const char* name, optionHandler handler) { return {name, handler, nullptr, false}; }
+constexpr optionEntry switchOption(const char* name, bool runSettings::*flag, bool value = true) {
+    return {name, nullptr, flag, value};
+}
+
 const optionEntry optionTable[] = {
-    {"-s", scanStages},           {"-c", scanConvergeValue},
-    {"-d", scanDelta},            {"-p", scanPadding},
-    {"-qf", scanQuadFit},         {"-l", scanLroc},
-    {"-f", scanLrocFiltering},    {"-of", scanOrbitFilters},
-    {"-et", scanErrorThreshold},  {"-sfe", scanMaxError},
-    {"-sfc", scanCutoff},         {"-sfd", scanDecrease},
-    {"-sfsd", scanMaxStdDev},     {"-sfp", scanRemovePercent},
-    {"-sfs", scanStartStage},     {"-as", scanAddString},
-    {"-pr", scanPolarProjection}, {"-dm", scanDebugMode},
-    {"-tl", scanTopLeft},         {"-j", scanThreadCount},
-    {"-od", scanWriteAlignedRaster}, {"-oe", scanWriteErrorTable},
+    valueOption("-s", scanStages),
+    valueOption("-c", scanConvergeValue),
+    valueOption("-d", scanDelta),
+    valueOption("-p", scanPadding),
+    switchOption("-qf", &runSettings::quadFit),
+    switchOption("-l", &runSettings::hirise, false),
+    switchOption("-f", &runSettings::lrocFiltering),
+    valueOption("-of", scanOrbitFilters),
+    valueOption("-et", scanErrorThreshold),
+    valueOption("-sfe", scanMaxError),
+    valueOption("-sfc", scanCutoff),
+    valueOption("-sfd", scanDecrease),
+    valueOption("-sfsd", scanMaxStdDev),
+    valueOption("-sfp", scanRemovePercent),
+    valueOption("-sfs", scanStartStage),
+    valueOption("-as", scanAddString),
+    switchOption("-pr", &runSettings::polarProjection),
+    switchOption("-dm", &runSettings::debugMode),
+    valueOption("-tl", scanTopLeft),
+    valueOption("-j", scanThreadCount),
+    switchOption("-od", &runSettings::writeAlignedRaster),
+    switchOption("-oe", &runSettings::writeErrorTable),
 };
 
 // Words that are no option, or no known option, are passed over in silence.
@@ -330,7 +314,10 @@ int scanWord(const wordList& words, int index, runSettings& settings) {
     const char* word = words.at(index);
     if (!beginsWithDash(word)) return index + 1;
     for (const optionEntry& option : optionTable) {
-        if (std::strcmp(word, option.name) == 0) return option.handler(words, index, settings);
+        if (std::strcmp(word, option.name) != 0) continue;
+        if (option.handler != nullptr) return option.handler(words, index, settings);
+        settings.*option.flag = option.flagValue;
+        return index + 1;
     }
     return index + 1;
 }
