@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <thread>
 
@@ -38,14 +39,35 @@ void warnAboutUnusedFilters(const std::vector<pointFilter>& filters) {
                       << " was never used." << std::endl;
 }
 
+// The per-shot table and the aligned raster end like input files, so a track
+// table named after the raster could be the very file an output is about to
+// replace; the input is worth more than the output and stays as it was.
+bool isAnInputOfTheRun(const std::string& path, const runSettings& settings) {
+    for (const std::string* input : {&settings.rasterPath, &settings.trackPath, &settings.tiePath}) {
+        std::error_code unknown;
+        if (!input->empty() && std::filesystem::equivalent(path, *input, unknown)) return true;
+    }
+    return false;
+}
+
+bool refuseToOverwriteAnInput(const std::string& path, const runSettings& settings, bool& outputsLost) {
+    if (!isAnInputOfTheRun(path, settings)) return false;
+    std::cout << "Warning: The output file " << path << " is an input of this run, it is left as it was" << std::endl;
+    outputsLost = true;
+    return true;
+}
+
 void writeShotErrors(const std::string& path, const shotErrorTable& table, const alignmentModel& model,
-                     bool& outputsLost) {
+                     const runSettings& settings, bool& outputsLost) {
+    if (refuseToOverwriteAnInput(path, settings, outputsLost)) return;
     outputFile file(path);
     writeErrorTable(file.stream(), table.shots, model.orbits);
     if (!file.close()) outputsLost = true;
 }
 
-void writeAlignedModel(const std::string& path, const alignmentModel& model, bool& outputsLost) {
+void writeAlignedModel(const std::string& path, const alignmentModel& model, const runSettings& settings,
+                       bool& outputsLost) {
+    if (refuseToOverwriteAnInput(path, settings, outputsLost)) return;
     if (writeAlignedRaster(model.raster, path)) return;
     std::cout << "Warning: Could not create the output file " << path << std::endl;
     outputsLost = true;
@@ -151,9 +173,9 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
                                        initialStatistics);
             if (!runMainMode(model, settings, base, errorMap.stream(), scriptList, outputsLost)) return 1;
             if (settings.writeErrorTable) finishShotErrors(shotErrors, model);
-            if (settings.writeAlignedRaster) writeAlignedModel(base + "_aligned.tif", model, outputsLost);
+            if (settings.writeAlignedRaster) writeAlignedModel(base + "_aligned.tif", model, settings, outputsLost);
         }
-        if (settings.writeErrorTable) writeShotErrors(base + "_errors.csv", shotErrors, model, outputsLost);
+        if (settings.writeErrorTable) writeShotErrors(base + "_errors.csv", shotErrors, model, settings, outputsLost);
         if (!errorMap.close()) outputsLost = true;
     }
     runGnuplot(scriptList);

@@ -2,16 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <limits>
 #include <locale>
 #include <sstream>
 #include <vector>
+
+#include "readers/numberConversion.h"
 
 namespace kalvex {
 
@@ -37,26 +36,13 @@ bool onlyDigitsAndWhiteSpace(const std::string& line) {
     });
 }
 
-// Leading blanks skipped, trailing text ignored; no number or a number
-// outside the 32-bit range fails.
-std::optional<std::int32_t> leadingInt32(const std::string& text) {
-    const char* start = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(start, &end, 10);
-    if (end == start || errno == ERANGE || value < std::numeric_limits<std::int32_t>::min() ||
-        value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(value);
-}
-
-// A data value must be a finite number and nothing else: a word with trailing
+// A data value must be a usable number and nothing else: a word with trailing
 // text is a broken value, not a number followed by the next value.
 std::optional<double> wholeWordAsDouble(const std::string& word) {
     std::istringstream text(word);
     text.imbue(std::locale::classic());
     double value = 0.0;
-    if (!(text >> value) || text.peek() != std::char_traits<char>::eof() || !std::isfinite(value))
+    if (!(text >> value) || text.peek() != std::char_traits<char>::eof() || !isUsableValue(value))
         return std::nullopt;
     return value;
 }

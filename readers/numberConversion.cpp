@@ -18,9 +18,11 @@ std::optional<double> leadingDouble(const std::string& text) {
     return value;
 }
 
+bool isUsableValue(double value) { return std::isfinite(value) && std::fabs(value) <= largestUsableValue; }
+
 std::optional<double> leadingFiniteDouble(const std::string& text) {
     const std::optional<double> value = leadingDouble(text);
-    if (!value || !std::isfinite(*value)) return std::nullopt;
+    if (!value || !isUsableValue(*value)) return std::nullopt;
     return value;
 }
 

@@ -11,8 +11,18 @@ namespace kalvex {
 // it lies beyond the range of a double.
 std::optional<double> leadingDouble(const std::string& text);
 
-// As leadingDouble, but a coordinate or elevation must also be finite: a nan or
-// inf in a table would otherwise poison every sum made over the points.
+// A coordinate or elevation beyond this size is no measurement but a broken
+// value: squared and summed by the fits it would overflow to inf and turn
+// the whole model into nan. The largest real values are map coordinates in
+// metres, some 1e7.
+constexpr double largestUsableValue = 1e15;
+
+// Finite and no larger than largestUsableValue.
+bool isUsableValue(double value);
+
+// As leadingDouble, but a coordinate or elevation must also be usable: a nan,
+// an inf or a huge number in a table would otherwise poison every sum made
+// over the points.
 std::optional<double> leadingFiniteDouble(const std::string& text);
 
 // The base-10 integer at the start of the text; none when there is none or it

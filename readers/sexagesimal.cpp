@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "readers/numberConversion.h"
+
 namespace kalvex {
 
 namespace {
@@ -20,6 +22,12 @@ std::optional<std::int32_t> truncatedToInt32(double value) {
     if (!(whole >= std::numeric_limits<std::int32_t>::min() && whole <= std::numeric_limits<std::int32_t>::max()))
         return std::nullopt;
     return static_cast<std::int32_t>(whole);
+}
+
+std::optional<double> usable(double value) {
+    if (!isUsableValue(value))
+        return std::nullopt;
+    return value;
 }
 
 }  // namespace
@@ -56,14 +64,14 @@ std::optional<double> readSexagesimal(std::istream& stream, bool degreesMinutesS
     }
 
     if (parts.size() == 1)
-        return parts.front();
+        return usable(parts.front());
     if (parts.size() != 3 || !degreesMinutesSeconds)
         return std::nullopt;
     const auto degrees = truncatedToInt32(parts[0]);
     const auto minutes = truncatedToInt32(parts[1]);
     if (!degrees || !minutes || !std::isfinite(parts[2]))
         return std::nullopt;
-    return dmsToDegrees(dmsAngle{*degrees, *minutes, parts[2]}, negative);
+    return usable(dmsToDegrees(dmsAngle{*degrees, *minutes, parts[2]}, negative));
 }
 
 }  // namespace kalvex

@@ -21,7 +21,8 @@ double dmsToDegrees(const dmsAngle& angle, bool negative);
 // Reads one coordinate value: a single number, or three colon-separated parts
 // when degreesMinutesSeconds is allowed. Returns nothing when the text is not
 // a number, has two or more than three parts, has three where they are not
-// allowed, or has parts too large for an angle.
+// allowed, has parts too large for an angle, or gives a value that no
+// coordinate can have (see isUsableValue).
 std::optional<double> readSexagesimal(std::istream& stream, bool degreesMinutesSeconds);
 
 }  // namespace kalvex

@@ -66,7 +66,7 @@ private:
     // keep their columns.
     void readKeyValue(std::istream& fields, double& value, const char* what, long lineNumber, int column) {
         double number = notANumber;
-        if (fields >> number && std::isfinite(number)) {
+        if (fields >> number && isUsableValue(number)) {
             value = number;
             return;
         }
