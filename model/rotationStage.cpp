@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "model/alignmentModel.h"
+#include "model/errorEvaluator.h"
+#include "model/searchThreads.h"
 
 namespace kalvex {
 
@@ -89,6 +91,23 @@ struct passResult {
     std::vector<nodeRegion> next;
 };
 
+struct trial {
+    std::size_t region;
+    node pivot;
+    double angle;
+};
+
+constexpr std::size_t batchLimit = 4096;
+
+// The georeference turned about a pivot, computed on a scratch raster without
+// cells so that threads never touch the model's own georeference.
+geoTransform turnedTransform(const geoTransform& transform, const node& pivot, double angle) {
+    elevationRaster frame;
+    frame.transform = transform;
+    frame.rotateGeotransform(pivot.column, pivot.row, angle);
+    return frame.transform;
+}
+
 double rmsTurnedAbout(alignmentModel& model, const node& pivot, double angle) {
     const geoTransform saved = model.raster.transform;
     model.raster.rotateGeotransform(pivot.column, pivot.row, angle);
@@ -98,26 +117,69 @@ double rmsTurnedAbout(alignmentModel& model, const node& pivot, double angle) {
 }
 
 // One pass: every angle about the four quarter centres of every region. The
-// quarters that hold the best pivots (ties included) are refined next.
-passResult searchPass(alignmentModel& model, const std::vector<nodeRegion>& regions, const angleRange& angles) {
-    passResult pass;
-    for (const nodeRegion& region : regions) {
-        for (int k = 0; k < 4; ++k) {
-            const node pivot = quarterCentre(region, k);
-            angles.forEach([&](double angle) {
-                const double rms = rmsTurnedAbout(model, pivot, angle);
-                if (rms < pass.best) {
-                    pass.best = rms;
-                    pass.pivot = pivot;
-                    pass.angle = angle;
-                    pass.next.clear();
-                }
-                if (rms <= pass.best) pass.next.push_back(quarterHolding(region, pivot));
+// quarters that hold the best pivots (ties included) are refined next. Trials
+// are measured in batches, possibly on several threads, and then walked in
+// scan order, so the pass decides exactly as a one-by-one scan would.
+class searchPass {
+public:
+    searchPass(alignmentModel& model, const errorEvaluator& evaluator, const std::vector<nodeRegion>& regions)
+        : model(model), evaluator(evaluator), regions(regions) {
+        batch.reserve(batchLimit);
+    }
+
+    passResult run(const angleRange& angles) {
+        for (std::size_t region = 0; region < regions.size(); ++region) {
+            for (int k = 0; k < 4; ++k) {
+                const node pivot = quarterCentre(regions[region], k);
+                angles.forEach([&](double angle) { add({region, pivot, angle}); });
+            }
+        }
+        finishBatch();
+        return std::move(pass);
+    }
+
+private:
+    void add(const trial& next) {
+        batch.push_back(next);
+        if (batch.size() == batchLimit) finishBatch();
+    }
+
+    void finishBatch() {
+        if (batch.empty()) return;
+        const std::vector<double> results = measure();
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const double rms = results[k];
+            if (rms < pass.best) {
+                pass.best = rms;
+                pass.pivot = batch[k].pivot;
+                pass.angle = batch[k].angle;
+                pass.next.clear();
+            }
+            if (rms <= pass.best) pass.next.push_back(quarterHolding(regions[batch[k].region], batch[k].pivot));
+        }
+        batch.clear();
+    }
+
+    std::vector<double> measure() {
+        if (!evaluator.everyPointWeighted()) {
+            // The plain evaluation refuses such a point the moment it counts; on this thread.
+            return measureCandidates(batch.size(), 1, pass.best, [&](std::size_t k, double) {
+                return rmsTurnedAbout(model, batch[k].pivot, batch[k].angle);
             });
         }
+        const geoTransform& transform = model.raster.transform;
+        return measureCandidates(batch.size(), model.threadCount, pass.best, [&](std::size_t k, double bound) {
+            return evaluator.rmsUnlessAbove(turnedTransform(transform, batch[k].pivot, batch[k].angle), 0.0, 0.0,
+                                            0.0, bound);
+        });
     }
-    return pass;
-}
+
+    alignmentModel& model;
+    const errorEvaluator& evaluator;
+    const std::vector<nodeRegion>& regions;
+    std::vector<trial> batch;
+    passResult pass;
+};
 
 }  // namespace
 
@@ -133,13 +195,14 @@ double alignmentModel::rotationStage(double currentRms, double lo, double hi, do
     // A pass in which no trial gave a number leaves no region to refine, which
     // ends the search like exhausted regions do.
     std::vector<nodeRegion> regions{wholeRaster(raster)};
+    const errorEvaluator evaluator(raster, molaPoints, &trackWeights);
     while (!regions.empty() && canBeSplit(regions.front()) && regions.size() < regionLimit) {
         if (debug) {
             std::cout << regions.front().x1 << " : " << regions.front().x0 << std::endl;
             std::cout << regions.front().y1 << " : " << regions.front().y0 << std::endl;
             std::cout << regions.size() << std::endl;
         }
-        passResult pass = searchPass(*this, regions, angles);
+        passResult pass = searchPass(*this, evaluator, regions).run(angles);
         if (pass.best < overallBest) {
             overallBest = pass.best;
             bestPivot = pass.pivot;

@@ -1,13 +1,28 @@
 // The translation search: a square grid of horizontal offsets of the raster,
 // keeping the first one that lowers the weighted RMS the most.
+//
+// The offsets are measured in batches, on as many threads as the model may
+// use; each batch is then walked in scan order, which makes the choices and
+// the debug lines exactly those of a one-by-one scan.
 #include <cmath>
+#include <cstddef>
 #include <iostream>
+#include <vector>
 
 #include "model/alignmentModel.h"
+#include "model/errorEvaluator.h"
+#include "model/searchThreads.h"
 
 namespace kalvex {
 
 namespace {
+
+constexpr std::size_t batchLimit = 4096;
+
+struct offset {
+    double dx;
+    double dy;
+};
 
 // A scan needs a step that actually moves it from -padding to +padding;
 // anything else would never end, so only the unmoved position is tried.
@@ -17,43 +32,85 @@ bool scanCanAdvance(double padding, double delta) {
     return widest + delta != widest;
 }
 
+class translationScan {
+public:
+    translationScan(alignmentModel& model, double currentRms)
+        : best(currentRms), model(model), evaluator(model.raster, model.molaPoints, &model.trackWeights) {
+        batch.reserve(batchLimit);
+    }
+
+    void add(double dx, double dy) {
+        batch.push_back({dx, dy});
+        if (batch.size() == batchLimit) finishBatch();
+    }
+
+    // Measures the pending offsets and walks them in scan order.
+    void finishBatch() {
+        if (batch.empty()) return;
+        const std::vector<double> results = measure();
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const double rms = results[k];
+            if (!(rms < best)) continue;
+            best = rms;
+            bestDx = batch[k].dx;
+            bestDy = batch[k].dy;
+            if (model.debug)
+                std::cout << "New Lowest RMS with x-y translation of (" << bestDx << "," << bestDy << ") is " << rms
+                          << std::endl;
+        }
+        batch.clear();
+    }
+
+    double best;
+    double bestDx = 0.0;
+    double bestDy = 0.0;
+
+private:
+    std::vector<double> measure() const {
+        const geoTransform& transform = model.raster.transform;
+        if (!evaluator.everyPointWeighted()) {
+            // The plain evaluation refuses such a point the moment it counts; on this thread.
+            return measureCandidates(batch.size(), 1, best, [&](std::size_t k, double) {
+                return model.raster.rmsAndMean(model.molaPoints, &model.trackWeights, batch[k].dx, batch[k].dy, 0.0)
+                    .rms;
+            });
+        }
+        return measureCandidates(batch.size(), model.threadCount, best, [&](std::size_t k, double bound) {
+            return evaluator.rmsUnlessAbove(transform, batch[k].dx, batch[k].dy, 0.0, bound);
+        });
+    }
+
+    alignmentModel& model;
+    errorEvaluator evaluator;
+    std::vector<offset> batch;
+};
+
 }  // namespace
 
 double alignmentModel::translationStage(double currentRms, double padding, double delta) {
     if (notReady) return -1.0;
     if (debug) std::cout << "Beginning Translation Stage" << std::endl;
 
-    double best = currentRms;
-    double bestDx = 0.0;
-    double bestDy = 0.0;
-    const auto tryOffset = [&](double dx, double dy) {
-        const double rms = raster.rmsAndMean(molaPoints, &trackWeights, dx, dy, 0.0).rms;
-        if (!(rms < best)) return;
-        best = rms;
-        bestDx = dx;
-        bestDy = dy;
-        if (debug)
-            std::cout << "New Lowest RMS with x-y translation of (" << dx << "," << dy << ") is " << rms << std::endl;
-    };
-
+    translationScan scan(*this, currentRms);
     if (scanCanAdvance(padding, delta)) {
         // 0 - padding rather than -padding: a zero padding reports 0, not -0.
         const double first = 0.0 - padding;
         for (double dy = first; dy <= padding; dy += delta)
-            for (double dx = first; dx <= padding; dx += delta) tryOffset(dx, dy);
+            for (double dx = first; dx <= padding; dx += delta) scan.add(dx, dy);
     } else {
-        tryOffset(0.0, 0.0);
+        scan.add(0.0, 0.0);
     }
+    scan.finishBatch();
 
-    std::cout << "x-translation: " << bestDx << std::endl;
-    std::cout << "y-translation: " << bestDy << std::endl;
-    raster.transform[0] += bestDx;
-    raster.transform[3] += bestDy;
+    std::cout << "x-translation: " << scan.bestDx << std::endl;
+    std::cout << "y-translation: " << scan.bestDy << std::endl;
+    raster.transform[0] += scan.bestDx;
+    raster.transform[3] += scan.bestDy;
     for (tiePoint& point : tiePoints) {
-        point.x += bestDx;
-        point.y += bestDy;
+        point.x += scan.bestDx;
+        point.y += scan.bestDy;
     }
-    return best;
+    return scan.best;
 }
 
 }  // namespace kalvex

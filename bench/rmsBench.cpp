@@ -1,0 +1,72 @@
+// One weighted RMS of all points: as rmsAndMean gives it (laying the points
+// out each time), as a search gets it from a prepared evaluator, point by
+// point through sampleModel, and from the plain reference evaluation.
+#include <benchmark/benchmark.h>
+
+#include "bench/benchScenes.h"
+#include "model/errorEvaluator.h"
+#include "tests/support/referenceModel.h"
+
+namespace kalvex::bench {
+
+namespace {
+
+bool sceneReady(benchmark::State& state, const preparedScene& prepared) {
+    if (!prepared.model.notReady) return true;
+    state.SkipWithError("benchmark scene missing: run make bench");
+    return false;
+}
+
+void countEvaluations(benchmark::State& state, const preparedScene& prepared) {
+    state.counters["pointEvaluations/s"] = benchmark::Counter(
+        double(state.iterations()) * double(prepared.model.molaPoints.size()), benchmark::Counter::kIsRate);
+}
+
+void rmsAndMeanFast(benchmark::State& state, const char* name) {
+    const preparedScene& prepared = scene(name);
+    if (!sceneReady(state, prepared)) return;
+    const alignmentModel& model = prepared.model;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(model.raster.rmsAndMean(model.molaPoints, &model.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
+    countEvaluations(state, prepared);
+}
+
+void rmsPreparedEvaluator(benchmark::State& state, const char* name) {
+    const preparedScene& prepared = scene(name);
+    if (!sceneReady(state, prepared)) return;
+    const alignmentModel& model = prepared.model;
+    const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
+    for (auto _ : state) benchmark::DoNotOptimize(evaluator.sums(model.raster.transform, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
+    countEvaluations(state, prepared);
+}
+
+void rmsPointByPoint(benchmark::State& state, const char* name) {
+    const preparedScene& prepared = scene(name);
+    if (!sceneReady(state, prepared)) return;
+    const alignmentModel& model = prepared.model;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(testing::sampledRms(model.raster, model.molaPoints, &model.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
+    countEvaluations(state, prepared);
+}
+
+void rmsReference(benchmark::State& state, const char* name) {
+    const preparedScene& prepared = scene(name);
+    if (!sceneReady(state, prepared)) return;
+    const alignmentModel& model = prepared.model;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(testing::referenceRms(model.raster, model.molaPoints, &model.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
+    countEvaluations(state, prepared);
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(rmsAndMeanFast, medium, "medium")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(rmsPreparedEvaluator, medium, "medium")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(rmsPointByPoint, medium, "medium")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(rmsReference, medium, "medium")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(rmsAndMeanFast, large, "large")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(rmsPreparedEvaluator, large, "large")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(rmsPointByPoint, large, "large")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(rmsReference, large, "large")->Unit(benchmark::kMillisecond);
+
+}  // namespace kalvex::bench

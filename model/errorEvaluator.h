@@ -1,0 +1,62 @@
+#pragma once
+// The weighted RMS of the altimeter points for many positions of the raster,
+// as the searches need it: the points are laid out once, column by column, and
+// every evaluation is one allocation-free pass over them.
+//
+// Each evaluation performs, point by point and in point order, exactly the
+// arithmetic of localPlane::elevationAt and the sums of rmsAndMean, so its RMS
+// is bit for bit the one rmsAndMean gives for the same georeference and
+// offsets. The searches depend on that: a candidate never looks better or
+// worse than the same position measured any other way.
+#include <cstddef>
+#include <vector>
+
+#include "model/elevationRaster.h"
+#include "model/records.h"
+
+namespace kalvex {
+
+struct errorSums {
+    double sumOfSquares = 0.0;
+    double sum = 0.0;
+    std::size_t count = 0;
+    bool abandoned = false;  // stopped early: the RMS provably lies above the bound it was given
+};
+
+class errorEvaluator {
+public:
+    // The evaluator reads the raster's cells (not its georeference) for as long
+    // as it lives; the cells must not change meanwhile. weights may be null.
+    errorEvaluator(const elevationRaster& raster, const std::vector<molaPoint>& points,
+                   const std::vector<double>* weights);
+
+    // False when a point's track has no weight; rmsAndMean refuses such a point
+    // only once it has a model elevation, so callers then take the plain path.
+    bool everyPointWeighted() const { return allWeighted; }
+    std::size_t pointCount() const { return xs.size(); }
+
+    // The sums for the cells under the given georeference, moved by dx, dy and raised by dz.
+    errorSums sums(const geoTransform& transform, double dx, double dy, double dz) const;
+
+    // The RMS, or NaN once the partial sums prove that the RMS would be
+    // strictly greater than bound: such a position can neither beat nor tie it.
+    double rmsUnlessAbove(const geoTransform& transform, double dx, double dy, double dz, double bound) const;
+
+    static rmsResult resultOf(const errorSums& sums);
+
+private:
+    errorSums sumsUpTo(const geoTransform& transform, double dx, double dy, double dz,
+                       double sumOfSquaresLimit) const;
+
+    const float* cells;
+    std::size_t width;
+    std::size_t height;
+    bool cellsComplete;
+    bool allWeighted = true;
+    std::vector<double> xs;
+    std::vector<double> ys;
+    std::vector<double> elevations;
+    std::vector<double> weightOf;
+};
+
+}  // namespace kalvex

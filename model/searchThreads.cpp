@@ -1,0 +1,69 @@
+// Threads take small runs of consecutive candidates from a shared counter, so
+// each thread sees its own candidates in scan order and the work stays
+// balanced when some candidates are given up early and others are not.
+#include "model/searchThreads.h"
+
+#include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
+
+namespace kalvex {
+
+namespace {
+
+constexpr std::size_t runLength = 4;
+
+class candidateQueue {
+public:
+    candidateQueue(std::size_t count, double startBound, const candidateMeasure& measure)
+        : count(count), startBound(startBound), measure(measure), results(count) {}
+
+    // One thread's share: runs of candidates until none are left.
+    void work() {
+        double bound = startBound;
+        for (;;) {
+            const std::size_t first = nextRun.fetch_add(runLength);
+            if (first >= count) return;
+            const std::size_t end = std::min(count, first + runLength);
+            for (std::size_t candidate = first; candidate < end; ++candidate) {
+                const double rms = measure(candidate, bound);
+                results[candidate] = rms;
+                if (rms < bound) bound = rms;
+            }
+        }
+    }
+
+    std::vector<double> takeResults() { return std::move(results); }
+
+private:
+    std::size_t count;
+    double startBound;
+    const candidateMeasure& measure;
+    std::vector<double> results;  // each slot written by exactly one thread
+    std::atomic<std::size_t> nextRun{0};
+};
+
+}  // namespace
+
+std::vector<double> measureCandidates(std::size_t count, int threadCount, double startBound,
+                                      const candidateMeasure& measure) {
+    candidateQueue queue(count, startBound, measure);
+    const std::size_t runs = (count + runLength - 1) / runLength;
+    const std::size_t helpers = std::min(runs, std::size_t(std::max(threadCount, 1))) - (runs > 0 ? 1 : 0);
+    std::vector<std::thread> threads;
+    threads.reserve(helpers);
+    for (std::size_t i = 0; i < helpers; ++i) {
+        // Without another thread the calling one simply does more of the work.
+        try {
+            threads.emplace_back([&queue] { queue.work(); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    queue.work();
+    for (std::thread& thread : threads) thread.join();
+    return queue.takeResults();
+}
+
+}  // namespace kalvex

@@ -1,0 +1,317 @@
+// The fast RMS evaluation and the threaded searches against plain one-point-
+// at-a-time evaluations and one-by-one scans, on random scenes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "model/alignmentModel.h"
+#include "model/errorEvaluator.h"
+#include "tests/support/referenceModel.h"
+#include "tests/support/testSupport.h"
+
+namespace kalvex {
+namespace {
+
+using kalvex::testing::consoleCapture;
+using kalvex::testing::referenceElevation;
+using kalvex::testing::referenceRms;
+using kalvex::testing::sampledRms;
+
+constexpr double pi = 3.141592653589793;
+
+struct sceneShape {
+    std::uint32_t width;
+    std::uint32_t height;
+    bool turned;
+    double noDataShare;
+    int pointCount;
+};
+
+geoTransform randomTransform(std::mt19937& random, bool turned) {
+    std::uniform_real_distribution<double> origin(-500.0, 500.0);
+    std::uniform_real_distribution<double> size(0.2, 3.0);
+    const double columnSize = size(random);
+    const double rowSize = size(random);
+    if (!turned) return {origin(random), columnSize, 0.0, origin(random), 0.0, -rowSize};
+    std::uniform_real_distribution<double> angle(-pi, pi);
+    std::uniform_real_distribution<double> skew(-0.3, 0.3);
+    const double turn = angle(random);
+    const double shear = skew(random);
+    return {origin(random), columnSize * std::cos(turn), rowSize * (std::sin(turn) + shear),
+            origin(random), columnSize * std::sin(turn), -rowSize * std::cos(turn)};
+}
+
+// Positions anywhere in and around the raster, with a share on nodes, on the
+// half-cell boundaries and on the outermost rows and columns.
+double randomCellPosition(std::mt19937& random, std::uint32_t count) {
+    std::uniform_int_distribution<int> kind(0, 5);
+    std::uniform_real_distribution<double> anywhere(-3.0, count + 2.0);
+    std::uniform_int_distribution<int> node(-1, int(count));
+    switch (kind(random)) {
+        case 0: return double(node(random));
+        case 1: return node(random) + 0.5;
+        case 2: return node(random) - 0.5;
+        case 3: return random() % 2 == 0 ? 0.0 : count - 1.0;
+        default: return anywhere(random);
+    }
+}
+
+alignmentModel randomScene(const sceneShape& shape, unsigned seed) {
+    std::mt19937 random(seed);
+    alignmentModel model;
+    elevationRaster& raster = model.raster;
+    raster.width = shape.width;
+    raster.height = shape.height;
+    raster.transform = randomTransform(random, shape.turned);
+    raster.cells.resize(std::size_t(shape.width) * shape.height);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (std::uint32_t r = 0; r < shape.height; ++r)
+        for (std::uint32_t c = 0; c < shape.width; ++c)
+            raster.cell(c, r) = unit(random) < shape.noDataShare
+                                    ? std::nanf("")
+                                    : float(300.0 + 40.0 * std::sin(c * 0.37) * std::cos(r * 0.29) + 5.0 * unit(random));
+    raster.loaded = true;
+
+    std::normal_distribution<double> noise(0.0, 3.0);
+    for (int i = 0; i < shape.pointCount; ++i) {
+        const double c = randomCellPosition(random, shape.width);
+        const double r = randomCellPosition(random, shape.height);
+        molaPoint point;
+        point.trackIndex = std::int32_t(random() % 5);
+        point.x = raster.nodeX(c, r);
+        point.y = raster.nodeY(c, r);
+        point.elevation = 300.0 + 40.0 * std::sin(c * 0.37) * std::cos(r * 0.29) + noise(random);
+        model.molaPoints.push_back(point);
+    }
+    model.trackWeights = {1.0, 0.0, unit(random), unit(random), 0.5};
+    model.notReady = false;
+    return model;
+}
+
+bool closeRelative(double value, double expected, double tolerance) {
+    if (std::isnan(expected)) return std::isnan(value);
+    return std::fabs(value - expected) <= tolerance * std::fabs(expected);
+}
+
+// ---------------------------------------------------------------- the evaluation
+
+TEST(FastEvaluation, MatchesThePlainEvaluationOnRandomScenes) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> offset(-4.0, 4.0);
+    int scenesWithPoints = 0;
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        const sceneShape shape{3 + std::uint32_t(random() % 40), 3 + std::uint32_t(random() % 40), seed % 2 == 0,
+                               seed % 3 == 0 ? 0.05 : 0.0, 1 + int(random() % 700)};
+        const alignmentModel model = randomScene(shape, seed);
+        const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
+        for (int trial = 0; trial < 5; ++trial) {
+            const double scale = std::fabs(model.raster.transform[1]) + std::fabs(model.raster.transform[2]);
+            const double dx = trial == 0 ? 0.0 : offset(random) * scale;
+            const double dy = trial == 0 ? 0.0 : offset(random) * scale;
+            const double dz = trial < 2 ? 0.0 : offset(random);
+            const auto expected = referenceRms(model.raster, model.molaPoints, &model.trackWeights, dx, dy, dz);
+            const errorSums sums = evaluator.sums(model.raster.transform, dx, dy, dz);
+            const rmsResult fast = errorEvaluator::resultOf(sums);
+            SCOPED_TRACE("seed " + std::to_string(seed) + " trial " + std::to_string(trial));
+
+            std::size_t sampledCount = 0;
+            const std::vector<double> models = model.raster.sampleModel(model.molaPoints, dx, dy, dz);
+            for (std::size_t i = 0; i < models.size(); ++i) {
+                const bool referenceHasValue = !std::isnan(referenceElevation(model.raster, model.molaPoints[i], dx, dy, dz));
+                ASSERT_EQ(!std::isnan(models[i]), referenceHasValue) << "point " << i;
+                if (referenceHasValue) ++sampledCount;
+            }
+            ASSERT_EQ(sums.count, expected.count);
+            ASSERT_EQ(sums.count, sampledCount);
+            EXPECT_TRUE(closeRelative(fast.rms, expected.rms, 1e-12)) << fast.rms << " against " << expected.rms;
+            if (expected.count > 0) {
+                EXPECT_NEAR(fast.mean, expected.mean, 1e-12 * expected.rms);
+            }
+            // Bit for bit what sampling point by point gives, and what rmsAndMean returns.
+            const double sampled = sampledRms(model.raster, model.molaPoints, &model.trackWeights, dx, dy, dz);
+            const rmsResult plain = model.raster.rmsAndMean(model.molaPoints, &model.trackWeights, dx, dy, dz);
+            if (std::isnan(sampled)) {
+                EXPECT_TRUE(std::isnan(fast.rms));
+                EXPECT_TRUE(std::isnan(plain.rms));
+            } else {
+                EXPECT_EQ(fast.rms, sampled);
+                EXPECT_EQ(plain.rms, sampled);
+                EXPECT_EQ(plain.mean, fast.mean);
+                ++scenesWithPoints;
+            }
+        }
+    }
+    EXPECT_GT(scenesWithPoints, 150);
+}
+
+TEST(FastEvaluation, UnweightedErrorsAreThePlainOnes) {
+    const alignmentModel model = randomScene({25, 17, true, 0.02, 500}, 77);
+    const errorEvaluator evaluator(model.raster, model.molaPoints, nullptr);
+    const rmsResult fast = errorEvaluator::resultOf(evaluator.sums(model.raster.transform, 0.3, -0.2, 1.5));
+    EXPECT_EQ(fast.rms, sampledRms(model.raster, model.molaPoints, nullptr, 0.3, -0.2, 1.5));
+    EXPECT_TRUE(closeRelative(fast.rms, referenceRms(model.raster, model.molaPoints, nullptr, 0.3, -0.2, 1.5).rms, 1e-12));
+}
+
+TEST(FastEvaluation, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> offset(-6.0, 6.0);
+    int abandoned = 0;
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        const alignmentModel model = randomScene({40, 40, seed % 2 == 1, 0.01, 1500}, seed);
+        const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
+        for (int trial = 0; trial < 20; ++trial) {
+            const double dx = offset(random), dy = offset(random);
+            const double exact = errorEvaluator::resultOf(evaluator.sums(model.raster.transform, dx, dy, 0.0)).rms;
+            ASSERT_FALSE(std::isnan(exact));
+            // At or above its own RMS a candidate is always measured in full.
+            EXPECT_EQ(evaluator.rmsUnlessAbove(model.raster.transform, dx, dy, 0.0, exact), exact);
+            EXPECT_EQ(evaluator.rmsUnlessAbove(model.raster.transform, dx, dy, 0.0, exact * 2.0), exact);
+            for (const double bound : {std::nextafter(exact, 0.0), exact * 0.9, exact * 0.1, 0.0}) {
+                const double value = evaluator.rmsUnlessAbove(model.raster.transform, dx, dy, 0.0, bound);
+                if (std::isnan(value)) ++abandoned; else EXPECT_EQ(value, exact);
+            }
+        }
+    }
+    EXPECT_GT(abandoned, 100);
+}
+
+// ---------------------------------------------------------------- the searches
+
+struct stageRun {
+    std::string console;
+    geoTransform transform;
+    std::vector<tiePoint> ties;
+    double best;
+};
+
+alignmentModel searchScene(unsigned seed, bool turned, bool flat) {
+    alignmentModel model = randomScene({36, 30, turned, 0.01, 400}, seed);
+    if (flat) std::fill(model.raster.cells.begin(), model.raster.cells.end(), 300.0f);
+    // Points that fit the raster moved a little, so that the searches find something.
+    const std::vector<double> shifted =
+        model.raster.sampleModel(model.molaPoints, model.raster.transform[1] * 1.6, model.raster.transform[5] * -0.8, 0.0);
+    for (std::size_t i = 0; i < shifted.size(); ++i)
+        if (!std::isnan(shifted[i])) model.molaPoints[i].elevation = shifted[i] + 0.01 * double(i % 7);
+    for (int i = 0; i < 4; ++i) {
+        tiePoint tie;
+        tie.idIndex = i;
+        tie.x = model.raster.nodeX(3.0 + 7 * i, 2.0 + 5 * i);
+        tie.y = model.raster.nodeY(3.0 + 7 * i, 2.0 + 5 * i);
+        tie.elevation = 1.0;
+        model.tiePoints.push_back(tie);
+    }
+    model.debug = true;
+    return model;
+}
+
+template <typename stage>
+stageRun runStage(alignmentModel model, stage&& run) {
+    stageRun result;
+    consoleCapture console;
+    result.best = run(model);
+    result.console = console.text();
+    result.transform = model.raster.transform;
+    result.ties = model.tiePoints;
+    return result;
+}
+
+void expectSameRun(const stageRun& run, const stageRun& expected) {
+    EXPECT_EQ(run.console, expected.console);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(run.transform[i], expected.transform[i]) << "coefficient " << i;
+    ASSERT_EQ(run.ties.size(), expected.ties.size());
+    for (std::size_t i = 0; i < run.ties.size(); ++i) {
+        EXPECT_EQ(run.ties[i].x, expected.ties[i].x);
+        EXPECT_EQ(run.ties[i].y, expected.ties[i].y);
+    }
+    if (std::isnan(expected.best)) EXPECT_TRUE(std::isnan(run.best)); else EXPECT_EQ(run.best, expected.best);
+}
+
+TEST(FastSearches, TranslationDecidesAsTheOneByOneScanForEveryThreadCount) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        const alignmentModel scene = searchScene(seed, seed % 2 == 0, seed == 3);
+        const double incoming = scene.currentRms().rms;
+        const double padding = 4.0 * std::fabs(scene.raster.transform[1]);
+        const double delta = padding / 12.0;
+        const stageRun expected = runStage(scene, [&](alignmentModel& model) {
+            return testing::plainTranslationStage(model, incoming, padding, delta, sampledRms);
+        });
+        EXPECT_NE(expected.console.find("New Lowest RMS"), std::string::npos);
+        for (int threads : {1, 2, 3}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + ", threads " + std::to_string(threads));
+            const stageRun run = runStage(scene, [&](alignmentModel& model) {
+                model.threadCount = threads;
+                return model.translationStage(incoming, padding, delta);
+            });
+            expectSameRun(run, expected);
+        }
+    }
+}
+
+TEST(FastSearches, TranslationScanLongerThanOneBatchKeepsItsOrder) {
+    const alignmentModel scene = searchScene(9, true, false);
+    const double padding = 3.0 * std::fabs(scene.raster.transform[1]);
+    const double delta = padding / 50.0;  // 101 x 101 offsets
+    const stageRun expected = runStage(scene, [&](alignmentModel& model) {
+        return testing::plainTranslationStage(model, 1e9, padding, delta, sampledRms);
+    });
+    for (int threads : {1, 2, 3}) {
+        const stageRun run = runStage(scene, [&](alignmentModel& model) {
+            model.threadCount = threads;
+            return model.translationStage(1e9, padding, delta);
+        });
+        expectSameRun(run, expected);
+    }
+}
+
+TEST(FastSearches, RotationDecidesAsTheOneByOneScanForEveryThreadCount) {
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        // Seed 3 has a flat raster: every trial ties and the region list fills up.
+        const alignmentModel scene = searchScene(seed, seed % 2 == 0, seed == 3);
+        const double incoming = scene.currentRms().rms;
+        const stageRun expected = runStage(scene, [&](alignmentModel& model) {
+            return testing::plainRotationStage(model, incoming, -5.0, 5.0, 0.1, sampledRms);
+        });
+        for (int threads : {1, 2, 3}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + ", threads " + std::to_string(threads));
+            const stageRun run = runStage(scene, [&](alignmentModel& model) {
+                model.threadCount = threads;
+                return model.rotationStage(incoming, -5.0, 5.0, 0.1);
+            });
+            expectSameRun(run, expected);
+        }
+    }
+}
+
+TEST(FastSearches, IncomingRmsThatIsNotANumberIsNeverBeatenOnAnyThreadCount) {
+    const alignmentModel scene = searchScene(4, false, false);
+    for (int threads : {1, 2}) {
+        alignmentModel model = scene;
+        model.debug = false;
+        model.threadCount = threads;
+        consoleCapture console;
+        EXPECT_TRUE(std::isnan(model.translationStage(notANumber, 2.0, 0.5)));
+        EXPECT_TRUE(std::isnan(model.rotationStage(notANumber, -1.0, 1.0, 0.5)));
+        EXPECT_EQ(console.text(), "x-translation: 0\ny-translation: 0\nNo Rotation Found\n");
+    }
+}
+
+TEST(FastSearches, TrackWithoutAWeightIsStillRefusedWhenItCounts) {
+    alignmentModel model = searchScene(2, false, false);
+    model.debug = false;
+    model.threadCount = 2;
+    model.molaPoints.front().trackIndex = 9;
+    model.molaPoints.front().x = model.raster.nodeX(10.0, 10.0);
+    model.molaPoints.front().y = model.raster.nodeY(10.0, 10.0);
+    consoleCapture console;
+    EXPECT_THROW(model.translationStage(1.0, 1.0, 0.5), std::out_of_range);
+    EXPECT_THROW(model.rotationStage(1.0, -1.0, 1.0, 0.5), std::out_of_range);
+}
+
+}  // namespace
+}  // namespace kalvex
