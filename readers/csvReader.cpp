@@ -12,20 +12,6 @@ namespace kalvex {
 
 namespace {
 
-// Every comma separates two fields, so empty fields are kept.
-std::vector<std::string> splitAtCommas(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string::size_type start = 0;
-    while (true) {
-        const std::string::size_type comma = line.find(',', start);
-        if (comma == std::string::npos) break;
-        fields.push_back(line.substr(start, comma - start));
-        start = comma + 1;
-    }
-    fields.push_back(line.substr(start));
-    return fields;
-}
-
 enum class rowOutcome { removed, incomplete, complete };
 
 // Converts a key field; a field that is not a finite number leaves the value missing.

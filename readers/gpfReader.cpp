@@ -11,23 +11,11 @@
 #include <vector>
 
 #include "readers/numberConversion.h"
+#include "readers/readerText.h"
 
 namespace kalvex {
 
 namespace {
-
-std::string lastFourCharacters(const std::string& name) {
-    return name.size() < 4 ? name : name.substr(name.size() - 4);
-}
-
-// Reads one line ending at LF; a CR before the LF belongs to the line end.
-bool readLine(std::istream& stream, std::string& line) {
-    if (!std::getline(stream, line))
-        return false;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return true;
-}
 
 bool onlyDigitsAndWhiteSpace(const std::string& line) {
     return std::all_of(line.begin(), line.end(), [](char c) {
@@ -45,23 +33,6 @@ std::optional<double> wholeWordAsDouble(const std::string& word) {
     if (!(text >> value) || text.peek() != std::char_traits<char>::eof() || !isUsableValue(value))
         return std::nullopt;
     return value;
-}
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    return text;
-}
-
-std::vector<std::string> splitAtCommas(const std::string& line) {
-    std::vector<std::string> entries;
-    std::string entry;
-    std::istringstream text(line);
-    while (std::getline(text, entry, ','))
-        entries.push_back(entry);
-    if (!line.empty() && line.back() == ',')
-        entries.emplace_back();
-    return entries;
 }
 
 bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
@@ -86,13 +57,10 @@ bool isOutsidePoint(const std::optional<long long>& column, long long valuesPerP
 }  // namespace
 
 bool gpfReader::read() {
-    if (fileName.empty())
-        return false;
-    if (isRead)
-        return true;
-    if (lastFourCharacters(fileName) != ".gpf") {
-        std::cout << "Can only read .gpf file not " << lastFourCharacters(fileName) << std::endl;
-        return false;
+    switch (openingSteps(*this, ".gpf", "Can only read .gpf file not ")) {
+        case openingResult::fail: return false;
+        case openingResult::alreadyRead: return true;
+        case openingResult::proceed: break;
     }
 
     std::ifstream file(fileName, std::ios::binary);
@@ -117,7 +85,7 @@ bool gpfReader::read() {
 bool gpfReader::findHeader(std::istream& file, std::string& header, std::optional<long long>& listedCount) const {
     std::string line;
     while (true) {
-        const bool gotLine = readLine(file, line);
+        const bool gotLine = readTableLine(file, line);
         if (gotLine && !listedCount && onlyDigitsAndWhiteSpace(line)) {
             if (const auto count = leadingInt32(line))
                 listedCount = *count;

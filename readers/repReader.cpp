@@ -6,23 +6,11 @@
 #include <sstream>
 
 #include "readers/sexagesimal.h"
+#include "readers/readerText.h"
 
 namespace kalvex {
 
 namespace {
-
-std::string lastFourCharacters(const std::string& name) {
-    return name.size() < 4 ? name : name.substr(name.size() - 4);
-}
-
-// Reads one line ending at LF; a CR before the LF belongs to the line end.
-bool readLine(std::istream& stream, std::string& line) {
-    if (!std::getline(stream, line))
-        return false;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return true;
-}
 
 void skipWords(std::istream& stream, int count) {
     std::string word;
@@ -51,13 +39,10 @@ std::optional<double> readCoordinate(std::istream& stream, bool degreesMinutesSe
 bool repReader::read() {
     if (verbose)
         std::cout << "Begin Reading .rep File" << std::endl;
-    if (fileName.empty())
-        return false;
-    if (isRead)
-        return true;
-    if (lastFourCharacters(fileName) != ".rep") {
-        std::cout << "Can only read .rep file not " << lastFourCharacters(fileName) << std::endl;
-        return false;
+    switch (openingSteps(*this, ".rep", "Can only read .rep file not ")) {
+        case openingResult::fail: return false;
+        case openingResult::alreadyRead: return true;
+        case openingResult::proceed: break;
     }
 
     std::ifstream file(fileName, std::ios::binary);
@@ -68,11 +53,11 @@ bool repReader::read() {
 
     std::string line;
     for (int skipped = 0; skipped < 3; ++skipped)
-        readLine(file, line);
+        readTableLine(file, line);
     std::string referenceLine;
-    readLine(file, referenceLine);
+    readTableLine(file, referenceLine);
     std::string blockLine;
-    while (readLine(file, blockLine) && blockLine.size() == referenceLine.size()) {
+    while (readTableLine(file, blockLine) && blockLine.size() == referenceLine.size()) {
         if (!readBlock(file, blockLine))
             return false;
     }
@@ -91,7 +76,7 @@ bool repReader::findTitle(std::istream& file) const {
         }
         if (!file)
             return false;
-        readLine(file, rest);
+        readTableLine(file, rest);
         if (rest.find("ROUND POINT PARAMETERS") != std::string::npos)
             return true;
     }
@@ -123,8 +108,8 @@ bool repReader::readBlock(std::istream& file, const std::string& blockLine) {
     if (!elevation)
         return false;
     std::string skipped;
-    readLine(file, skipped);
-    readLine(file, skipped);
+    readTableLine(file, skipped);
+    readTableLine(file, skipped);
 
     tiePoint point;
     point.idIndex = static_cast<std::int32_t>(points.size());

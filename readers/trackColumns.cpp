@@ -41,33 +41,6 @@ void takeLatitude(int& kept, int column, const std::string& name, const std::str
 
 }  // namespace
 
-openingResult openingSteps(const fileReader& reader, const std::string& extension, const std::string& refusalText) {
-    if (reader.fileName.empty()) return openingResult::fail;
-    if (reader.isRead) return openingResult::alreadyRead;
-    const std::string ending = lastFourCharacters(reader.fileName);
-    if (ending != extension) {
-        std::cout << refusalText << ending << std::endl;
-        return openingResult::fail;
-    }
-    return openingResult::proceed;
-}
-
-std::string lastFourCharacters(const std::string& name) {
-    return name.size() < 4 ? name : name.substr(name.size() - 4);
-}
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-bool readTableLine(std::istream& stream, std::string& line) {
-    if (!std::getline(stream, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
-
 trackColumns recognizeColumns(const std::vector<std::string>& names, std::vector<pointFilter>& filters,
                               const std::string& headerWord) {
     trackColumns columns;

@@ -12,24 +12,9 @@
 #include "model/records.h"
 #include "readers/fileReader.h"
 #include "readers/pointFilter.h"
+#include "readers/readerText.h"
 
 namespace kalvex {
-
-enum class openingResult { fail, alreadyRead, proceed };
-
-// The checks every read makes before it touches the file: a reader without a
-// file name fails, a reader that has read its file has nothing left to do, and
-// a file of another kind is refused with refusalText and the name's ending.
-openingResult openingSteps(const fileReader& reader, const std::string& extension, const std::string& refusalText);
-
-// The last four characters of a name (all of it when shorter).
-std::string lastFourCharacters(const std::string& name);
-
-std::string lowerCase(std::string text);
-
-// Reads the next line of a text table, of any length, without its line end
-// (a carriage return before the line feed belongs to the line end).
-bool readTableLine(std::istream& stream, std::string& line);
 
 // Column numbers, from 0, of the key columns of a track table; -1 when absent.
 struct trackColumns {

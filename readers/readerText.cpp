@@ -1,0 +1,50 @@
+#include "readers/readerText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+
+namespace kalvex {
+
+openingResult openingSteps(const fileReader& reader, const std::string& extension, const std::string& refusalText) {
+    if (reader.fileName.empty()) return openingResult::fail;
+    if (reader.isRead) return openingResult::alreadyRead;
+    const std::string ending = lastFourCharacters(reader.fileName);
+    if (ending != extension) {
+        std::cout << refusalText << ending << std::endl;
+        return openingResult::fail;
+    }
+    return openingResult::proceed;
+}
+
+std::string lastFourCharacters(const std::string& name) {
+    return name.size() < 4 ? name : name.substr(name.size() - 4);
+}
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool readTableLine(std::istream& stream, std::string& line) {
+    if (!std::getline(stream, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+
+std::vector<std::string> splitAtCommas(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string::size_type start = 0;
+    while (true) {
+        const std::string::size_type comma = line.find(',', start);
+        if (comma == std::string::npos) break;
+        fields.push_back(line.substr(start, comma - start));
+        start = comma + 1;
+    }
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+}  // namespace kalvex
