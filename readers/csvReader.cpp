@@ -12,8 +12,6 @@ namespace kalvex {
 
 namespace {
 
-enum class rowOutcome { removed, incomplete, complete };
-
 // Converts a key field; a field that is not a finite number leaves the value missing.
 void convertKeyField(const std::string& field, double& value, const std::string& messageStart, long lineNumber,
                      int column) {
@@ -70,27 +68,12 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
     readTableLine(file, header);
     const trackColumns columns = recognizeColumns(splitAtCommas(header), filters, "csv");
     if (!checkColumns(columns, filters)) return false;
-    std::cout << "Longitude Column: " << columns.longitude + 1 << std::endl;
-    std::cout << "Latitude Column: " << columns.latitude + 1 << std::endl;
-    std::cout << "Topology Column: " << columns.elevation + 1 << std::endl;
+    printColumnLines(columns);
 
-    long trimmedCount = 0;
-    std::string line;
-    for (long lineNumber = 2; readTableLine(file, line); ++lineNumber) {
-        molaPoint point;
-        switch (readRow(splitAtCommas(line), columns, lineNumber, filters, point)) {
-            case rowOutcome::removed:
-                ++trimmedCount;
-                break;
-            case rowOutcome::incomplete:
-                std::cout << "Warning: Couldnt find either the latitude, longitude, or topology value in row "
-                          << lineNumber << std::endl;
-                break;
-            case rowOutcome::complete:
-                if (box.admits(point)) appendTrackPoint(point, orbits, points);
-                break;
-        }
-    }
+    const rowParser parseRow = [&](const std::string& line, long lineNumber, molaPoint& point) {
+        return readRow(splitAtCommas(line), columns, lineNumber, filters, point);
+    };
+    const long trimmedCount = readDelimitedRows(file, parseRow, box, orbits, points);
     printReadCounts(verbose, trimmedCount, points.size());
     file.close();
     if (verbose) std::cout << "Done Reading .csv" << std::endl;

@@ -34,11 +34,9 @@ std::vector<std::string> splitAtBlanks(const std::string& line) {
     return words;
 }
 
-enum class rowOutcome { removed, incomplete, complete };
-
-class rowParser {
+class wordParser {
 public:
-    rowParser(const trackColumns& keyColumns, std::vector<pointFilter>& rowFilters, bool verboseMessages)
+    wordParser(const trackColumns& keyColumns, std::vector<pointFilter>& rowFilters, bool verboseMessages)
         : columns(keyColumns), filters(rowFilters), verbose(verboseMessages) {}
 
     rowOutcome read(const std::string& line, long lineNumber, molaPoint& point) {
@@ -111,30 +109,13 @@ bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
     readTableLine(file, header);
     const trackColumns columns = recognizeColumns(splitAtBlanks(header), filters, "tab");
     if (!checkColumns(columns, filters)) return false;
-    if (verbose) {
-        std::cout << "Longitude Column: " << columns.longitude + 1 << std::endl;
-        std::cout << "Latitude Column: " << columns.latitude + 1 << std::endl;
-        std::cout << "Topology Column: " << columns.elevation + 1 << std::endl;
-    }
+    if (verbose) printColumnLines(columns);
 
-    rowParser parser(columns, filters, verbose);
-    long trimmedCount = 0;
-    std::string line;
-    for (long lineNumber = 2; readTableLine(file, line); ++lineNumber) {
-        molaPoint point;
-        switch (parser.read(line, lineNumber, point)) {
-            case rowOutcome::removed:
-                ++trimmedCount;
-                break;
-            case rowOutcome::incomplete:
-                std::cout << "Warning: Couldnt find either the latitude, longitude, or topology value in row "
-                          << lineNumber << std::endl;
-                break;
-            case rowOutcome::complete:
-                if (box.admits(point)) appendTrackPoint(point, orbits, points);
-                break;
-        }
-    }
+    wordParser parser(columns, filters, verbose);
+    const rowParser parseRow = [&parser](const std::string& line, long lineNumber, molaPoint& point) {
+        return parser.read(line, lineNumber, point);
+    };
+    const long trimmedCount = readDelimitedRows(file, parseRow, box, orbits, points);
     printReadCounts(verbose, trimmedCount, points.size());
     isRead = true;
     return true;

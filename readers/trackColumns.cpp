@@ -143,6 +143,34 @@ void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::v
     points.push_back(point);
 }
 
+long readDelimitedRows(std::istream& table, const rowParser& parseRow, const trackBox& box,
+                       std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points) {
+    long trimmedCount = 0;
+    std::string line;
+    for (long lineNumber = 2; readTableLine(table, line); ++lineNumber) {
+        molaPoint point;
+        switch (parseRow(line, lineNumber, point)) {
+            case rowOutcome::removed:
+                ++trimmedCount;
+                break;
+            case rowOutcome::incomplete:
+                std::cout << "Warning: Couldnt find either the latitude, longitude, or topology value in row "
+                          << lineNumber << std::endl;
+                break;
+            case rowOutcome::complete:
+                if (box.admits(point)) appendTrackPoint(point, orbits, points);
+                break;
+        }
+    }
+    return trimmedCount;
+}
+
+void printColumnLines(const trackColumns& columns) {
+    std::cout << "Longitude Column: " << columns.longitude + 1 << std::endl;
+    std::cout << "Latitude Column: " << columns.latitude + 1 << std::endl;
+    std::cout << "Topology Column: " << columns.elevation + 1 << std::endl;
+}
+
 void printReadCounts(bool verbose, long trimmedCount, std::size_t pointCount) {
     if (!verbose) return;
     std::cout << "Number of Trimmed Coordinates: " << trimmedCount << std::endl;

@@ -62,6 +62,20 @@ private:
 // in orbits (appending a new orbit) and appends the point.
 void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points);
 
+// What became of one data row of a delimited table.
+enum class rowOutcome { removed, incomplete, complete };
+using rowParser = std::function<rowOutcome(const std::string& line, long lineNumber, molaPoint& point)>;
+
+// The data rows of a delimited table, line 2 on: a removed row is counted as
+// trimmed, a row without longitude, latitude or elevation is reported, and a
+// complete row inside the box becomes a point of its track. Returns the
+// trimmed count.
+long readDelimitedRows(std::istream& table, const rowParser& parseRow, const trackBox& box,
+                       std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points);
+
+// "Longitude Column: " and its two companions, counted from 1.
+void printColumnLines(const trackColumns& columns);
+
 // The closing counts of a verbose read.
 void printReadCounts(bool verbose, long trimmedCount, std::size_t pointCount);
 
