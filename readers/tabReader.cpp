@@ -34,6 +34,8 @@ std::vector<std::string> splitAtBlanks(const std::string& line) {
     return words;
 }
 
+// Reads a row straight from the line, word by word, so that a key column that
+// is no number costs exactly its own word.
 class wordParser {
 public:
     wordParser(const trackColumns& keyColumns, std::vector<pointFilter>& rowFilters, bool verboseMessages)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -544,7 +545,14 @@ INSTANTIATE_TEST_SUITE_P(
                 -2025.31943433165430},
         realGpf{"socet_gxp_dev/tfm_M2020_NE_Syrtis.gpf", false, 176, "0", 1.35211805405644, 0.30315202391207,
                 -2877.70287590942, "B18_016575_1978_XN_17N282W_63", 1.3478850325378053, 0.317556037838455,
-                -2021.308465408177}));
+                -2021.308465408177}),
+    [](const ::testing::TestParamInfo<realGpf>& info) {
+        std::string name = info.param.file.substr(info.param.file.find('/') + 1);
+        for (char& character : name)
+            if (!std::isalnum(static_cast<unsigned char>(character)))
+                character = '_';
+        return name;
+    });
 
 TEST(realGpfIdentifiers, leadingZeroStaysText) {
     const std::string path = testing::testDataDir() + "/tiepoints/InSightE08_string_id.gpf";
