@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,11 +22,9 @@ parseResult parseWords(const std::vector<std::string>& words) {
     std::vector<const char*> vector{"/opt/kalvex/kalvex"};
     for (const std::string& word : words) vector.push_back(word.c_str());
     vector.push_back(nullptr);
-    parseResult result;
     testing::consoleCapture capture;
-    result.settings = parseCommandLine(static_cast<int>(vector.size()) - 1, vector.data());
-    result.console = capture.text();
-    return result;
+    std::optional<runSettings> settings = parseCommandLine(static_cast<int>(vector.size()) - 1, vector.data());
+    return {settings, capture.text()};
 }
 
 // The two files of an error-map-only run followed by the given options.
@@ -36,6 +35,30 @@ runSettings parseOptions(const std::vector<std::string>& options, std::string* c
     if (console != nullptr) *console = result.console;
     EXPECT_TRUE(result.settings.has_value());
     return result.settings.value_or(runSettings());
+}
+
+// Every setting but the texts, named after its option (tlx, tly: the top left; -of: the number of filters).
+using fieldMap = std::map<std::string, double>;
+fieldMap fieldsOf(const runSettings& s) {
+    return {{"-s", s.maxStages}, {"-c", s.convergeValue}, {"-d", s.delta}, {"-p", s.padding},
+            {"-et", s.errorThreshold}, {"-sfe", s.sfMaxError}, {"-sfc", s.sfCutoff}, {"-sfd", s.sfDecrease},
+            {"-sfsd", s.sfMaxStdDev}, {"-sfp", s.sfRemovePercent}, {"-sfs", s.sfStartStage}, {"-j", s.threadCount},
+            {"-qf", s.quadFit}, {"-h", s.hirise}, {"-f", s.lrocFiltering}, {"-pr", s.polarProjection},
+            {"-dm", s.debugMode}, {"-tl", s.topLeftGiven}, {"tlx", s.topLeftX}, {"tly", s.topLeftY},
+            {"-od", s.writeAlignedRaster}, {"-oe", s.writeErrorTable}, {"-of", double(s.pointFilters.size())}};
+}
+
+// The defaults with the given fields changed.
+fieldMap defaultsWith(const fieldMap& changed) {
+    fieldMap fields{{"-s", 20}, {"-c", 0.0001}, {"-d", -1}, {"-p", -1}, {"-et", 30}, {"-sfe", 10}, {"-sfc", 2},
+                    {"-sfd", 0.1}, {"-sfsd", 7}, {"-sfp", 0.05}, {"-sfs", 4}, {"-j", 0}, {"-qf", 0}, {"-h", 1},
+                    {"-f", 0}, {"-pr", 0}, {"-dm", 0}, {"-tl", 0}, {"tlx", 0}, {"tly", 0}, {"-od", 0}, {"-oe", 0},
+                    {"-of", 0}};
+    for (const auto& [name, value] : changed) {
+        EXPECT_EQ(fields.count(name), 1u) << name;
+        fields[name] = value;
+    }
+    return fields;
 }
 
 std::string expectedHelpText() {
@@ -173,333 +196,95 @@ std::string expectedHelpText() {
            "\n";
 }
 
-TEST(HelpText, MatchesTheTextByteForByte) {
-    testing::consoleCapture capture;
-    printHelp();
-    EXPECT_EQ(capture.text(), expectedHelpText());
-}
 
-TEST(HelpText, TooFewArgumentsPrintHelpAndEndTheRun) {
-    const parseResult nothing = parseWords({});
-    EXPECT_FALSE(nothing.settings.has_value());
-    EXPECT_EQ(nothing.console, expectedHelpText());
-
-    const parseResult oneFile = parseWords({"dem.tif"});
-    EXPECT_FALSE(oneFile.settings.has_value());
-    EXPECT_EQ(oneFile.console, expectedHelpText());
-
+TEST(HelpText, MatchesTheTextByteForByteAndEndsARunWithTooFewWords) {
+    {
+        testing::consoleCapture capture;
+        printHelp();
+        EXPECT_EQ(capture.text(), expectedHelpText());
+    }
+    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{{}, {"dem.tif"}}) {
+        const parseResult result = parseWords(words);
+        EXPECT_FALSE(result.settings.has_value()) << words.size();
+        EXPECT_EQ(result.console, expectedHelpText()) << words.size();
+    }
     testing::consoleCapture capture;
     EXPECT_FALSE(parseCommandLine(0, nullptr).has_value());
     EXPECT_EQ(capture.text(), expectedHelpText());
 }
 
-const char* const fileError = "Error: Files must include at least one .tif and either a .dbf, .csv or .tab\n";
-
-TEST(FileClassification, OrderOfTheFilesDoesNotMatter) {
-    const parseResult errorMap = parseWords({"tracks.csv", "dem.tif"});
-    ASSERT_TRUE(errorMap.settings.has_value());
-    EXPECT_EQ(errorMap.settings->rasterPath, "dem.tif");
-    EXPECT_EQ(errorMap.settings->trackPath, "tracks.csv");
-    EXPECT_EQ(errorMap.settings->tiePath, "");
-    EXPECT_EQ(errorMap.console, "");
-
-    const parseResult main = parseWords({"ties.gpf", "dem.tif", "tracks.tab"});
-    ASSERT_TRUE(main.settings.has_value());
-    EXPECT_EQ(main.settings->rasterPath, "dem.tif");
-    EXPECT_EQ(main.settings->trackPath, "tracks.tab");
-    EXPECT_EQ(main.settings->tiePath, "ties.gpf");
-
-    const parseResult report = parseWords({"data/run.v2/tracks.dbf", "../ties.rep", "./dem.tif"});
-    ASSERT_TRUE(report.settings.has_value());
-    EXPECT_EQ(report.settings->rasterPath, "./dem.tif");
-    EXPECT_EQ(report.settings->trackPath, "data/run.v2/tracks.dbf");
-    EXPECT_EQ(report.settings->tiePath, "../ties.rep");
-}
-
-TEST(FileClassification, ExtensionsAreExactAndCaseSensitive) {
+// Files in any order, exact and case-sensitive extensions, a later file of a
+// kind replacing the earlier, only the first three words taken as files and
+// options scanned from the word after the files.
+TEST(FileClassification, ExtensionsDecideAndOptionsFollowTheFiles) {
+    struct filesCase {
+        std::vector<std::string> words;
+        std::string raster, track, tie;
+        fieldMap changed;
+    };
+    const std::vector<filesCase> accepted{
+        {{"tracks.csv", "dem.tif"}, "dem.tif", "tracks.csv", "", {}},
+        {{"ties.gpf", "dem.tif", "tracks.tab"}, "dem.tif", "tracks.tab", "ties.gpf", {}},
+        {{"data/run.v2/tracks.dbf", "../ties.rep", "./dem.tif"}, "./dem.tif", "data/run.v2/tracks.dbf", "../ties.rep", {}},
+        {{"first.tif", "tracks.csv", "second.tif", "-s", "5"}, "second.tif", "tracks.csv", "", {{"-s", 5}, {"-sfs", 0}}},
+        {{"a.csv", "dem.tif", "b.dbf"}, "dem.tif", "b.dbf", "", {}},
+        {{"dem.tif", "tracks.csv", "-dm", "ties.gpf"}, "dem.tif", "tracks.csv", "", {{"-dm", 1}}},
+        {{"dem.tif", "tracks.csv", "-s", "5"}, "dem.tif", "tracks.csv", "", {{"-s", 5}, {"-sfs", 0}}},
+        {{"dem.tif", "tracks.csv", "ties.gpf", "-s", "5"}, "dem.tif", "tracks.csv", "ties.gpf", {{"-s", 5}, {"-sfs", 0}}},
+        {{"ties.gpf", "tracks.csv", "dem.tif", "-qf"}, "dem.tif", "tracks.csv", "ties.gpf", {{"-qf", 1}}}};
+    for (const filesCase& row : accepted) {
+        SCOPED_TRACE(row.words[0] + " " + row.words[1]);
+        const parseResult result = parseWords(row.words);
+        ASSERT_TRUE(result.settings.has_value());
+        EXPECT_EQ(result.console, "");
+        EXPECT_EQ(result.settings->rasterPath + "|" + result.settings->trackPath + "|" + result.settings->tiePath,
+                  row.raster + "|" + row.track + "|" + row.tie);
+        EXPECT_EQ(fieldsOf(*result.settings), defaultsWith(row.changed));
+    }
     for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
-             {"dem.TIF", "tracks.csv", "ties.gpf"},
-             {"dem.tif", "tracks.CSV", "ties.gpf"},
-             {"dem.tiff", "tracks.csv"},
-             {"dem", "tracks.csv"},
-             {"dem.tif", "tracks.csv.bak"},
-             {"dem.tif", "ties.gpf", "-s"},
+             {"dem.TIF", "tracks.csv", "ties.gpf"}, {"dem.tif", "tracks.CSV", "ties.gpf"}, {"dem.tiff", "tracks.csv"},
+             {"dem", "tracks.csv"}, {"dem.tif", "tracks.csv.bak"}, {"dem.tif", "ties.gpf", "-s"},
              {"dem.tif.", "tracks.csv"}}) {
         const parseResult result = parseWords(words);
         EXPECT_FALSE(result.settings.has_value()) << words[0] << " " << words[1];
-        EXPECT_EQ(result.console, fileError) << words[0] << " " << words[1];
+        EXPECT_EQ(result.console, "Error: Files must include at least one .tif and either a .dbf, .csv or .tab\n")
+            << words[0] << " " << words[1];
     }
 }
 
-TEST(FileClassification, LaterFileOfTheSameKindReplacesTheEarlier) {
-    const parseResult result = parseWords({"first.tif", "tracks.csv", "second.tif", "-s", "5"});
-    ASSERT_TRUE(result.settings.has_value());
-    EXPECT_EQ(result.settings->rasterPath, "second.tif");
-    EXPECT_EQ(result.settings->tiePath, "");
-    EXPECT_EQ(result.settings->maxStages, 5);
-
-    const parseResult tracks = parseWords({"a.csv", "dem.tif", "b.dbf"});
-    ASSERT_TRUE(tracks.settings.has_value());
-    EXPECT_EQ(tracks.settings->trackPath, "b.dbf");
-}
-
-TEST(FileClassification, OnlyTheFirstThreeWordsAreFiles) {
-    const parseResult result = parseWords({"dem.tif", "tracks.csv", "-dm", "ties.gpf"});
-    ASSERT_TRUE(result.settings.has_value());
-    EXPECT_EQ(result.settings->tiePath, "");
-    EXPECT_TRUE(result.settings->debugMode);
-}
-
-TEST(OptionScan, StartsAtTheThirdWordWithoutTieFile) {
-    EXPECT_EQ(parseOptions({"-s", "5"}).maxStages, 5);
-    EXPECT_TRUE(parseOptions({"-dm"}).debugMode);
-}
-
-TEST(OptionScan, StartsAtTheFourthWordWithTieFile) {
-    const parseResult result = parseWords({"dem.tif", "tracks.csv", "ties.gpf", "-s", "5"});
-    ASSERT_TRUE(result.settings.has_value());
-    EXPECT_EQ(result.settings->maxStages, 5);
-
-    const parseResult later = parseWords({"ties.gpf", "tracks.csv", "dem.tif", "-qf"});
-    ASSERT_TRUE(later.settings.has_value());
-    EXPECT_TRUE(later.settings->quadFit);
-}
-
-TEST(OptionScan, DefaultsStandWithoutOptions) {
-    std::string console;
-    const runSettings settings = parseOptions({}, &console);
-    EXPECT_EQ(console, "");
-    EXPECT_EQ(settings.maxStages, 20);
-    EXPECT_EQ(settings.convergeValue, 0.0001);
-    EXPECT_EQ(settings.delta, -1.0);
-    EXPECT_EQ(settings.padding, -1.0);
-    EXPECT_FALSE(settings.quadFit);
-    EXPECT_TRUE(settings.hirise);
-    EXPECT_FALSE(settings.lrocFiltering);
-    EXPECT_TRUE(settings.pointFilters.empty());
-    EXPECT_EQ(settings.errorThreshold, 30.0);
-    EXPECT_EQ(settings.sfMaxError, 10.0);
-    EXPECT_EQ(settings.sfCutoff, 2.0);
-    EXPECT_EQ(settings.sfDecrease, 0.1);
-    EXPECT_EQ(settings.sfMaxStdDev, 7.0);
-    EXPECT_EQ(settings.sfRemovePercent, 0.05);
-    EXPECT_EQ(settings.sfStartStage, 4);
-    EXPECT_EQ(settings.addString, "");
-    EXPECT_FALSE(settings.polarProjection);
-    EXPECT_FALSE(settings.debugMode);
-    EXPECT_FALSE(settings.topLeftGiven);
-    EXPECT_EQ(settings.threadCount, 0);
-    EXPECT_FALSE(settings.writeAlignedRaster);
-    EXPECT_FALSE(settings.writeErrorTable);
-}
-
-TEST(OptionScan, FlagsAndRepeatedValues) {
-    std::string console;
-    const runSettings settings =
-        parseOptions({"-qf", "-pr", "-dm", "-od", "-oe", "-s", "3", "-s", "8", "-et", "12", "-sfsd", "-4.5"}, &console);
-    EXPECT_EQ(console, "");
-    EXPECT_TRUE(settings.quadFit);
-    EXPECT_TRUE(settings.polarProjection);
-    EXPECT_TRUE(settings.debugMode);
-    EXPECT_TRUE(settings.writeAlignedRaster);
-    EXPECT_TRUE(settings.writeErrorTable);
-    EXPECT_EQ(settings.maxStages, 8);
-    EXPECT_EQ(settings.errorThreshold, 12.0);
-    EXPECT_EQ(settings.sfMaxStdDev, 4.5);
-}
-
-TEST(OptionScan, UnknownWordsArePassedOverSilently) {
-    std::string console;
-    const runSettings settings =
-        parseOptions({"-lf", "-h", "-S", "-DM", "--s", "-", "", "stray", "7", "-x", "-dm"}, &console);
-    EXPECT_EQ(console, "");
-    EXPECT_TRUE(settings.hirise);
-    EXPECT_FALSE(settings.quadFit);
-    EXPECT_EQ(settings.maxStages, 20);
-    EXPECT_TRUE(settings.debugMode);
-}
-
-TEST(OptionValues, AbsoluteValuesAndKeptSigns) {
-    const runSettings settings =
-        parseOptions({"-s", "-7", "-c", "-0.01", "-p", "-3", "-d", "-2.5", "-et", "-40", "-sfe", "-8", "-sfs", "-3",
-                      "-j", "-6"});
-    EXPECT_EQ(settings.maxStages, 7);
-    EXPECT_EQ(settings.convergeValue, 0.01);
-    EXPECT_EQ(settings.padding, -3.0);
-    EXPECT_EQ(settings.delta, -2.5);
-    EXPECT_EQ(settings.errorThreshold, 40.0);
-    EXPECT_EQ(settings.sfMaxError, 8.0);
-    EXPECT_EQ(settings.sfStartStage, 2);
-    EXPECT_EQ(settings.threadCount, 6);
-}
-
-TEST(OptionValues, LongestLeadingNumberIsTaken) {
-    const runSettings settings =
-        parseOptions({"-s", "12abc", "-c", " 2.5e-3x", "-p", "+40.", "-d", ".5", "-et", "0x1p4", "-sfs", " \t3"});
-    EXPECT_EQ(settings.maxStages, 12);
-    EXPECT_EQ(settings.convergeValue, 0.0025);
-    EXPECT_EQ(settings.padding, 40.0);
-    EXPECT_EQ(settings.delta, 0.5);
-    EXPECT_EQ(settings.errorThreshold, 0.0);
-    EXPECT_EQ(settings.sfStartStage, 2);
-}
-
-TEST(OptionValues, AnIntegerOptionTakesNoFraction) {
-    EXPECT_EQ(parseOptions({"-s", "7.9"}).maxStages, 7);
-}
-
-TEST(OptionValues, FailureReexaminesTheNextWord) {
-    std::string console;
-    const runSettings settings = parseOptions({"-s", "-dm"}, &console);
-    EXPECT_EQ(console, "Was unable to parse an integer after -s, using default \n");
-    EXPECT_EQ(settings.maxStages, 20);
-    EXPECT_TRUE(settings.debugMode);
-
-    const runSettings chained = parseOptions({"-d", "-p", "7"}, &console);
-    EXPECT_EQ(console, "Was unable to parse a floating point number after -d, using default\n");
-    EXPECT_EQ(chained.delta, -1.0);
-    EXPECT_EQ(chained.padding, 7.0);
-
-    const runSettings kept = parseOptions({"-c", "0.5", "-c", "abc"}, &console);
-    EXPECT_EQ(kept.convergeValue, 0.5);
-}
-
-struct failureCase {
-    std::string option;
-    std::string warning;
+const std::vector<std::pair<std::string, std::string>> valueOptions = {
+    {"-s", "Was unable to parse an integer after -s, using default \n"},
+    {"-c", "Was unable to parse a floating point number after -c, using default \n"},
+    {"-d", "Was unable to parse a floating point number after -d, using default\n"},
+    {"-p", "Was unable to parse a floating point number after -p, using default\n"},
+    {"-et", "Was unable to parse a floating point number after -et, using default \n"},
+    {"-sfe", "Was unable to parse a floating point number after -sfe, using default \n"},
+    {"-sfc", "Was unable to parse a floating point number after -sfc, using default \n"},
+    {"-sfd", "Was unable to parse a floating point number after -sfd, using default \n"},
+    {"-sfsd", "Was unable to parse a floating point number after -sfsd, using default \n"},
+    {"-sfp", "Was unable to parse a floating point number after -sfp, using default \n"},
+    {"-sfs", "Was unable to parse an integer after -sfs, using default \n"},
+    {"-j", "Was unable to parse an integer after -j, using default \n"},
 };
 
-const std::vector<failureCase> valueOptions = {
-    {"-s", "Was unable to parse an integer after -s, using default "},
-    {"-c", "Was unable to parse a floating point number after -c, using default "},
-    {"-d", "Was unable to parse a floating point number after -d, using default"},
-    {"-p", "Was unable to parse a floating point number after -p, using default"},
-    {"-et", "Was unable to parse a floating point number after -et, using default "},
-    {"-sfe", "Was unable to parse a floating point number after -sfe, using default "},
-    {"-sfc", "Was unable to parse a floating point number after -sfc, using default "},
-    {"-sfd", "Was unable to parse a floating point number after -sfd, using default "},
-    {"-sfsd", "Was unable to parse a floating point number after -sfsd, using default "},
-    {"-sfp", "Was unable to parse a floating point number after -sfp, using default "},
-    {"-sfs", "Was unable to parse an integer after -sfs, using default "},
-    {"-j", "Was unable to parse an integer after -j, using default "},
-};
-
-// Every settings field that a value option can set, for comparing against the defaults.
-std::vector<double> numericFields(const runSettings& settings) {
-    return {static_cast<double>(settings.maxStages), settings.convergeValue, settings.delta, settings.padding,
-            settings.errorThreshold, settings.sfMaxError, settings.sfCutoff, settings.sfDecrease,
-            settings.sfMaxStdDev, settings.sfRemovePercent, static_cast<double>(settings.sfStartStage),
-            static_cast<double>(settings.threadCount)};
+std::string warning(const std::string& option) {
+    for (const auto& [name, text] : valueOptions)
+        if (name == option) return text;
+    return "no such option";
 }
 
 TEST(OptionValues, EveryFailureWarnsAndKeepsTheDefault) {
-    const std::vector<double> defaults = numericFields(parseOptions({}));
-    for (const failureCase& option : valueOptions) {
+    for (const auto& [option, text] : valueOptions) {
         for (const char* word : {"abc", "", " ", "-", ".", "e5", "+", "nan", "inf", "-infinity", "NAN(1)"}) {
             std::string console;
-            const runSettings settings = parseOptions({option.option, word}, &console);
-            EXPECT_EQ(console, option.warning + "\n") << option.option << " '" << word << "'";
-            EXPECT_EQ(numericFields(settings), defaults) << option.option << " '" << word << "'";
+            const runSettings settings = parseOptions({option, word}, &console);
+            EXPECT_EQ(console, text) << option << " '" << word << "'";
+            EXPECT_EQ(fieldsOf(settings), defaultsWith({})) << option << " '" << word << "'";
         }
+        std::string console;  // standing last
+        EXPECT_EQ(fieldsOf(parseOptions({option}, &console)), defaultsWith({})) << option;
+        EXPECT_EQ(console, text) << option;
     }
-}
-
-TEST(OptionValues, ValueOptionStandingLastWarnsAndKeepsTheDefault) {
-    const std::vector<double> defaults = numericFields(parseOptions({}));
-    for (const failureCase& option : valueOptions) {
-        std::string console;
-        const runSettings settings = parseOptions({option.option}, &console);
-        EXPECT_EQ(console, option.warning + "\n") << option.option;
-        EXPECT_EQ(numericFields(settings), defaults) << option.option;
-    }
-}
-
-TEST(OptionValues, NumbersOutOfRangeAreFailures) {
-    std::string console;
-    EXPECT_EQ(parseOptions({"-s", "2147483648"}, &console).maxStages, 20);
-    EXPECT_EQ(console, "Was unable to parse an integer after -s, using default \n");
-    EXPECT_EQ(parseOptions({"-s", "99999999999999999999999"}, &console).maxStages, 20);
-    EXPECT_EQ(console, "Was unable to parse an integer after -s, using default \n");
-    EXPECT_EQ(parseOptions({"-s", "2147483647"}, &console).maxStages, 2147483647);
-    EXPECT_EQ(parseOptions({"-s", "-2147483647"}, &console).maxStages, 2147483647);
-
-    // The most negative int has no absolute value of its own.
-    for (const std::string option : {"-s", "-sfs", "-j"}) {
-        const runSettings settings = parseOptions({option, "-2147483648"}, &console);
-        EXPECT_EQ(console, "Was unable to parse an integer after " + option + ", using default \n");
-        EXPECT_EQ(settings.maxStages, 20);
-        EXPECT_EQ(settings.sfStartStage, 4);
-        EXPECT_EQ(settings.threadCount, 0);
-    }
-
-    EXPECT_EQ(parseOptions({"-c", "1e999"}, &console).convergeValue, 0.0001);
-    EXPECT_EQ(console, "Was unable to parse a floating point number after -c, using default \n");
-    EXPECT_EQ(parseOptions({"-p", "-1e400"}, &console).padding, -1.0);
-    EXPECT_EQ(parseOptions({"-p", "1e300"}, &console).padding, 1e300);
-    EXPECT_EQ(console, "");
-}
-
-TEST(CutoffAgainstMaxError, ComparedWithTheMaxErrorInForce) {
-    const std::string warning =
-        "The statistical filter's minimum error threshold cannot be greater than the maximum error threshold, "
-        "using default\n";
-    std::string console;
-    runSettings settings = parseOptions({"-sfe", "4", "-sfc", "5"}, &console);
-    EXPECT_EQ(console, warning);
-    EXPECT_EQ(settings.sfCutoff, 2.0);
-    EXPECT_EQ(settings.sfMaxError, 4.0);
-
-    settings = parseOptions({"-sfc", "5", "-sfe", "4"}, &console);
-    EXPECT_EQ(console, "");
-    EXPECT_EQ(settings.sfCutoff, 5.0);
-    EXPECT_EQ(settings.sfMaxError, 4.0);
-
-    settings = parseOptions({"-sfc", "12"}, &console);
-    EXPECT_EQ(console, warning);
-    EXPECT_EQ(settings.sfCutoff, 2.0);
-
-    settings = parseOptions({"-sfc", "-10"}, &console);
-    EXPECT_EQ(console, "");
-    EXPECT_EQ(settings.sfCutoff, 10.0);
-
-    settings = parseOptions({"-sfe", "1", "-sfc", "3"}, &console);
-    EXPECT_EQ(console, warning);
-    EXPECT_EQ(settings.sfCutoff, 2.0);
-
-    settings = parseOptions({"-sfc", "7", "-sfc", "x"}, &console);
-    EXPECT_EQ(console, "Was unable to parse a floating point number after -sfc, using default \n");
-    EXPECT_EQ(settings.sfCutoff, 7.0);
-}
-
-TEST(Percentages, FractionsAndPercentsForRemovePercent) {
-    const std::string refusal = "The entered percentage must be between 0 and 1 or 0 and 100, using default\n";
-    std::string console;
-    EXPECT_EQ(parseOptions({"-sfp", "1"}, &console).sfRemovePercent, 1.0);
-    EXPECT_EQ(console, "");
-    EXPECT_EQ(parseOptions({"-sfp", "5"}, &console).sfRemovePercent, 0.05);
-    EXPECT_EQ(parseOptions({"-sfp", "100"}, &console).sfRemovePercent, 1.0);
-    EXPECT_EQ(parseOptions({"-sfp", "0.3"}, &console).sfRemovePercent, 0.3);
-    EXPECT_EQ(parseOptions({"-sfp", "-20"}, &console).sfRemovePercent, 0.2);
-    EXPECT_EQ(parseOptions({"-sfp", "0"}, &console).sfRemovePercent, 0.0);
-    EXPECT_EQ(console, "");
-    EXPECT_EQ(parseOptions({"-sfp", "101"}, &console).sfRemovePercent, 0.05);
-    EXPECT_EQ(console, refusal);
-    EXPECT_EQ(parseOptions({"-sfp", "0.5", "-sfp", "150"}, &console).sfRemovePercent, 0.05);
-    EXPECT_EQ(console, refusal);
-}
-
-TEST(Percentages, FractionsAndPercentsForDecrease) {
-    const std::string refusal =
-        "The entered percentage for -sfd must be between 0 and 1, or 0 and 100, using default\n";
-    std::string console;
-    EXPECT_EQ(parseOptions({"-sfd", "1"}, &console).sfDecrease, 1.0);
-    EXPECT_EQ(parseOptions({"-sfd", "5"}, &console).sfDecrease, 0.05);
-    EXPECT_EQ(parseOptions({"-sfd", "100"}, &console).sfDecrease, 1.0);
-    EXPECT_EQ(console, "");
-    EXPECT_EQ(parseOptions({"-sfd", "0.5", "-sfd", "150"}, &console).sfDecrease, 0.1);
-    EXPECT_EQ(console, refusal);
-    EXPECT_EQ(parseOptions({"-sfd", "-101"}, &console).sfDecrease, 0.1);
-    EXPECT_EQ(console, refusal);
 }
 
 std::string addStringWarning(char character) {
@@ -507,144 +292,141 @@ std::string addStringWarning(char character) {
            "' which will create an invalid filename, will be using the default instead\n";
 }
 
-TEST(AddString, TakesAnyWord) {
-    std::string console;
-    EXPECT_EQ(parseOptions({"-as", "_run2"}, &console).addString, "_run2");
-    EXPECT_EQ(console, "");
-    const runSettings settings = parseOptions({"-as", "-dm"}, &console);
-    EXPECT_EQ(settings.addString, "-dm");
-    EXPECT_FALSE(settings.debugMode);
-    EXPECT_EQ(parseOptions({"-as", "a", "-as", "b"}, &console).addString, "b");
-}
-
-TEST(AddString, ForbiddenCharactersResetTheText) {
-    for (const char character : std::string("<>:\"\\/|?*")) {
+// Each row: the options after two files, the console text, the settings that
+// differ from the defaults (all others must keep theirs) and the -as text.
+TEST(OptionValues, EachOptionLineGivesItsSettingsAndMessages) {
+    struct optionCase {
+        std::vector<std::string> options;
         std::string console;
-        const runSettings settings = parseOptions({"-as", std::string("run") + character + "x", "-qf"}, &console);
-        EXPECT_EQ(console, addStringWarning(character)) << character;
-        EXPECT_EQ(settings.addString, "") << character;
-        EXPECT_TRUE(settings.quadFit);
-    }
-}
-
-TEST(AddString, FirstCharacterInListOrderIsNamed) {
-    std::string console;
-    EXPECT_EQ(parseOptions({"-as", "a*b<c"}, &console).addString, "");
-    EXPECT_EQ(console, addStringWarning('<'));
-    EXPECT_EQ(parseOptions({"-as", "?/:"}, &console).addString, "");
-    EXPECT_EQ(console, addStringWarning(':'));
-}
-
-TEST(AddString, StandingLastKeepsTheTextInForce) {
-    std::string console;
-    EXPECT_EQ(parseOptions({"-as", "keep", "-as"}, &console).addString, "keep");
-    EXPECT_EQ(console, "");
-}
-
-const std::string topLeftWarning =
-    "Warning: Could not parse the replacement top left coordinate, should be of the format -tl %d %d\n";
-
-TEST(TopLeft, BothValuesAreTaken) {
-    std::string console;
-    const runSettings settings = parseOptions({"-tl", "-1500.5", "2e3", "-dm"}, &console);
-    EXPECT_EQ(console, "");
-    EXPECT_TRUE(settings.topLeftGiven);
-    EXPECT_EQ(settings.topLeftX, -1500.5);
-    EXPECT_EQ(settings.topLeftY, 2000.0);
-    EXPECT_TRUE(settings.debugMode);
-}
-
-TEST(TopLeft, FailuresWarnAndRescanAfterTheOption) {
-    for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
-             {"-tl", "abc", "5"}, {"-tl", "5", "abc"}, {"-tl", "5", "nan"}, {"-tl", "inf", "5"}, {"-tl", "5"},
-             {"-tl"}}) {
+        fieldMap changed;
+        std::string addString;
+    };
+    const std::string cutoff = "The statistical filter's minimum error threshold cannot be greater than the maximum "
+                               "error threshold, using default\n";
+    const std::string removeRefusal = "The entered percentage must be between 0 and 1 or 0 and 100, using default\n";
+    const std::string decreaseRefusal =
+        "The entered percentage for -sfd must be between 0 and 1, or 0 and 100, using default\n";
+    const std::string topLeft =
+        "Warning: Could not parse the replacement top left coordinate, should be of the format -tl %d %d\n";
+    const fieldMap largest{{"-s", 2147483647}, {"-sfs", 536870910}};
+    std::vector<optionCase> cases{
+        {{}, "", {}, ""},
+        {{"-qf", "-pr", "-dm", "-od", "-oe", "-s", "3", "-s", "8", "-et", "12", "-sfsd", "-4.5"}, "",
+         {{"-qf", 1}, {"-pr", 1}, {"-dm", 1}, {"-od", 1}, {"-oe", 1}, {"-s", 8}, {"-sfs", 1}, {"-et", 12}, {"-sfsd", 4.5}}, ""},
+        // Unknown words are passed over silently.
+        {{"-lf", "-h", "-S", "-DM", "--s", "-", "", "stray", "7", "-x", "-dm"}, "", {{"-dm", 1}}, ""},
+        // Absolute values, but padding and delta keep their signs.
+        {{"-s", "-7", "-c", "-0.01", "-p", "-3", "-d", "-2.5", "-et", "-40", "-sfe", "-8", "-sfs", "-3", "-j", "-6"}, "",
+         {{"-s", 7}, {"-c", 0.01}, {"-p", -3}, {"-d", -2.5}, {"-et", 40}, {"-sfe", 8}, {"-sfs", 2}, {"-j", 6}}, ""},
+        // The longest leading number is taken; an integer option takes no fraction.
+        {{"-s", "12abc", "-c", " 2.5e-3x", "-p", "+40.", "-d", ".5", "-et", "0x1p4", "-sfs", " \t3"}, "",
+         {{"-s", 12}, {"-c", 0.0025}, {"-p", 40}, {"-d", 0.5}, {"-et", 0}, {"-sfs", 2}}, ""},
+        {{"-s", "7.9"}, "", {{"-s", 7}, {"-sfs", 0}}, ""},
+        // A failure examines the next word again as an option.
+        {{"-s", "-dm"}, warning("-s"), {{"-dm", 1}}, ""},
+        {{"-d", "-p", "7"}, warning("-d"), {{"-p", 7}}, ""},
+        {{"-c", "0.5", "-c", "abc"}, warning("-c"), {{"-c", 0.5}}, ""},
+        // Numbers out of range are failures; the most negative int has no absolute value of its own.
+        {{"-s", "2147483648"}, warning("-s"), {}, ""},
+        {{"-s", "99999999999999999999999"}, warning("-s"), {}, ""},
+        {{"-s", "-2147483647"}, "", largest, ""},
+        {{"-s", "-2147483648"}, warning("-s"), {}, ""},
+        {{"-sfs", "-2147483648"}, warning("-sfs"), {}, ""},
+        {{"-j", "-2147483648"}, warning("-j"), {}, ""},
+        {{"-c", "1e999"}, warning("-c"), {}, ""},
+        {{"-p", "-1e400"}, warning("-p"), {}, ""},
+        {{"-p", "1e300"}, "", {{"-p", 1e300}}, ""},
+        // The cutoff is compared with the max error in force when it is read.
+        {{"-sfe", "4", "-sfc", "5"}, cutoff, {{"-sfe", 4}}, ""},
+        {{"-sfc", "5", "-sfe", "4"}, "", {{"-sfc", 5}, {"-sfe", 4}}, ""},
+        {{"-sfc", "12"}, cutoff, {}, ""},
+        {{"-sfc", "-10"}, "", {{"-sfc", 10}}, ""},
+        {{"-sfe", "1", "-sfc", "3"}, cutoff, {{"-sfe", 1}}, ""},
+        {{"-sfc", "7", "-sfc", "x"}, warning("-sfc"), {{"-sfc", 7}}, ""},
+        // Percentages as fractions or percents.
+        {{"-sfp", "1"}, "", {{"-sfp", 1}}, ""},
+        {{"-sfp", "5"}, "", {{"-sfp", 0.05}}, ""},
+        {{"-sfp", "100"}, "", {{"-sfp", 1}}, ""},
+        {{"-sfp", "0.3"}, "", {{"-sfp", 0.3}}, ""},
+        {{"-sfp", "-20"}, "", {{"-sfp", 0.2}}, ""},
+        {{"-sfp", "0"}, "", {{"-sfp", 0}}, ""},
+        {{"-sfp", "101"}, removeRefusal, {}, ""},
+        {{"-sfp", "0.5", "-sfp", "150"}, removeRefusal, {}, ""},
+        {{"-sfd", "1"}, "", {{"-sfd", 1}}, ""},
+        {{"-sfd", "5"}, "", {{"-sfd", 0.05}}, ""},
+        {{"-sfd", "100"}, "", {{"-sfd", 1}}, ""},
+        {{"-sfd", "0.5", "-sfd", "150"}, decreaseRefusal, {}, ""},
+        {{"-sfd", "-101"}, decreaseRefusal, {}, ""},
+        // The start stage is stored from zero; a quarter of the stages unless inside the run.
+        {{"-sfs", "50"}, "", {}, ""},
+        {{"-sfs", "20"}, "", {}, ""},
+        {{"-sfs", "19"}, "", {{"-sfs", 18}}, ""},
+        {{"-sfs", "1"}, "", {{"-sfs", 0}}, ""},
+        {{"-sfs", "0"}, "", {{"-sfs", -1}}, ""},
+        {{"-s", "3"}, "", {{"-s", 3}, {"-sfs", -1}}, ""},
+        {{"-s", "0"}, "", {{"-s", 0}, {"-sfs", -1}}, ""},
+        {{"-s", "9", "-sfs", "-5"}, "", {{"-s", 9}, {"-sfs", 4}}, ""},
+        {{"-sfs", "7", "-s", "7"}, "", {{"-s", 7}, {"-sfs", 0}}, ""},
+        {{"-s", "2147483647", "-sfs", "2147483647"}, "", largest, ""},
+        // Threads: the absolute value, zero for one per core.
+        {{"-j", "4"}, "", {{"-j", 4}}, ""},
+        {{"-j", "-3"}, "", {{"-j", 3}}, ""},
+        {{"-j", "0"}, "", {}, ""},
+        {{"-j", "-od"}, warning("-j"), {{"-od", 1}}, ""},
+        // Top left: both values; a failure warns and scans on after -tl; a failed repeat keeps the earlier whole.
+        {{"-tl", "-1500.5", "2e3", "-dm"}, "", {{"-tl", 1}, {"tlx", -1500.5}, {"tly", 2000}, {"-dm", 1}}, ""},
+        {{"-tl", "abc", "5"}, topLeft, {}, ""},
+        {{"-tl", "5", "abc"}, topLeft, {}, ""},
+        {{"-tl", "5", "nan"}, topLeft, {}, ""},
+        {{"-tl", "inf", "5"}, topLeft, {}, ""},
+        {{"-tl", "5"}, topLeft, {}, ""},
+        {{"-tl"}, topLeft, {}, ""},
+        {{"-tl", "5", "-s", "9"}, topLeft, {{"-s", 9}, {"-sfs", 1}}, ""},
+        {{"-tl", "1", "2", "-tl", "5", "abc"}, topLeft, {{"-tl", 1}, {"tlx", 1}, {"tly", 2}}, ""},
+        // Orbit filters: numbers up to the next option, lists adding up; LROC filters only with -l and -f.
+        {{"-of", "12", "abc", "34", "-dm"}, "Was unable to parse int abcfor orbit filter, using only the parsed values\n",
+         {{"-of", 2}, {"-dm", 1}}, ""},
+        {{"-of", "1", "-s", "4", "-of", "2x", "3", "99999999999"},
+         "Was unable to parse int 99999999999for orbit filter, using only the parsed values\n",
+         {{"-of", 3}, {"-s", 4}, {"-sfs", 0}}, ""},
+        {{"-of"}, "", {}, ""},
+        {{"-of", "-qf"}, "", {{"-qf", 1}}, ""},
+        {{"-f"}, "", {{"-f", 1}}, ""},
+        {{"-l"}, "", {{"-h", 0}}, ""},
+        {{"-f", "-of", "7", "-l"}, "", {{"-f", 1}, {"-h", 0}, {"-of", 5}}, ""},
+        // Any word after -as is the text; forbidden characters, first in list order named, reset it.
+        {{"-as", "_run2"}, "", {}, "_run2"},
+        {{"-as", "-dm"}, "", {}, "-dm"},
+        {{"-as", "a", "-as", "b"}, "", {}, "b"},
+        {{"-as", "keep", "-as"}, "", {}, "keep"},
+        {{"-as", "a*b<c"}, addStringWarning('<'), {}, ""},
+        {{"-as", "?/:"}, addStringWarning(':'), {}, ""}};
+    for (const char character : std::string("<>:\"\\/|?*"))
+        cases.push_back({{"-as", std::string("run") + character + "x", "-qf"}, addStringWarning(character), {{"-qf", 1}}, ""});
+    for (const optionCase& row : cases) {
+        std::string shown;
+        for (const std::string& word : row.options) shown += "'" + word + "' ";
+        SCOPED_TRACE(shown);
         std::string console;
-        const runSettings settings = parseOptions(words, &console);
-        EXPECT_EQ(console, topLeftWarning) << words.size();
-        EXPECT_FALSE(settings.topLeftGiven);
+        const runSettings settings = parseOptions(row.options, &console);
+        EXPECT_EQ(console, row.console);
+        EXPECT_EQ(fieldsOf(settings), defaultsWith(row.changed));
+        EXPECT_EQ(settings.addString, row.addString);
+        EXPECT_EQ(settings.rasterPath + "|" + settings.trackPath + "|" + settings.tiePath, "dem.tif|tracks.csv|");
     }
-    std::string console;
-    const runSettings settings = parseOptions({"-tl", "5", "-s", "9"}, &console);
-    EXPECT_EQ(console, topLeftWarning);
-    EXPECT_FALSE(settings.topLeftGiven);
-    EXPECT_EQ(settings.maxStages, 9);
 }
 
-TEST(TopLeft, FailedRepeatKeepsTheEarlierCoordinateWhole) {
-    std::string console;
-    const runSettings settings = parseOptions({"-tl", "1", "2", "-tl", "5", "abc"}, &console);
-    EXPECT_EQ(console, topLeftWarning);
-    EXPECT_TRUE(settings.topLeftGiven);
-    EXPECT_EQ(settings.topLeftX, 1.0);
-    EXPECT_EQ(settings.topLeftY, 2.0);
-}
-
-TEST(StartStage, StoredZeroBased) {
-    EXPECT_EQ(parseOptions({}).sfStartStage, 4);
-    EXPECT_EQ(parseOptions({"-sfs", "50"}).sfStartStage, 4);
-    EXPECT_EQ(parseOptions({"-sfs", "20"}).sfStartStage, 4);
-    EXPECT_EQ(parseOptions({"-sfs", "19"}).sfStartStage, 18);
-    EXPECT_EQ(parseOptions({"-sfs", "1"}).sfStartStage, 0);
-    EXPECT_EQ(parseOptions({"-sfs", "0"}).sfStartStage, -1);
-    EXPECT_EQ(parseOptions({"-s", "3"}).sfStartStage, -1);
-    EXPECT_EQ(parseOptions({"-s", "0"}).sfStartStage, -1);
-    EXPECT_EQ(parseOptions({"-s", "9", "-sfs", "-5"}).sfStartStage, 4);
-    EXPECT_EQ(parseOptions({"-sfs", "7", "-s", "7"}).sfStartStage, 0);
-    EXPECT_EQ(parseOptions({"-s", "2147483647", "-sfs", "2147483647"}).sfStartStage, 536870910);
-}
-
-TEST(OrbitFilters, NumbersUpToTheNextOption) {
-    std::string console;
-    const runSettings settings = parseOptions({"-of", "12", "abc", "34", "-dm"}, &console);
-    EXPECT_EQ(console, "Was unable to parse int abcfor orbit filter, using only the parsed values\n");
-    EXPECT_TRUE(settings.debugMode);
-    ASSERT_EQ(settings.pointFilters.size(), 2u);
-    for (const pointFilter& filter : settings.pointFilters) {
-        EXPECT_EQ(filter.comparison, pointFilter::equalTo);
-        EXPECT_EQ(filter.keyword, "orbit");
-        EXPECT_EQ(filter.column, -1);
-        EXPECT_EQ(filter.removedCount, 0);
-    }
-    EXPECT_EQ(settings.pointFilters[0].threshold, 12.0);
-    EXPECT_EQ(settings.pointFilters[1].threshold, 34.0);
-}
-
-TEST(OrbitFilters, RepeatedListsAddUp) {
-    std::string console;
-    const runSettings settings = parseOptions({"-of", "1", "-s", "4", "-of", "2x", "3", "99999999999"}, &console);
-    EXPECT_EQ(console, "Was unable to parse int 99999999999for orbit filter, using only the parsed values\n");
-    EXPECT_EQ(settings.maxStages, 4);
-    ASSERT_EQ(settings.pointFilters.size(), 3u);
-    EXPECT_EQ(settings.pointFilters[0].threshold, 1.0);
-    EXPECT_EQ(settings.pointFilters[1].threshold, 2.0);
-    EXPECT_EQ(settings.pointFilters[2].threshold, 3.0);
-}
-
-TEST(OrbitFilters, EmptyListAddsNothing) {
-    std::string console;
-    EXPECT_TRUE(parseOptions({"-of"}, &console).pointFilters.empty());
-    EXPECT_EQ(console, "");
-    const runSettings settings = parseOptions({"-of", "-qf"}, &console);
-    EXPECT_TRUE(settings.pointFilters.empty());
-    EXPECT_TRUE(settings.quadFit);
-    EXPECT_EQ(console, "");
-}
-
-TEST(LrocFilters, AddedOnlyForLrocWithFiltering) {
-    EXPECT_TRUE(parseOptions({"-f"}).pointFilters.empty());
-    EXPECT_TRUE(parseOptions({"-l"}).pointFilters.empty());
-
-    const runSettings settings = parseOptions({"-f", "-of", "7", "-l"});
-    EXPECT_FALSE(settings.hirise);
-    EXPECT_TRUE(settings.lrocFiltering);
-    ASSERT_EQ(settings.pointFilters.size(), 5u);
-    EXPECT_EQ(settings.pointFilters[0].keyword, "orbit");
-    const std::vector<pointFilter> expected = {{pointFilter::greaterThan, "ofnadang", 15.0},
+TEST(OptionValues, OrbitAndLrocFiltersInOrder) {
+    const runSettings settings = parseOptions({"-of", "12", "-f", "-of", "34", "-l"});
+    const std::vector<pointFilter> expected = {{pointFilter::equalTo, "orbit", 12.0},
+                                               {pointFilter::equalTo, "orbit", 34.0},
+                                               {pointFilter::greaterThan, "ofnadang", 15.0},
                                                {pointFilter::equalTo, "ptshotnum", 3.0},
                                                {pointFilter::equalTo, "ptshotnum", 5.0},
                                                {pointFilter::greaterThan, "solincang", 80.0}};
+    ASSERT_EQ(settings.pointFilters.size(), expected.size());
     for (std::size_t index = 0; index < expected.size(); ++index) {
-        const pointFilter& filter = settings.pointFilters[index + 1];
+        const pointFilter& filter = settings.pointFilters[index];
         EXPECT_EQ(filter.comparison, expected[index].comparison) << index;
         EXPECT_EQ(filter.keyword, expected[index].keyword) << index;
         EXPECT_EQ(filter.threshold, expected[index].threshold) << index;
@@ -653,90 +435,66 @@ TEST(LrocFilters, AddedOnlyForLrocWithFiltering) {
     }
 }
 
-TEST(SettingsBlock, DefaultsAfterComputedValues) {
+TEST(SettingsBlock, PrintedAfterTheComputedDefaults) {
     runSettings settings = parseOptions({"-dm"});
     finishDefaults(settings, 1000.0);
-    testing::consoleCapture capture;
-    printSettings(settings);
-    EXPECT_EQ(capture.text(),
-              "\n"
-              "Debug Mode: 1\n"
-              "Hirise: 1\n"
-              "QuadFit: 0\n"
-              "maxStages: 20\n"
-              "Converge Value: 0.0001\n"
-              "Delta: 2\n"
-              "Padding: 100\n"
-              "LROC Filtering: 0\n"
-              "Statistical Filtering Max Error: 10\n"
-              "Statistical Filtering Max Std. Deviation: 7\n"
-              "Statistical Filtering Removal Percentage: 0.05\n"
-              "Statistical Filtering Start Stage: 4\n");
-}
-
-TEST(SettingsBlock, LrocAndTopLeft) {
-    runSettings settings = parseOptions({"-l", "-f", "-qf", "-s", "8", "-c", "0.1234567", "-d", "0.25", "-p",
-                                         "1234567.8", "-sfe", "6", "-sfsd", "3.5", "-sfp", "20", "-tl",
-                                         "-123456.78", "98765.4321"});
+    {
+        testing::consoleCapture capture;
+        printSettings(settings);
+        EXPECT_EQ(capture.text(),
+                  "\n"
+                  "Debug Mode: 1\n"
+                  "Hirise: 1\n"
+                  "QuadFit: 0\n"
+                  "maxStages: 20\n"
+                  "Converge Value: 0.0001\n"
+                  "Delta: 2\n"
+                  "Padding: 100\n"
+                  "LROC Filtering: 0\n"
+                  "Statistical Filtering Max Error: 10\n"
+                  "Statistical Filtering Max Std. Deviation: 7\n"
+                  "Statistical Filtering Removal Percentage: 0.05\n"
+                  "Statistical Filtering Start Stage: 4\n");
+    }
+    settings = parseOptions({"-l", "-f", "-qf", "-s", "8", "-c", "0.1234567", "-d", "0.25", "-p", "1234567.8", "-sfe",
+                             "6", "-sfsd", "3.5", "-sfp", "20", "-tl", "-123456.78", "98765.4321"});
     finishDefaults(settings, 10.0);
-    testing::consoleCapture capture;
-    printSettings(settings);
-    EXPECT_EQ(capture.text(),
-              "\n"
-              "Debug Mode: 0\n"
-              "Hirise: 0\n"
-              "QuadFit: 1\n"
-              "maxStages: 8\n"
-              "Converge Value: 0.123457\n"
-              "Delta: 0.25\n"
-              "Padding: 1.23457e+06\n"
-              "LROC Filtering: 1\n"
-              "Statistical Filtering Max Error: 6\n"
-              "Statistical Filtering Max Std. Deviation: 3.5\n"
-              "Statistical Filtering Removal Percentage: 0.2\n"
-              "Statistical Filtering Start Stage: 1\n"
-              "New Top Left Coordinate: -123457 98765.4\n"
-              "\n");
-}
-
-TEST(SettingsBlock, FilteringWithoutLrocPrintsZero) {
-    const runSettings settings = parseOptions({"-f"});
-    testing::consoleCapture capture;
-    printSettings(settings);
+    {
+        testing::consoleCapture capture;
+        printSettings(settings);
+        EXPECT_EQ(capture.text(),
+                  "\n"
+                  "Debug Mode: 0\n"
+                  "Hirise: 0\n"
+                  "QuadFit: 1\n"
+                  "maxStages: 8\n"
+                  "Converge Value: 0.123457\n"
+                  "Delta: 0.25\n"
+                  "Padding: 1.23457e+06\n"
+                  "LROC Filtering: 1\n"
+                  "Statistical Filtering Max Error: 6\n"
+                  "Statistical Filtering Max Std. Deviation: 3.5\n"
+                  "Statistical Filtering Removal Percentage: 0.2\n"
+                  "Statistical Filtering Start Stage: 1\n"
+                  "New Top Left Coordinate: -123457 98765.4\n"
+                  "\n");
+    }
+    testing::consoleCapture capture;  // filtering without LROC prints zero
+    printSettings(parseOptions({"-f"}));
     EXPECT_NE(capture.text().find("\nLROC Filtering: 0\n"), std::string::npos);
 }
 
 TEST(ComputedDefaults, PaddingAndDeltaFromTheSize) {
-    runSettings settings;
-    finishDefaults(settings, 1000.0);
-    EXPECT_DOUBLE_EQ(settings.padding, 100.0);
-    EXPECT_DOUBLE_EQ(settings.delta, 2.0);
-
-    runSettings givenPadding = parseOptions({"-p", "30"});
-    finishDefaults(givenPadding, 1000.0);
-    EXPECT_DOUBLE_EQ(givenPadding.padding, 30.0);
-    EXPECT_DOUBLE_EQ(givenPadding.delta, 0.6);
-
-    runSettings givenBoth = parseOptions({"-p", "30", "-d", "0.1"});
-    finishDefaults(givenBoth, 1000.0);
-    EXPECT_DOUBLE_EQ(givenBoth.padding, 30.0);
-    EXPECT_DOUBLE_EQ(givenBoth.delta, 0.1);
-
-    runSettings negativePadding = parseOptions({"-p", "-3", "-d", "0.5"});
-    finishDefaults(negativePadding, 250.0);
-    EXPECT_DOUBLE_EQ(negativePadding.padding, 25.0);
-    EXPECT_DOUBLE_EQ(negativePadding.delta, 0.5);
-}
-
-TEST(ThreadCount, AbsoluteValueAndZeroForCores) {
-    EXPECT_EQ(parseOptions({"-j", "4"}).threadCount, 4);
-    EXPECT_EQ(parseOptions({"-j", "-3"}).threadCount, 3);
-    EXPECT_EQ(parseOptions({"-j", "0"}).threadCount, 0);
-    std::string console;
-    const runSettings settings = parseOptions({"-j", "-od"}, &console);
-    EXPECT_EQ(console, "Was unable to parse an integer after -j, using default \n");
-    EXPECT_EQ(settings.threadCount, 0);
-    EXPECT_TRUE(settings.writeAlignedRaster);
+    struct sizeCase { std::vector<std::string> options; double size, padding, delta; };
+    for (const sizeCase& row : std::vector<sizeCase>{{{}, 1000.0, 100.0, 2.0},
+                                                     {{"-p", "30"}, 1000.0, 30.0, 0.6},
+                                                     {{"-p", "30", "-d", "0.1"}, 1000.0, 30.0, 0.1},
+                                                     {{"-p", "-3", "-d", "0.5"}, 250.0, 25.0, 0.5}}) {
+        runSettings settings = parseOptions(row.options);
+        finishDefaults(settings, row.size);
+        EXPECT_DOUBLE_EQ(settings.padding, row.padding) << row.size << " " << row.options.size();
+        EXPECT_DOUBLE_EQ(settings.delta, row.delta) << row.size << " " << row.options.size();
+    }
 }
 
 }  // namespace
