@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -68,57 +69,44 @@ TEST(coordinateMap, runThatMovedNothing) {
                                           "reset\n");
 }
 
-TEST(coordinateMap, rasterShiftedLeftAndDown) {
-    alignmentModel model = tinyScene();
-    model.raster.transform = {99.5, 1, 0, 199.75, 0, -1};
-    model.tiePoints = {{0, 100, 199.25, 10.5}};
-    EXPECT_EQ(coordinateMapOf(model), coordinateMapOpening +
-                                          "set xrange [99.495:102.005]\n"
-                                          "set yrange [197.995:199.755]\n" +
-                                          initialOutline +
-                                          "set arrow 5 from 99.5,199.75 to 99.5,197.75 nohead lc rgb '#bb0000'\n"
-                                          "set arrow 6 from 99.5,199.75 to 101.5,199.75 nohead lc rgb '#bb0000'\n"
-                                          "set arrow 7 from 99.5,197.75 to 101.5,197.75 nohead lc rgb '#bb0000'\n"
-                                          "set arrow 8 from 101.5,199.75 to 101.5,197.75 nohead lc rgb '#bb0000'\n" +
-                                          plotLine +
-                                          "100.5 199.5 0x0000ff\n"
-                                          "100 199.25 0xbb0000\n"
-                                          "e\n"
-                                          "reset\n");
-}
-
-TEST(coordinateMap, rasterShiftedRightAndUp) {
-    alignmentModel model = tinyScene();
-    model.raster.transform = {100.25, 1, 0, 200.5, 0, -1};
-    const std::string text = coordinateMapOf(model);
-    EXPECT_NE(text.find("set xrange [99.995:102.255]\nset yrange [198.495:200.005]\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("set arrow 8 from 102.25,200.5 to 102.25,198.5 nohead lc rgb '#bb0000'\n"),
-              std::string::npos)
-        << text;
-}
-
-// A sheared raster as read: which corners give its initial extents depends on
-// whether the top-left corner lies left of the bottom-left one.
-TEST(coordinateMap, initialExtentsFromShearedCorners) {
-    alignmentModel model = tinyScene();
-    model.corners = {cornerRecord{0, 99, 200.5, 0}, cornerRecord{2, 101, 201, 0}, cornerRecord{6, 100, 198, 0},
-                     cornerRecord{8, 102, 197.5, 0}};
-    // Initial left 99, top 201 (top-right), right 102 (bottom-right), bottom 198 (bottom-left).
-    std::string text = coordinateMapOf(model);
-    EXPECT_NE(text.find("set xrange [98.995:102.005]\nset yrange [197.995:201.005]\n"), std::string::npos) << text;
-    model.raster.transform = {98, 1, 0, 200, 0, -1};
-    text = coordinateMapOf(model);
-    EXPECT_NE(text.find("set xrange [97.995:102.005]\nset yrange [197.995:200.005]\n"), std::string::npos) << text;
-
-    // Top-left right of bottom-left: left 99 (bottom-left), top 200 (top-left),
-    // right 103 (top-right), bottom 196 (bottom-right).
-    model.corners = {cornerRecord{0, 101, 200, 0}, cornerRecord{2, 103, 201, 0}, cornerRecord{6, 99, 197, 0},
-                     cornerRecord{8, 104, 196, 0}};
-    text = coordinateMapOf(model);
-    EXPECT_NE(text.find("set xrange [97.995:103.005]\nset yrange [195.995:200.005]\n"), std::string::npos) << text;
-    model.raster.transform = {101, 1, 0, 200.5, 0, -1};
-    text = coordinateMapOf(model);
-    EXPECT_NE(text.find("set xrange [98.995:103.005]\nset yrange [198.495:200.005]\n"), std::string::npos) << text;
+// The final outline follows the raster; the initial extents of a sheared
+// raster as read depend on whether its top-left corner lies left of the
+// bottom-left one.
+TEST(coordinateMap, rangesCoverBothOutlines) {
+    const std::array<cornerRecord, 4> leftLeaning{
+        {{0, 99, 200.5, 0}, {2, 101, 201, 0}, {6, 100, 198, 0}, {8, 102, 197.5, 0}}};
+    const std::array<cornerRecord, 4> rightLeaning{
+        {{0, 101, 200, 0}, {2, 103, 201, 0}, {6, 99, 197, 0}, {8, 104, 196, 0}}};
+    const std::array<cornerRecord, 4> straight = tinyScene().corners;
+    struct row { geoTransform transform; std::array<cornerRecord, 4> corners; std::string expected; };
+    const std::vector<row> rows{
+        {{99.5, 1, 0, 199.75, 0, -1}, straight,  // the tie point moved too
+         "set xrange [99.495:102.005]\nset yrange [197.995:199.755]\n" + initialOutline +
+             "set arrow 5 from 99.5,199.75 to 99.5,197.75 nohead lc rgb '#bb0000'\n"
+             "set arrow 6 from 99.5,199.75 to 101.5,199.75 nohead lc rgb '#bb0000'\n"
+             "set arrow 7 from 99.5,197.75 to 101.5,197.75 nohead lc rgb '#bb0000'\n"
+             "set arrow 8 from 101.5,199.75 to 101.5,197.75 nohead lc rgb '#bb0000'\n" +
+             plotLine + "100.5 199.5 0x0000ff\n100 199.25 0xbb0000\n"},
+        {{100.25, 1, 0, 200.5, 0, -1}, straight,
+         "set xrange [99.995:102.255]\nset yrange [198.495:200.005]\n" + initialOutline +
+             "set arrow 5 from 100.25,200.5 to 100.25,198.5 nohead lc rgb '#bb0000'\n"
+             "set arrow 6 from 100.25,200.5 to 102.25,200.5 nohead lc rgb '#bb0000'\n"
+             "set arrow 7 from 100.25,198.5 to 102.25,198.5 nohead lc rgb '#bb0000'\n"
+             "set arrow 8 from 102.25,200.5 to 102.25,198.5 nohead lc rgb '#bb0000'\n"},
+        // Left 99, top 201 (top-right), right 102 (bottom-right), bottom 198 (bottom-left).
+        {{100, 1, 0, 200, 0, -1}, leftLeaning, "set xrange [98.995:102.005]\nset yrange [197.995:201.005]\n"},
+        {{98, 1, 0, 200, 0, -1}, leftLeaning, "set xrange [97.995:102.005]\nset yrange [197.995:200.005]\n"},
+        // Left 99 (bottom-left), top 200 (top-left), right 103 (top-right), bottom 196 (bottom-right).
+        {{98, 1, 0, 200, 0, -1}, rightLeaning, "set xrange [97.995:103.005]\nset yrange [195.995:200.005]\n"},
+        {{101, 1, 0, 200.5, 0, -1}, rightLeaning, "set xrange [98.995:103.005]\nset yrange [198.495:200.005]\n"}};
+    for (const row& test : rows) {
+        alignmentModel model = tinyScene();
+        model.raster.transform = test.transform;
+        model.corners = test.corners;
+        if (test.transform[0] == 99.5) model.tiePoints = {{0, 100, 199.25, 10.5}};
+        const std::string text = coordinateMapOf(model);
+        EXPECT_NE(text.find(test.expected), std::string::npos) << test.expected << "\n" << text;
+    }
 }
 
 TEST(coordinateMap, tiePointsInListOrderAndEmptyList) {
@@ -134,13 +122,6 @@ TEST(coordinateMap, tiePointsInListOrderAndEmptyList) {
     model.tiePoints.clear();
     text = coordinateMapOf(model);
     EXPECT_EQ(text.substr(text.find(plotLine)), plotLine + "e\nreset\n");
-}
-
-TEST(coordinateMap, pathQuoteIsDoubled) {
-    const alignmentModel model = tinyScene();
-    std::ostringstream script;
-    model.writeCoordinateMap(script, "Mars' map.png");
-    EXPECT_NE(script.str().find("\nset output 'Mars'' map.png'\n"), std::string::npos) << script.str();
 }
 
 const std::string weightLegend =
@@ -224,7 +205,7 @@ TEST(weightingsMap, pointOfTrackWithoutWeightIsLeftOff) {
     EXPECT_EQ(script.str().substr(script.str().find(plotLine)), plotLine + "1 2 0xff0000\ne\nreset\n");
 }
 
-TEST(outputMaps, nothingIsWrittenWhileNotReady) {
+TEST(outputMaps, nothingIsWrittenWhileNotReadyAndPathQuoteIsDoubled) {
     alignmentModel model = tinyScene();
     model.trackWeights = {1};
     model.notReady = true;
@@ -232,6 +213,9 @@ TEST(outputMaps, nothingIsWrittenWhileNotReady) {
     model.writeCoordinateMap(script, "c.png");
     model.writeWeightingsMap(script, "w.png", {{0, 1, 2, 3}});
     EXPECT_EQ(script.str(), "");
+    model.notReady = false;  // a quote in the path is doubled
+    model.writeCoordinateMap(script, "Mars' map.png");
+    EXPECT_NE(script.str().find("\nset output 'Mars'' map.png'\n"), std::string::npos) << script.str();
 }
 
 }  // namespace

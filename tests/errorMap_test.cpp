@@ -152,69 +152,46 @@ TEST(errorMapScript, twoPanelsOfLrocProjectShareOneStream) {
                   "reset\n");
 }
 
-TEST(errorMapScript, hiriseBinsCloseTowardsTheMiddle) {
+TEST(errorMapScript, binsOfBothProjectsAndErrorThatIsNotANumber) {
     const alignmentModel model = tinyScene();
-    EXPECT_EQ(colours(model, {-15.001, -15, -10.001, -10, -5.001, -5, 0, 5, 5.001, 10, 10.001, 15, 15.001}, true),
+    // The first project's bins close towards the middle, the second's above; no number falls in the last bin.
+    EXPECT_EQ(colours(model, {-15.001, -15, -10.001, -10, -5.001, -5, 0, 5, 5.001, 10, 10.001, 15, 15.001, notANumber},
+                      true),
               (std::vector<std::string>{"0x0000ff", "0x008000", "0x008000", "0x00ff00", "0x00ff00", "0xffd700",
                                         "0xffd700", "0xffd700", "0xff8800", "0xff8800", "0xff0000", "0xff0000",
-                                        "0xbb0000"}));
-}
-
-TEST(errorMapScript, lrocBinsAreClosedAbove) {
-    const alignmentModel model = tinyScene();
-    EXPECT_EQ(colours(model, {-20, -19.999, -12, -8, -4, -2, -1.999, 2, 4, 8, 12, 20, 20.001}, false),
+                                        "0xbb0000", "0xbb0000"}));
+    EXPECT_EQ(colours(model, {-20, -19.999, -12, -8, -4, -2, -1.999, 2, 4, 8, 12, 20, 20.001, notANumber}, false),
               (std::vector<std::string>{"0x004da8", "0x60a3b5", "0x60a3b5", "0x8cb8a4", "0xb1cc91", "0xd7e37d",
                                         "0xfafa64", "0xfafa64", "0xfccf51", "0xfca43f", "0xf77a2d", "0xf24d1f",
-                                        "0xe81014"}));
+                                        "0xe81014", "0xe81014"}));
+    std::ostringstream empty;
+    model.writeErrorPoints(empty, {}, true);
+    EXPECT_EQ(empty.str(), plotLine + "e\n");
 }
 
-TEST(errorMapScript, errorThatIsNotANumberFallsInTheLastBin) {
-    const alignmentModel model = tinyScene();
-    EXPECT_EQ(colours(model, {notANumber}, true), std::vector<std::string>{"0xbb0000"});
-    EXPECT_EQ(colours(model, {notANumber}, false), std::vector<std::string>{"0xe81014"});
-}
-
-TEST(errorMapScript, emptyErrorListGivesPlotLineThenEnd) {
-    const alignmentModel model = tinyScene();
-    std::ostringstream script;
-    model.writeErrorPoints(script, {}, true);
-    EXPECT_EQ(script.str(), plotLine + "e\n");
-}
-
-TEST(errorMapScript, numbersUseSixSignificantDigits) {
-    alignmentModel model = tinyScene();
-    model.raster.transform = {1234567.5, 100, 0, -2345678.25, 0, -100};
-    std::ostringstream script;
-    model.writeFinalErrorMap(script, true, {{0, 1234567.5, 0.0001234567, 7}}, {1234.56789, -0.5, 7, 7});
-    const std::string text = script.str();
-    EXPECT_NE(text.find("set xrange [1.23457e+06:1.23477e+06]\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("set yrange [-2.34588e+06:-2.34568e+06]\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("set arrow 1 from 1.23457e+06,-2.34568e+06 to 1.23457e+06,-2.34588e+06 nohead"),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find("'Mean: -0.5'"), std::string::npos) << text;
-    EXPECT_NE(text.find("'Std Dev: 1234.57'"), std::string::npos) << text;
-    EXPECT_NE(text.find("\n1.23457e+06 0.000123457 0xff8800\n"), std::string::npos) << text;
-}
-
-TEST(errorMapScript, rowsRunningNorthGiveReversedYRange) {
-    alignmentModel model = tinyScene();
-    model.raster.transform = {100, 1, 0, 200, 0, 1};
-    std::ostringstream script;
-    model.writeFinalErrorMap(script, true, {}, {});
-    EXPECT_NE(script.str().find("set yrange [201.995:200.005]\n"), std::string::npos) << script.str();
-}
-
-TEST(errorMapScript, rotatedRasterTakesItsRangesFromTheOuterNodes) {
-    alignmentModel model = tinyScene();
-    // Both GT4 and GT5 negative: top is node (0,0), bottom node (W,H).
-    model.raster.transform = {100, 1, 0.5, 200, -0.25, -1};
-    std::ostringstream script;
-    model.writeFinalErrorMap(script, true, {}, {});
-    const std::string text = script.str();
-    EXPECT_NE(text.find("set xrange [99.995:103.005]\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("set yrange [197.495:200.005]\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("set arrow 4 from 102,199.5 to 103,197.5 nohead"), std::string::npos) << text;
+// Six significant digits; rows running north reverse the y range; a turned
+// raster takes its ranges from the outer nodes (GT4 and GT5 negative: top is
+// node (0,0), bottom node (W,H)).
+TEST(errorMapScript, rangesAndNumbersOfTheFinalMap) {
+    struct row { geoTransform transform; std::vector<errorRecord> errors; errorStatistics statistics;
+                 std::vector<std::string> expected; };
+    const std::vector<row> rows{
+        {{1234567.5, 100, 0, -2345678.25, 0, -100}, {{0, 1234567.5, 0.0001234567, 7}}, {1234.56789, -0.5, 7, 7},
+         {"set xrange [1.23457e+06:1.23477e+06]\n", "set yrange [-2.34588e+06:-2.34568e+06]\n",
+          "set arrow 1 from 1.23457e+06,-2.34568e+06 to 1.23457e+06,-2.34588e+06 nohead", "'Mean: -0.5'",
+          "'Std Dev: 1234.57'", "\n1.23457e+06 0.000123457 0xff8800\n"}},
+        {{100, 1, 0, 200, 0, 1}, {}, {}, {"set yrange [201.995:200.005]\n"}},
+        {{100, 1, 0.5, 200, -0.25, -1}, {}, {},
+         {"set xrange [99.995:103.005]\n", "set yrange [197.495:200.005]\n",
+          "set arrow 4 from 102,199.5 to 103,197.5 nohead"}}};
+    for (const row& test : rows) {
+        alignmentModel model = tinyScene();
+        model.raster.transform = test.transform;
+        std::ostringstream script;
+        model.writeFinalErrorMap(script, true, test.errors, test.statistics);
+        for (const std::string& part : test.expected)
+            EXPECT_NE(script.str().find(part), std::string::npos) << part << "\n" << script.str();
+    }
 }
 
 // A quote cannot end the string early, and a line break cannot start a new command.

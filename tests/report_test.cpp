@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iomanip>
 #include <sstream>
@@ -22,8 +23,10 @@ alignmentModel modelWithTiePoints(const std::vector<tiePoint>& points) {
     return model;
 }
 
-std::string tableOf(const std::vector<tiePoint>& points, bool degreesMinutesSeconds) {
-    const alignmentModel model = modelWithTiePoints(points);
+// Tie points after the first count of them have no identifier.
+std::string tableOf(const std::vector<tiePoint>& points, bool degreesMinutesSeconds, std::size_t identified = 99) {
+    alignmentModel model = modelWithTiePoints(points);
+    model.tiePointIds.resize(std::min(identified, points.size()));
     std::ostringstream stream;
     model.writeTiePointTable(stream, "Title", degreesMinutesSeconds);
     return stream.str();
@@ -36,35 +39,25 @@ std::string coordinatesOf(double x, double y) {
     return row.substr(0, row.rfind('\t'));
 }
 
-TEST(tiePointTable, degreesMinutesSecondsRows) {
+TEST(tiePointTable, rowsOfBothFormats) {
+    const std::string header = "Title\n\npointID\tLongitude\tLatitude\tElevation\n";
     EXPECT_EQ(tableOf({{0, 12.5, -0.5, 100.25}, {1, 137.4, 3 + 7.0 / 60, -1234.56789}}, true),
-              "Title\n"
-              "\n"
-              "pointID\tLongitude\tLatitude\tElevation\n"
-              "p1\t12:30:0\t-0:30:0\t100.25\n"
-              "p2\t137:24:2.046363e-11\t3:07:1.065814e-13\t-1234.568\n"
-              "\n");
-}
-
-TEST(tiePointTable, degreesCarryTheSign) {
-    EXPECT_EQ(coordinatesOf(-5.5, 10), "-5:30:0\t10:00:0");
-    EXPECT_EQ(coordinatesOf(45.25, -0.25), "45:15:0\t-0:15:0");
-    EXPECT_EQ(coordinatesOf(-0.0, 0), "0:00:0\t0:00:0");
-    EXPECT_EQ(coordinatesOf(-179.75, 359.5), "-179:45:0\t359:30:0");
-}
-
-TEST(tiePointTable, valueWithoutWholeDegreesIsWrittenAsItIs) {
-    EXPECT_EQ(coordinatesOf(notANumber, 3e12), "nan\t3e+12");
-}
-
-TEST(tiePointTable, projectedRowsPadX) {
+              header + "p1\t12:30:0\t-0:30:0\t100.25\np2\t137:24:2.046363e-11\t3:07:1.065814e-13\t-1234.568\n\n");
     EXPECT_EQ(tableOf({{0, 5.5, -2.25, 7}, {1, -1234567.891, 3 + 7.0 / 60, -1234.56789}}, false),
-              "Title\n"
-              "\n"
-              "pointID\tLongitude\tLatitude\tElevation\n"
-              "p1\t5.5       \t-2.25\t7\n"
-              "p2\t-1234567.891\t3.116666667\t-1234.56789\n"
-              "\n");
+              header + "p1\t5.5       \t-2.25\t7\np2\t-1234567.891\t3.116666667\t-1234.56789\n\n");
+    // Identifiers outside the list are left empty.
+    EXPECT_EQ(tableOf({{0, 1, 2, 3}, {5, 4, 5, 6}, {-1, 7, 8, 9}}, false, 1),
+              header + "p1\t1         \t2\t3\n\t4         \t5\t6\n\t7         \t8\t9\n\n");
+}
+
+TEST(tiePointTable, degreesCarryTheSignAndValuesWithoutWholeDegreesAreWrittenAsTheyAre) {
+    struct row { double x, y; const char* expected; };
+    for (const row& test : std::vector<row>{{-5.5, 10, "-5:30:0\t10:00:0"},
+                                            {45.25, -0.25, "45:15:0\t-0:15:0"},
+                                            {-0.0, 0, "0:00:0\t0:00:0"},
+                                            {-179.75, 359.5, "-179:45:0\t359:30:0"},
+                                            {notANumber, 3e12, "nan\t3e+12"}})
+        EXPECT_EQ(coordinatesOf(test.x, test.y), test.expected);
 }
 
 TEST(tiePointTable, formatStaysSetOnTheStream) {
@@ -84,7 +77,7 @@ TEST(tiePointTable, formatStaysSetOnTheStream) {
     EXPECT_EQ(projected.str(), "1.23456789    |");
 }
 
-TEST(tiePointTable, emptyListChangesNothing) {
+TEST(tiePointTable, emptyListChangesNoFormat) {
     const alignmentModel model = modelWithTiePoints({});
     std::ostringstream stream;
     const std::ios::fmtflags flags = stream.flags();
@@ -92,16 +85,6 @@ TEST(tiePointTable, emptyListChangesNothing) {
     EXPECT_EQ(stream.str(), "Initial XYZ Coordinates\n\npointID\tLongitude\tLatitude\tElevation\n\n");
     EXPECT_EQ(stream.precision(), 6);
     EXPECT_EQ(stream.flags(), flags);
-}
-
-TEST(tiePointTable, identifierOutsideTheListIsLeftEmpty) {
-    alignmentModel model = modelWithTiePoints({{0, 1, 2, 3}});
-    model.tiePoints.push_back({5, 4, 5, 6});
-    model.tiePoints.push_back({-1, 7, 8, 9});
-    std::ostringstream stream;
-    model.writeTiePointTable(stream, "T", false);
-    EXPECT_NE(stream.str().find("p1\t1         \t2\t3\n\t4         \t5\t6\n\t7         \t8\t9\n"), std::string::npos)
-        << stream.str();
 }
 
 // Four orbit slots; the second has no points, the third only equal errors.
@@ -119,80 +102,49 @@ const std::string orbitHeader =
     "Orbit Statistics\n"
     "Orbit\tWeighting Applied\tPoint Count\tMean Error\tStandard Deviation\n";
 
-TEST(runReport, rowsRightAlignedAfterDegreesTable) {
+TEST(runReport, rowsAlignedAfterTheTableTheyFollow) {
+    const std::string table = "Final Control Points\n\npointID\tLongitude\tLatitude\tElevation\n";
+    struct row { const char* name; bool tiePoints, degrees; std::vector<errorRecord> errors; std::string text; };
+    const std::vector<row> rows{
+        {"right after degrees", true, true, reportErrors,
+         table + "p1\t12:30:0\t-0:30:0\t100.25\n\n" + orbitHeader +
+             "101\t                1\t          2\t         3\t1\n"
+             "303\t             0.25\t          3\t       1.5\t0\n"
+             "404\t        0.1234568\t          3\t 0.3333333\t0.4714045\n"},
+        {"left after projected", true, false, reportErrors,
+         table + "p1\t12.5      \t-0.5\t100.25\n\n" + orbitHeader +
+             "101\t1                \t2          \t3         \t1\n"
+             "303\t0.25             \t3          \t1.5       \t0\n"
+             "404\t0.123456789      \t3          \t0.3333333333\t0.4714045208\n"},
+        {"default format without tie points", false, true, {{3, 0, 0, 0}, {3, 0, 0, 1}, {3, 0, 0, 0}},
+         table + "\n" + orbitHeader + "404\t         0.123457\t          3\t  0.333333\t0.471405\n"},
+        {"no errors", true, true, {}, table + "p1\t12:30:0\t-0:30:0\t100.25\n\n" + orbitHeader}};
+    for (const row& test : rows) {
+        alignmentModel model = reportScene();
+        if (!test.tiePoints) model.tiePoints.clear();
+        std::ostringstream report;
+        model.writeReportFrom(report, test.degrees, test.errors);
+        EXPECT_EQ(report.str(), test.text) << test.name;
+    }
+}
+
+TEST(runReport, statisticsOfAllErrors) {
     const alignmentModel model = reportScene();
     std::ostringstream report;
-    const errorStatistics statistics = model.writeReportFrom(report, true, reportErrors);
-    EXPECT_EQ(report.str(),
-              "Final Control Points\n"
-              "\n"
-              "pointID\tLongitude\tLatitude\tElevation\n"
-              "p1\t12:30:0\t-0:30:0\t100.25\n"
-              "\n" +
-                  orbitHeader +
-                  "101\t                1\t          2\t         3\t1\n"
-                  "303\t             0.25\t          3\t       1.5\t0\n"
-                  "404\t        0.1234568\t          3\t 0.3333333\t0.4714045\n");
+    errorStatistics statistics = model.writeReportFrom(report, true, reportErrors);
     EXPECT_DOUBLE_EQ(statistics.mean, 1.4375);
     EXPECT_DOUBLE_EQ(statistics.standardDeviation, std::sqrt(1.40234375));
     EXPECT_EQ(statistics.minimum, 0);
     EXPECT_EQ(statistics.maximum, 4);
-}
-
-TEST(runReport, rowsLeftAlignedAfterProjectedTable) {
-    const alignmentModel model = reportScene();
-    std::ostringstream report;
-    model.writeReportFrom(report, false, reportErrors);
-    EXPECT_EQ(report.str(),
-              "Final Control Points\n"
-              "\n"
-              "pointID\tLongitude\tLatitude\tElevation\n"
-              "p1\t12.5      \t-0.5\t100.25\n"
-              "\n" +
-                  orbitHeader +
-                  "101\t1                \t2          \t3         \t1\n"
-                  "303\t0.25             \t3          \t1.5       \t0\n"
-                  "404\t0.123456789      \t3          \t0.3333333333\t0.4714045208\n");
-}
-
-TEST(runReport, rowsUseDefaultFormatWithoutTiePoints) {
-    alignmentModel model = reportScene();
-    model.tiePoints.clear();
-    std::ostringstream report;
-    model.writeReportFrom(report, true, {{3, 0, 0, 0}, {3, 0, 0, 1}, {3, 0, 0, 0}});
-    EXPECT_EQ(report.str(),
-              "Final Control Points\n"
-              "\n"
-              "pointID\tLongitude\tLatitude\tElevation\n"
-              "\n" +
-                  orbitHeader + "404\t         0.123457\t          3\t  0.333333\t0.471405\n");
-}
-
-TEST(runReport, extremesStartAtTheFirstError) {
-    const alignmentModel model = reportScene();
-    std::ostringstream report;
-    const errorStatistics statistics = model.writeReportFrom(report, true, {{0, 0, 0, -3}, {0, 0, 0, -7}, {0, 0, 0, -5}});
+    statistics = model.writeReportFrom(report, true, {});
+    EXPECT_TRUE(std::isnan(statistics.standardDeviation) && std::isnan(statistics.mean));
+    EXPECT_TRUE(std::isnan(statistics.minimum) && std::isnan(statistics.maximum));
+    // The extremes start at the first error.
+    statistics = model.writeReportFrom(report, true, {{0, 0, 0, -3}, {0, 0, 0, -7}, {0, 0, 0, -5}});
     EXPECT_EQ(statistics.minimum, -7);
     EXPECT_EQ(statistics.maximum, -3);
     EXPECT_DOUBLE_EQ(statistics.mean, -5);
     EXPECT_DOUBLE_EQ(statistics.standardDeviation, std::sqrt(8.0 / 3));
-}
-
-TEST(runReport, emptyErrorListWritesTablesWithoutRows) {
-    const alignmentModel model = reportScene();
-    std::ostringstream report;
-    const errorStatistics statistics = model.writeReportFrom(report, true, {});
-    EXPECT_EQ(report.str(),
-              "Final Control Points\n"
-              "\n"
-              "pointID\tLongitude\tLatitude\tElevation\n"
-              "p1\t12:30:0\t-0:30:0\t100.25\n"
-              "\n" +
-                  orbitHeader);
-    EXPECT_TRUE(std::isnan(statistics.standardDeviation));
-    EXPECT_TRUE(std::isnan(statistics.mean));
-    EXPECT_TRUE(std::isnan(statistics.minimum));
-    EXPECT_TRUE(std::isnan(statistics.maximum));
 }
 
 TEST(runReport, entryOutsideTheOrbitSlotsCountsOnlyOverall) {
@@ -216,12 +168,10 @@ TEST(runReport, nothingWhileNotReady) {
     model.writeTiePointTable(report, "T", true);
     EXPECT_EQ(report.str(), "");
     EXPECT_EQ(report.precision(), 6);
-    for (const errorStatistics& statistics : {fromList, current}) {
-        EXPECT_EQ(statistics.standardDeviation, 0);
-        EXPECT_EQ(statistics.mean, 0);
-        EXPECT_EQ(statistics.minimum, 0);
-        EXPECT_EQ(statistics.maximum, 0);
-    }
+    for (const errorStatistics& statistics : {fromList, current})
+        EXPECT_EQ((std::vector<double>{statistics.standardDeviation, statistics.mean, statistics.minimum,
+                                       statistics.maximum}),
+                  std::vector<double>(4, 0.0));
 }
 
 }  // namespace
