@@ -58,8 +58,41 @@ void rmsReference(benchmark::State& state, const char* name) {
     countEvaluations(state, prepared);
 }
 
+// Sixteen neighbouring angles about the raster centre, as a rotation pass
+// measures them: one position at a time, or together in groups.
+void turnedPositions(benchmark::State& state, const char* name) {
+    const preparedScene& prepared = scene(name);
+    if (!sceneReady(state, prepared)) return;
+    const alignmentModel& model = prepared.model;
+    const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
+    constexpr std::size_t angles = 16;
+    candidatePosition positions[angles];
+    for (std::size_t k = 0; k < angles; ++k) {
+        elevationRaster frame;
+        frame.transform = model.raster.transform;
+        frame.rotateGeotransform(int(model.raster.width / 2), int(model.raster.height / 2), -0.8 + 0.1 * double(k));
+        positions[k].transform = frame.transform;
+    }
+    const bool together = state.range(0) != 0;
+    double results[angles];
+    for (auto _ : state) {
+        if (together) {
+            evaluator.rmsUnlessAboveEach(positions, angles, notANumber, results);
+        } else {
+            for (std::size_t k = 0; k < angles; ++k)
+                results[k] = evaluator.rmsUnlessAbove(positions[k].transform, 0.0, 0.0, 0.0, notANumber);
+        }
+        benchmark::DoNotOptimize(results);
+    }
+    state.counters["pointEvaluations/s"] =
+        benchmark::Counter(double(state.iterations()) * double(angles) * double(model.molaPoints.size()),
+                           benchmark::Counter::kIsRate);
+}
+
 }  // namespace
 
+BENCHMARK_CAPTURE(turnedPositions, medium, "medium")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(turnedPositions, large, "large")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(rmsAndMeanFast, medium, "medium")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(rmsPreparedEvaluator, medium, "medium")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(rmsPointByPoint, medium, "medium")->Unit(benchmark::kMillisecond);

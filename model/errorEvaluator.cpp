@@ -135,20 +135,42 @@ errorEvaluator::errorEvaluator(const elevationRaster& raster, const std::vector<
 }
 
 errorSums errorEvaluator::sums(const geoTransform& transform, double dx, double dy, double dz) const {
-    return sumsUpTo(transform, dx, dy, dz, infinity);
+    const candidatePosition position{transform, dx, dy, dz};
+    errorSums result;
+    sumsUpTo(&position, 1, infinity, &result);
+    return result;
 }
+
+namespace {
+
+// With n <= N points counted, rms = sqrt(S / n) >= sqrt(S_partial / N), and
+// rounding keeps that order. The relative margin covers the roundings of this
+// limit itself and the floor keeps everything clear of subnormals.
+double sumOfSquaresLimit(double bound, std::size_t pointTotal) {
+    if (!(bound > 0.0) || !std::isfinite(bound)) return infinity;
+    return std::fmax(bound * bound * double(pointTotal) * (1.0 + 1e-9), 1e-290);
+}
+
+}  // namespace
 
 double errorEvaluator::rmsUnlessAbove(const geoTransform& transform, double dx, double dy, double dz,
                                       double bound) const {
-    // With n <= N points counted, rms = sqrt(S / n) >= sqrt(S_partial / N), and
-    // rounding keeps that order. The relative margin covers the roundings of
-    // this limit itself and the floor keeps everything clear of subnormals.
-    double limit = infinity;
-    const double pointTotal = double(pointCount());
-    if (bound > 0.0 && std::isfinite(bound)) limit = std::fmax(bound * bound * pointTotal * (1.0 + 1e-9), 1e-290);
-    const errorSums result = sumsUpTo(transform, dx, dy, dz, limit);
-    if (result.abandoned) return notANumber;
-    return resultOf(result).rms;
+    double rms = notANumber;
+    const candidatePosition position{transform, dx, dy, dz};
+    rmsUnlessAboveEach(&position, 1, bound, &rms);
+    return rms;
+}
+
+void errorEvaluator::rmsUnlessAboveEach(const candidatePosition* positions, std::size_t count, double bound,
+                                        double* results) const {
+    const double limit = sumOfSquaresLimit(bound, pointCount());
+    for (std::size_t first = 0; first < count; first += groupLimit) {
+        const std::size_t size = count - first < groupLimit ? count - first : groupLimit;
+        errorSums sums[groupLimit];
+        sumsUpTo(positions + first, size, limit, sums);
+        for (std::size_t k = 0; k < size; ++k)
+            results[first + k] = sums[k].abandoned ? notANumber : resultOf(sums[k]).rms;
+    }
 }
 
 rmsResult errorEvaluator::resultOf(const errorSums& sums) {
@@ -157,35 +179,84 @@ rmsResult errorEvaluator::resultOf(const errorSums& sums) {
     return rmsResult{std::sqrt(sums.sumOfSquares / n), sums.sum / n};
 }
 
-errorSums errorEvaluator::sumsUpTo(const geoTransform& transform, double dx, double dy, double dz,
-                                   double sumOfSquaresLimit) const {
-    errorSums result;
-    const double det = transform[1] * transform[5] - transform[2] * transform[4];
-    // Without an interior node or a usable georeference no point has a model elevation.
-    if (!cellsComplete || width < 3 || height < 3 || det == 0.0 || !std::isfinite(det)) return result;
-    const cellFrame frame{transform[0], transform[1], transform[2], transform[3], transform[4], transform[5],
-                          det,          dx,           dy,           dz,           lastInteriorIndex(width),
-                          lastInteriorIndex(height)};
-
-    blockScratch scratch;
+// The work is a sequence of steps, one position over one block of points,
+// block after block and, within a block, position after position. The nodes
+// of the next step are located and their rows requested before the errors of
+// the current step are formed, so the cell reads of one step overlap the
+// arithmetic of the previous one.
+void errorEvaluator::sumsUpTo(const candidatePosition* positions, std::size_t count, double sumOfSquaresLimit,
+                              errorSums* results) const {
+    cellFrame frames[groupLimit];
+    bool live[groupLimit] = {};
+    std::size_t liveCount = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        results[k] = errorSums{};
+        const geoTransform& transform = positions[k].transform;
+        const double det = transform[1] * transform[5] - transform[2] * transform[4];
+        // Without an interior node or a usable georeference no point has a model elevation.
+        if (!cellsComplete || width < 3 || height < 3 || det == 0.0 || !std::isfinite(det)) continue;
+        frames[k] = cellFrame{transform[0], transform[1], transform[2], transform[3], transform[4], transform[5],
+                              det, positions[k].dx, positions[k].dy, positions[k].dz, lastInteriorIndex(width),
+                              lastInteriorIndex(height)};
+        live[k] = true;
+        ++liveCount;
+    }
     const std::size_t total = pointCount();
-    for (std::size_t start = 0; start < total; start += blockSize) {
-        const std::size_t n = total - start < blockSize ? total - start : blockSize;
-        locateNodes(frame, width, xs.data() + start, ys.data() + start, n, scratch);
+    if (liveCount == 0 || total == 0) return;
+
+    struct step {
+        std::size_t start;
+        std::size_t position;
+    };
+    // The live position after the given step, or a start past the points when none is left.
+    const auto following = [&](step current) {
+        for (;;) {
+            if (++current.position == count) {
+                current.position = 0;
+                current.start += blockSize;
+                if (current.start >= total) return current;
+            }
+            if (live[current.position]) return current;
+        }
+    };
+    const auto blockLength = [&](std::size_t start) { return total - start < blockSize ? total - start : blockSize; };
+    const auto prepare = [&](step s, blockScratch& scratch) {
+        const std::size_t n = blockLength(s.start);
+        locateNodes(frames[s.position], width, xs.data() + s.start, ys.data() + s.start, n, scratch);
         prefetchRows(cells, width, scratch, n);
-        result.count += blockErrors(frame, cells, width, elevations.data() + start, weightOf.data() + start, n,
-                                    scratch);
+    };
+
+    blockScratch scratch[2];
+    int current = 0;
+    step now{0, 0};
+    if (!live[0]) now = following(now);
+    prepare(now, scratch[current]);
+    while (now.start < total) {
+        step next = following(now);
+        if (next.start < total) prepare(next, scratch[1 - current]);
+        blockScratch& s = scratch[current];
+        errorSums& result = results[now.position];
+        const std::size_t n = blockLength(now.start);
+        result.count += blockErrors(frames[now.position], cells, width, elevations.data() + now.start,
+                                    weightOf.data() + now.start, n, s);
         for (std::size_t i = 0; i < n; ++i) {
-            const double error = scratch.errors[i];
+            const double error = s.errors[i];
             result.sumOfSquares += error * error;
             result.sum += error;
         }
         if (result.sumOfSquares > sumOfSquaresLimit) {
             result.abandoned = true;
-            return result;
+            live[now.position] = false;
+            if (--liveCount == 0) return;
+            // The step prepared next may be this position's next block: skip it.
+            if (next.start < total && next.position == now.position) {
+                next = following(next);
+                if (next.start < total) prepare(next, scratch[1 - current]);
+            }
         }
+        now = next;
+        current = 1 - current;
     }
-    return result;
 }
 
 }  // namespace kalvex

@@ -16,6 +16,14 @@
 
 namespace kalvex {
 
+// One position of the raster: a georeference, moved by dx, dy and raised by dz.
+struct candidatePosition {
+    geoTransform transform{0, 0, 0, 0, 0, 0};
+    double dx = 0.0;
+    double dy = 0.0;
+    double dz = 0.0;
+};
+
 struct errorSums {
     double sumOfSquares = 0.0;
     double sum = 0.0;
@@ -42,11 +50,19 @@ public:
     // strictly greater than bound: such a position can neither beat nor tie it.
     double rmsUnlessAbove(const geoTransform& transform, double dx, double dy, double dz, double bound) const;
 
+    // rmsUnlessAbove of each of up to groupLimit positions, measured together
+    // block by block: neighbouring positions read mostly the same cells, which
+    // are then still cached. Every position keeps its own sums in point order
+    // and its own early stop, so each value is the one rmsUnlessAbove gives.
+    static constexpr std::size_t groupLimit = 8;
+    void rmsUnlessAboveEach(const candidatePosition* positions, std::size_t count, double bound,
+                            double* results) const;
+
     static rmsResult resultOf(const errorSums& sums);
 
 private:
-    errorSums sumsUpTo(const geoTransform& transform, double dx, double dy, double dz,
-                       double sumOfSquaresLimit) const;
+    void sumsUpTo(const candidatePosition* positions, std::size_t count, double sumOfSquaresLimit,
+                  errorSums* results) const;
 
     const float* cells;
     std::size_t width;

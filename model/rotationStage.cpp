@@ -2,11 +2,14 @@
 // refinement, so that its cost grows with the logarithm of the raster size
 // instead of with the number of nodes.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <limits>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -108,6 +111,19 @@ geoTransform turnedTransform(const geoTransform& transform, const node& pivot, d
     return frame.transform;
 }
 
+// A georeference by the bit patterns of its coefficients: equal keys give
+// bit for bit the same evaluation.
+using transformBits = std::array<std::uint64_t, 6>;
+
+transformBits bitsOf(const geoTransform& transform) {
+    transformBits bits;
+    for (std::size_t i = 0; i < 6; ++i) std::memcpy(&bits[i], &transform[i], sizeof bits[i]);
+    return bits;
+}
+
+// The complete RMS of every georeference measured in the current stage.
+using trialMemory = std::map<transformBits, double>;
+
 double rmsTurnedAbout(alignmentModel& model, const node& pivot, double angle) {
     const geoTransform saved = model.raster.transform;
     model.raster.rotateGeotransform(pivot.column, pivot.row, angle);
@@ -122,8 +138,9 @@ double rmsTurnedAbout(alignmentModel& model, const node& pivot, double angle) {
 // scan order, so the pass decides exactly as a one-by-one scan would.
 class searchPass {
 public:
-    searchPass(alignmentModel& model, const errorEvaluator& evaluator, const std::vector<nodeRegion>& regions)
-        : model(model), evaluator(evaluator), regions(regions) {
+    searchPass(alignmentModel& model, const errorEvaluator& evaluator, const std::vector<nodeRegion>& regions,
+               trialMemory& memory)
+        : model(model), evaluator(evaluator), regions(regions), memory(memory) {
         batch.reserve(batchLimit);
     }
 
@@ -167,16 +184,53 @@ private:
                 return rmsTurnedAbout(model, batch[k].pivot, batch[k].angle);
             });
         }
-        const geoTransform& transform = model.raster.transform;
-        return measureCandidates(batch.size(), model.threadCount, pass.best, [&](std::size_t k, double bound) {
-            return evaluator.rmsUnlessAbove(turnedTransform(transform, batch[k].pivot, batch[k].angle), 0.0, 0.0,
-                                            0.0, bound);
-        });
+        return measureTurned();
     }
+
+    // Trials whose turned georeference is bit for bit one measured before in
+    // this stage (an angle too small to move anything turns every pivot into
+    // the same georeference) take that trial's RMS, and a georeference met
+    // twice in a batch is measured once: its first trial in scan order gets a
+    // bound no lower than any later one would, so its value holds for all.
+    std::vector<double> measureTurned() {
+        const geoTransform& transform = model.raster.transform;
+        std::vector<double> results(batch.size(), notANumber);
+        std::vector<std::size_t> source(batch.size(), known);
+        std::vector<candidatePosition> fresh;
+        std::map<transformBits, std::size_t> freshIndex;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            const geoTransform turned = turnedTransform(transform, batch[k].pivot, batch[k].angle);
+            const transformBits bits = bitsOf(turned);
+            const auto remembered = memory.find(bits);
+            if (remembered != memory.end()) {
+                results[k] = remembered->second;
+                continue;
+            }
+            const auto entry = freshIndex.emplace(bits, fresh.size());
+            if (entry.second) fresh.push_back({turned, 0.0, 0.0, 0.0});
+            source[k] = entry.first->second;
+        }
+        // Consecutive trials are mostly neighbouring angles about one pivot, which
+        // read nearly the same cells: they are measured together.
+        const std::vector<double> measured = measureCandidateRuns(
+            fresh.size(), errorEvaluator::groupLimit, model.threadCount, pass.best,
+            [&](std::size_t first, std::size_t end, double bound, double* values) {
+                evaluator.rmsUnlessAboveEach(fresh.data() + first, end - first, bound, values);
+            });
+        for (std::size_t k = 0; k < batch.size(); ++k)
+            if (source[k] != known) results[k] = measured[source[k]];
+        // Only complete values are kept: a given-up trial was only proved worse than that moment's bound.
+        for (const auto& entry : freshIndex)
+            if (!std::isnan(measured[entry.second])) memory.emplace(entry.first, measured[entry.second]);
+        return results;
+    }
+
+    static constexpr std::size_t known = std::numeric_limits<std::size_t>::max();
 
     alignmentModel& model;
     const errorEvaluator& evaluator;
     const std::vector<nodeRegion>& regions;
+    trialMemory& memory;
     std::vector<trial> batch;
     passResult pass;
 };
@@ -196,13 +250,14 @@ double alignmentModel::rotationStage(double currentRms, double lo, double hi, do
     // ends the search like exhausted regions do.
     std::vector<nodeRegion> regions{wholeRaster(raster)};
     const errorEvaluator evaluator(raster, molaPoints, &trackWeights);
+    trialMemory memory;
     while (!regions.empty() && canBeSplit(regions.front()) && regions.size() < regionLimit) {
         if (debug) {
             std::cout << regions.front().x1 << " : " << regions.front().x0 << std::endl;
             std::cout << regions.front().y1 << " : " << regions.front().y0 << std::endl;
             std::cout << regions.size() << std::endl;
         }
-        passResult pass = searchPass(*this, evaluator, regions).run(angles);
+        passResult pass = searchPass(*this, evaluator, regions, memory).run(angles);
         if (pass.best < overallBest) {
             overallBest = pass.best;
             bestPivot = pass.pivot;

@@ -12,12 +12,13 @@ namespace kalvex {
 
 namespace {
 
-constexpr std::size_t runLength = 4;
+constexpr std::size_t singleRunLength = 4;
 
 class candidateQueue {
 public:
-    candidateQueue(std::size_t count, double startBound, const candidateMeasure& measure)
-        : count(count), startBound(startBound), measure(measure), results(count) {}
+    candidateQueue(std::size_t count, std::size_t runLength, double startBound, const runMeasure& measure)
+        : count(count), runLength(std::max<std::size_t>(runLength, 1)), startBound(startBound), measure(measure),
+          results(count) {}
 
     // One thread's share: runs of candidates until none are left.
     void work() {
@@ -26,11 +27,9 @@ public:
             const std::size_t first = nextRun.fetch_add(runLength);
             if (first >= count) return;
             const std::size_t end = std::min(count, first + runLength);
-            for (std::size_t candidate = first; candidate < end; ++candidate) {
-                const double rms = measure(candidate, bound);
-                results[candidate] = rms;
-                if (rms < bound) bound = rms;
-            }
+            measure(first, end, bound, results.data() + first);
+            for (std::size_t candidate = first; candidate < end; ++candidate)
+                if (results[candidate] < bound) bound = results[candidate];
         }
     }
 
@@ -38,8 +37,9 @@ public:
 
 private:
     std::size_t count;
+    std::size_t runLength;
     double startBound;
-    const candidateMeasure& measure;
+    const runMeasure& measure;
     std::vector<double> results;  // each slot written by exactly one thread
     std::atomic<std::size_t> nextRun{0};
 };
@@ -48,7 +48,21 @@ private:
 
 std::vector<double> measureCandidates(std::size_t count, int threadCount, double startBound,
                                       const candidateMeasure& measure) {
-    candidateQueue queue(count, startBound, measure);
+    // One candidate after another, each against the best of those before it in the run.
+    const runMeasure oneByOne = [&measure](std::size_t first, std::size_t end, double bound, double* results) {
+        for (std::size_t candidate = first; candidate < end; ++candidate) {
+            const double rms = measure(candidate, bound);
+            results[candidate - first] = rms;
+            if (rms < bound) bound = rms;
+        }
+    };
+    return measureCandidateRuns(count, singleRunLength, threadCount, startBound, oneByOne);
+}
+
+std::vector<double> measureCandidateRuns(std::size_t count, std::size_t runLength, int threadCount,
+                                         double startBound, const runMeasure& measure) {
+    candidateQueue queue(count, runLength, startBound, measure);
+    runLength = std::max<std::size_t>(runLength, 1);
     const std::size_t runs = (count + runLength - 1) / runLength;
     const std::size_t helpers = std::min(runs, std::size_t(std::max(threadCount, 1))) - (runs > 0 ? 1 : 0);
     std::vector<std::thread> threads;

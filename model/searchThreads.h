@@ -19,4 +19,14 @@ using candidateMeasure = std::function<double(std::size_t candidate, double boun
 std::vector<double> measureCandidates(std::size_t count, int threadCount, double startBound,
                                       const candidateMeasure& measure);
 
+// measure(first, end, bound, results) fills results[0, end - first) with the
+// values of candidates first to end - 1, each the RMS or NaN as above, all
+// measured against the one bound. Threads take runs of runLength consecutive
+// candidates; the bound of a run is the lowest of startBound and the thread's
+// results for earlier runs, so the guarantee above holds for every candidate.
+using runMeasure = std::function<void(std::size_t first, std::size_t end, double bound, double* results)>;
+
+std::vector<double> measureCandidateRuns(std::size_t count, std::size_t runLength, int threadCount,
+                                         double startBound, const runMeasure& measure);
+
 }  // namespace kalvex

@@ -75,9 +75,14 @@ private:
                     .rms;
             });
         }
-        return measureCandidates(batch.size(), model.threadCount, best, [&](std::size_t k, double bound) {
-            return evaluator.rmsUnlessAbove(transform, batch[k].dx, batch[k].dy, 0.0, bound);
-        });
+        // Neighbouring offsets read nearly the same cells: they are measured together.
+        return measureCandidateRuns(batch.size(), errorEvaluator::groupLimit, model.threadCount, best,
+                                    [&](std::size_t first, std::size_t end, double bound, double* results) {
+                                        candidatePosition positions[errorEvaluator::groupLimit];
+                                        for (std::size_t k = first; k < end; ++k)
+                                            positions[k - first] = {transform, batch[k].dx, batch[k].dy, 0.0};
+                                        evaluator.rmsUnlessAboveEach(positions, end - first, bound, results);
+                                    });
     }
 
     alignmentModel& model;

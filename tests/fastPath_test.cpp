@@ -181,6 +181,70 @@ TEST(FastEvaluation, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
     EXPECT_GT(abandoned, 100);
 }
 
+TEST(FastEvaluation, PositionsMeasuredTogetherGetTheirOwnValues) {
+    std::mt19937 random(17);
+    std::uniform_real_distribution<double> offset(-3.0, 3.0);
+    int abandoned = 0;
+    int complete = 0;
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        const alignmentModel model = randomScene({30 + seed, 28, seed % 2 == 0, 0.02, 300 + 150 * int(seed)}, seed);
+        const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
+        // More positions than one group holds, among them a repeated one, one
+        // turned far and one with a georeference that has no area.
+        std::vector<candidatePosition> positions;
+        for (int k = 0; k < 19; ++k) {
+            candidatePosition position{model.raster.transform, 0.0, 0.0, 0.0};
+            if (k % 5 != 0) {
+                position.dx = offset(random);
+                position.dy = offset(random);
+                position.dz = k % 3 == 0 ? offset(random) : 0.0;
+            }
+            if (k == 7) {
+                elevationRaster frame;
+                frame.transform = model.raster.transform;
+                frame.rotateGeotransform(12, 9, 4.0);
+                position.transform = frame.transform;
+            }
+            if (k == 11) position.transform[1] = position.transform[2] = 0.0;
+            positions.push_back(position);
+        }
+        std::vector<double> exact;
+        for (const candidatePosition& p : positions)
+            exact.push_back(errorEvaluator::resultOf(evaluator.sums(p.transform, p.dx, p.dy, p.dz)).rms);
+        std::vector<double> sorted = exact;
+        std::sort(sorted.begin(), sorted.end());
+        for (const double bound : {notANumber, sorted[0], sorted[4], sorted[9], sorted[0] * 0.5}) {
+            for (std::size_t count : {std::size_t(1), std::size_t(3), std::size_t(8), positions.size()}) {
+                SCOPED_TRACE("seed " + std::to_string(seed) + ", bound " + std::to_string(bound) + ", " +
+                             std::to_string(count) + " positions");
+                std::vector<double> together(count, -1.0);
+                evaluator.rmsUnlessAboveEach(positions.data(), count, bound, together.data());
+                for (std::size_t k = 0; k < count; ++k) {
+                    const candidatePosition& p = positions[k];
+                    const double alone = evaluator.rmsUnlessAbove(p.transform, p.dx, p.dy, p.dz, bound);
+                    if (std::isnan(alone)) {
+                        EXPECT_TRUE(std::isnan(together[k])) << "position " << k;
+                    } else {
+                        EXPECT_EQ(together[k], alone) << "position " << k;
+                    }
+                    if (std::isnan(together[k])) {
+                        // Given up only when the complete value is above the bound (or there is none).
+                        if (!std::isnan(exact[k])) {
+                            EXPECT_GT(exact[k], bound) << "position " << k;
+                            ++abandoned;
+                        }
+                    } else {
+                        EXPECT_EQ(together[k], exact[k]) << "position " << k;
+                        ++complete;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(abandoned, 200);
+    EXPECT_GT(complete, 200);
+}
+
 // ---------------------------------------------------------------- the searches
 
 struct stageRun {
@@ -279,6 +343,47 @@ TEST(FastSearches, RotationDecidesAsTheOneByOneScanForEveryThreadCount) {
         });
         for (int threads : {1, 2, 3}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", threads " + std::to_string(threads));
+            const stageRun run = runStage(scene, [&](alignmentModel& model) {
+                model.threadCount = threads;
+                return model.rotationStage(incoming, -5.0, 5.0, 0.1);
+            });
+            expectSameRun(run, expected);
+        }
+    }
+}
+
+TEST(FastSearches, RotationWithTrialsThatRepeatAGeoreferenceDecidesAsTheOneByOneScan) {
+    // The angles from -5 by 0.1 pass within a rounding of zero, where every
+    // pivot gives back the unturned georeference, so trials of one stage share
+    // georeferences within a batch and across passes. A flat raster makes the
+    // unturned position tie the best, so the regions multiply.
+    for (const bool flat : {false, true}) {
+        alignmentModel scene = searchScene(5, false, flat);
+        // Coefficients in halves make the turn by a rounding of zero exact.
+        const geoTransform unturned = scene.raster.transform;
+        scene.raster.transform = {-128.0, 0.5, 0.0, 480.0, 0.0, -0.5};
+        const auto moveOnto = [&](double& x, double& y) {
+            const double column = (x - unturned[0]) / unturned[1];
+            const double row = (y - unturned[3]) / unturned[5];
+            x = scene.raster.nodeX(column, row);
+            y = scene.raster.nodeY(column, row);
+        };
+        for (molaPoint& point : scene.molaPoints) moveOnto(point.x, point.y);
+        for (tiePoint& tie : scene.tiePoints) moveOnto(tie.x, tie.y);
+        double nearZero = -5.0;
+        for (int i = 0; i < 50; ++i) nearZero += 0.1;
+        elevationRaster turned;
+        turned.transform = scene.raster.transform;
+        turned.rotateGeotransform(17, 14, nearZero);
+        ASSERT_EQ(turned.transform, scene.raster.transform);
+        turned.rotateGeotransform(8, 22, nearZero);
+        ASSERT_EQ(turned.transform, scene.raster.transform);
+        const double incoming = scene.currentRms().rms;
+        const stageRun expected = runStage(scene, [&](alignmentModel& model) {
+            return testing::plainRotationStage(model, incoming, -5.0, 5.0, 0.1, sampledRms);
+        });
+        for (int threads : {1, 2, 3}) {
+            SCOPED_TRACE(std::string(flat ? "flat" : "sloped") + ", threads " + std::to_string(threads));
             const stageRun run = runStage(scene, [&](alignmentModel& model) {
                 model.threadCount = threads;
                 return model.rotationStage(incoming, -5.0, 5.0, 0.1);
