@@ -5,6 +5,7 @@
 // running sums stay strictly sequential, which keeps every result bit for bit
 // that of the point-by-point evaluation.
 #include "model/errorEvaluator.h"
+#include "model/localPlane.h"
 
 #include <cfloat>
 #include <cmath>
@@ -87,18 +88,8 @@ std::size_t blockErrors(const cellFrame& f, const float* cells, std::size_t widt
                         const double* w, std::size_t n, blockScratch& s) {
     std::size_t valid = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const float* above = cells + s.corner[i];
-        const float* middle = above + width;
-        const float* below = middle + width;
-        const double leftColumn = double(above[0]) + double(middle[0]) + double(below[0]);
-        const double rightColumn = double(above[2]) + double(middle[2]) + double(below[2]);
-        const double rowAbove = double(above[0]) + double(above[1]) + double(above[2]);
-        const double rowBelow = double(below[0]) + double(below[1]) + double(below[2]);
-        const double sumZ = leftColumn + rightColumn + double(above[1]) + double(below[1]);
-        const double a = (rightColumn - leftColumn) / 6.0;
-        const double b = (rowBelow - rowAbove) / 6.0;
-        const double g = sumZ / 8.0;
-        const double elevation = g + a * s.columnOffset[i] + b * s.rowOffset[i] + f.dz;
+        const double elevation =
+            neighbourPlaneAt(cells + s.corner[i], width, s.columnOffset[i], s.rowOffset[i]) + f.dz;
         // NaN and infinities both fail this test: neither is a model elevation.
         const bool usable = s.interior[i] != 0 && std::fabs(elevation) <= DBL_MAX;
         const double error = (z[i] - elevation) * w[i];

@@ -19,6 +19,26 @@
 
 namespace kalvex {
 
+// The least-squares plane through the eight neighbours of a node, evaluated
+// at an offset in cells from the node; above points at the neighbour up and
+// to the left. In cell space the neighbours' sums of i, j and ij vanish and
+// those of i^2 and j^2 are 6, so the plane needs no solving and nothing
+// cancels, whatever the map coordinates of the raster.
+inline double neighbourPlaneAt(const float* above, std::size_t width, double columnOffset, double rowOffset) {
+    const float* middle = above + width;
+    const float* below = middle + width;
+    const double leftColumn = double(above[0]) + double(middle[0]) + double(below[0]);
+    const double rightColumn = double(above[2]) + double(middle[2]) + double(below[2]);
+    const double rowAbove = double(above[0]) + double(above[1]) + double(above[2]);
+    const double rowBelow = double(below[0]) + double(below[1]) + double(below[2]);
+    const double sumZ = leftColumn + rightColumn + double(above[1]) + double(below[1]);
+    const double a = (rightColumn - leftColumn) / 6.0;
+    const double b = (rowBelow - rowAbove) / 6.0;
+    const double g = sumZ / 8.0;
+    return g + a * columnOffset + b * rowOffset;
+}
+
+
 class localPlane {
 public:
     // Offsets dx, dy move the raster's nodes, dz raises its cells.
@@ -55,18 +75,7 @@ public:
         if (c < 1 || r < 1 || c > lastInteriorColumn || r > lastInteriorRow) return notANumber;
 
         const float* above = cells + (std::size_t(r) - 1) * width + (std::size_t(c) - 1);
-        const float* middle = above + width;
-        const float* below = middle + width;
-        const double leftColumn = double(above[0]) + double(middle[0]) + double(below[0]);
-        const double rightColumn = double(above[2]) + double(middle[2]) + double(below[2]);
-        const double rowAbove = double(above[0]) + double(above[1]) + double(above[2]);
-        const double rowBelow = double(below[0]) + double(below[1]) + double(below[2]);
-        const double sumZ = leftColumn + rightColumn + double(above[1]) + double(below[1]);
-        const double a = (rightColumn - leftColumn) / 6.0;
-        const double b = (rowBelow - rowAbove) / 6.0;
-        const double g = sumZ / 8.0;
-
-        const double elevation = g + a * (columnPosition - c) + b * (rowPosition - r) + dz;
+        const double elevation = neighbourPlaneAt(above, width, columnPosition - c, rowPosition - r) + dz;
         // An infinite cell gives no usable elevation either.
         return std::isfinite(elevation) ? elevation : notANumber;
     }
