@@ -32,6 +32,19 @@ bool scanCanAdvance(double padding, double delta) {
     return widest + delta != widest;
 }
 
+// More offsets than this on each axis would keep a run busy for days (the
+// usual grid has 101), so a finer increment is widened to reach it.
+constexpr double mostStepsPerAxis = 2000.0;
+
+double usableIncrement(double padding, double delta) {
+    const double steps = 2.0 * std::fabs(padding) / delta;
+    if (steps <= mostStepsPerAxis) return delta;
+    const double widened = 2.0 * std::fabs(padding) / mostStepsPerAxis;
+    std::cout << "Warning: The translation increment " << delta << " is too small for the translation range "
+              << padding << ", using " << widened << std::endl;
+    return widened;
+}
+
 class translationScan {
 public:
     translationScan(alignmentModel& model, double currentRms)
@@ -98,6 +111,7 @@ double alignmentModel::translationStage(double currentRms, double padding, doubl
 
     translationScan scan(*this, currentRms);
     if (scanCanAdvance(padding, delta)) {
+        delta = usableIncrement(padding, delta);
         // 0 - padding rather than -padding: a zero padding reports 0, not -0.
         const double first = 0.0 - padding;
         for (double dy = first; dy <= padding; dy += delta)

@@ -118,6 +118,15 @@ TEST(TranslationStage, NotANumberIncomingOrAStepThatCannotAdvanceTriesOnlyTheUnm
     }
 }
 
+TEST(TranslationStage, AnIncrementFarTooFineForItsRangeIsWidened) {
+    const elevationRaster raster = makeRaster(40, 40, {100.0, 1.0, 0.0, 200.0, 0.0, -1.0}, hills);
+    alignmentModel model = readyModel(raster, scatteredPoints(raster, 300, 8.0, 1, 2.0, -3.0));
+    consoleCapture console;
+    model.translationStage(model.currentRms().rms, 4000.0, 0.5);
+    EXPECT_EQ(console.text().substr(0, console.text().find('\n') + 1),
+              "Warning: The translation increment 0.5 is too small for the translation range 4000, using 4\n");
+}
+
 TEST(SearchStages, DoNothingWhileNotReady) {
     alignmentModel model;
     model.raster = makeRaster(30, 30, unitCells, hills);
