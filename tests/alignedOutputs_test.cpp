@@ -218,12 +218,12 @@ TEST(ErrorTableOnly, ErrorMapModeWritesInitialErrorsWithEmptyFinalColumns) {
 
 TEST(AlignedRaster, CellsAndGeotransformAreTheModelsAndNoDataIsDeclared) {
     scratchFolder folder("alignedraster");
-    geoTiffSpec spec;
-    spec.width = 300;  // more than one tile across
-    spec.height = 7;
-    spec.hasNoData = true;
-    spec.noDataValue = -9999.0;
-    writeGeoTiff(folder.file("dem.tif"), spec);
+    geoTiffLayout layout;
+    layout.width = 300;  // more than one tile across
+    layout.height = 7;
+    layout.hasNoData = true;
+    layout.noDataValue = -9999.0;
+    writeGeoTiff(folder.file("dem.tif"), layout);
     alignmentModel model;
     ASSERT_TRUE(model.readRaster(folder.file("dem.tif"), -32767.0));
     model.raster.cell(4, 2) = std::nanf("");

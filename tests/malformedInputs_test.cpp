@@ -102,13 +102,13 @@ std::string reportBlock(const std::string& id, const std::string& lon, const std
 class malformedInputs : public ::testing::Test {
 protected:
     malformedInputs() : folder("malformed") {
-        geoTiffSpec spec;
-        spec.width = 5;
-        spec.height = 5;
-        spec.transform = {100.0, 1.0, 0.0, 50.0, 0.0, -1.0};
+        geoTiffLayout layout;
+        layout.width = 5;
+        layout.height = 5;
+        layout.transform = {100.0, 1.0, 0.0, 50.0, 0.0, -1.0};
         for (int r = 0; r < 5; ++r)
-            for (int c = 0; c < 5; ++c) spec.cells.push_back(float(2 * c - r));
-        writeGeoTiff(folder.file("dem.tif"), spec);
+            for (int c = 0; c < 5; ++c) layout.cells.push_back(float(2 * c - r));
+        writeGeoTiff(folder.file("dem.tif"), layout);
         writeTextFile(folder.file("tracks.csv"), goodTracks);
         writeTextFile(folder.file("ties.gpf"), goodTies);
     }

@@ -19,7 +19,7 @@ namespace kalvex {
 namespace {
 
 using testing::consoleCapture;
-using testing::geoTiffSpec;
+using testing::geoTiffLayout;
 using testing::scratchFolder;
 using testing::writeGeoTiff;
 
@@ -70,21 +70,21 @@ void expectSameCells(const std::vector<float>& expected, const std::vector<float
 }
 
 // Cell (c, r) = c + 1000 r, origin (250, 500), cells of 2 by 2.
-geoTiffSpec patternSpec(int width, int height) {
-    geoTiffSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.transform = {250.0, 2.0, 0.0, 500.0, 0.0, -2.0};
+geoTiffLayout patternSpec(int width, int height) {
+    geoTiffLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.transform = {250.0, 2.0, 0.0, 500.0, 0.0, -2.0};
     for (int r = 0; r < height; ++r)
-        for (int c = 0; c < width; ++c) spec.cells.push_back(float(c + 1000 * r));
-    return spec;
+        for (int c = 0; c < width; ++c) layout.cells.push_back(float(c + 1000 * r));
+    return layout;
 }
 
 class RasterRead : public ::testing::Test {
 protected:
     scratchFolder folder{"raster_read"};
-    std::string write(const geoTiffSpec& spec, const std::string& name = "raster.tif") {
-        writeGeoTiff(folder.file(name), spec);
+    std::string write(const geoTiffLayout& layout, const std::string& name = "raster.tif") {
+        writeGeoTiff(folder.file(name), layout);
         return folder.file(name);
     }
 };
@@ -101,19 +101,19 @@ TEST_F(RasterRead, EveryBlockLayoutGivesTheSameCellsSilently) {
     for (const layout& row : layouts) {
         SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height) + " block " +
                      std::to_string(row.blockWidth) + "x" + std::to_string(row.blockHeight));
-        geoTiffSpec spec = patternSpec(row.width, row.height);
-        spec.tiled = row.tiled;
-        spec.blockWidth = row.blockWidth;
-        spec.blockHeight = row.blockHeight;
+        geoTiffLayout layout = patternSpec(row.width, row.height);
+        layout.tiled = row.tiled;
+        layout.blockWidth = row.blockWidth;
+        layout.blockHeight = row.blockHeight;
         alignmentModel model;
-        const readResult result = readInto(model, write(spec));
+        const readResult result = readInto(model, write(layout));
         ASSERT_TRUE(result.ok) << result.console;
         EXPECT_EQ(result.console, "");
         EXPECT_TRUE(model.raster.loaded);
         EXPECT_EQ(model.raster.width, std::uint32_t(row.width));
         EXPECT_EQ(model.raster.height, std::uint32_t(row.height));
-        EXPECT_EQ(model.raster.transform, spec.transform);
-        expectSameCells(spec.cells, model.raster.cells);
+        EXPECT_EQ(model.raster.transform, layout.transform);
+        expectSameCells(layout.cells, model.raster.cells);
     }
 }
 
@@ -133,12 +133,12 @@ TEST_F(RasterRead, ThresholdAndDeclaredNoDataBecomeNan) {
         {{-9999.0f, -32767.0f}, true, -9999.0, none, {nan, -32767.0f}}};
     for (std::size_t index = 0; index < cases.size(); ++index) {
         SCOPED_TRACE("case " + std::to_string(index));
-        geoTiffSpec spec = patternSpec(int(cases[index].cells.size()), 1);
-        spec.cells = cases[index].cells;
-        spec.hasNoData = cases[index].declared;
-        spec.noDataValue = cases[index].declaredValue;
+        geoTiffLayout layout = patternSpec(int(cases[index].cells.size()), 1);
+        layout.cells = cases[index].cells;
+        layout.hasNoData = cases[index].declared;
+        layout.noDataValue = cases[index].declaredValue;
         alignmentModel model;
-        const readResult result = readInto(model, write(spec), cases[index].threshold);
+        const readResult result = readInto(model, write(layout), cases[index].threshold);
         EXPECT_TRUE(result.ok);
         EXPECT_EQ(result.console, "");
         expectSameCells(cases[index].expected, model.raster.cells);
@@ -154,20 +154,20 @@ TEST_F(RasterRead, ThresholdAndDeclaredNoDataBecomeNan) {
 TEST_F(RasterRead, TopLeftWarningWhenEitherOriginCoordinateIsZero) {
     for (const auto& [x, y, console] : std::vector<std::tuple<double, double, std::string>>{
              {0.0, 250.0, topLeftWarning}, {250.0, 0.0, topLeftWarning}, {250.0, 250.0, ""}}) {
-        geoTiffSpec spec = patternSpec(3, 2);
-        spec.transform = {x, 1.0, 0.0, y, 0.0, -1.0};
+        geoTiffLayout layout = patternSpec(3, 2);
+        layout.transform = {x, 1.0, 0.0, y, 0.0, -1.0};
         alignmentModel model;
-        const readResult result = readInto(model, write(spec));
+        const readResult result = readInto(model, write(layout));
         EXPECT_TRUE(result.ok);
         EXPECT_EQ(result.console, console) << x << "," << y;
     }
 }
 
 TEST_F(RasterRead, CornersFollowTheGeotransformAndSetTopLeftMovesThem) {
-    geoTiffSpec spec;  // 5 x 4, cell (c, r) = c + 10 r
-    spec.transform = {100.0, 2.0, 0.5, 200.0, 0.25, -3.0};
+    geoTiffLayout layout;  // 5 x 4, cell (c, r) = c + 10 r
+    layout.transform = {100.0, 2.0, 0.5, 200.0, 0.25, -3.0};
     alignmentModel model;
-    ASSERT_TRUE(readInto(model, write(spec)).ok);
+    ASSERT_TRUE(readInto(model, write(layout)).ok);
     const std::vector<std::array<double, 3>> expected{
         {100.0, 200.0, 0.0}, {108.0, 201.0, 4.0}, {101.5, 191.0, 30.0}, {109.5, 192.0, 34.0}};
     for (std::size_t corner = 0; corner < 4; ++corner) {
@@ -206,7 +206,7 @@ TEST_F(RasterRead, CornersFollowTheGeotransformAndSetTopLeftMovesThem) {
 TEST_F(RasterRead, DebugPrintsProgressAndCornersWithSixSignificantDigits) {
     alignmentModel model;
     model.debug = true;
-    const readResult result = readInto(model, write(geoTiffSpec{}));
+    const readResult result = readInto(model, write(geoTiffLayout{}));
     ASSERT_TRUE(result.ok);
     EXPECT_EQ(result.console,
               "Begin Reading .tif\n"
@@ -217,17 +217,17 @@ TEST_F(RasterRead, DebugPrintsProgressAndCornersWithSixSignificantDigits) {
               "Bottom Right: 0:104:197:34\n");
     EXPECT_TRUE(model.raster.debug);
 
-    geoTiffSpec spec;
-    spec.width = spec.height = 2;
-    spec.transform = {137.123456789, 0.001, 0.0, -4.5678912345, 0.0, -0.001};
-    spec.cells = {-2345.678f, 1.0f, 2.0f, -32767.0f};
-    const std::string digits = readInto(model, write(spec)).console;
+    geoTiffLayout layout;
+    layout.width = layout.height = 2;
+    layout.transform = {137.123456789, 0.001, 0.0, -4.5678912345, 0.0, -0.001};
+    layout.cells = {-2345.678f, 1.0f, 2.0f, -32767.0f};
+    const std::string digits = readInto(model, write(layout)).console;
     EXPECT_NE(digits.find("Top Left: 0:137.123:-4.56789:-2345.68\n"), std::string::npos) << digits;
     EXPECT_NE(digits.find("Bottom Right: 0:137.124:-4.56889:nan\n"), std::string::npos) << digits;
 }
 
 TEST_F(RasterRead, ALoadedRasterIsNotReadAgainAndResetClearsAllButDebug) {
-    const std::string path = write(geoTiffSpec{});
+    const std::string path = write(geoTiffLayout{});
     elevationRaster raster;
     raster.reset(path);
     {
@@ -256,17 +256,17 @@ TEST_F(RasterRead, ALoadedRasterIsNotReadAgainAndResetClearsAllButDebug) {
 TEST_F(RasterRead, RefusalsPrintTheirMessageAndLeaveNothingLoaded) {
     const std::string cellsError = "Error: Could not read the cells of the .tif\n";
     auto cut = [this](const std::string& name, std::uintmax_t (*size)(std::uintmax_t)) {
-        geoTiffSpec spec = patternSpec(64, 64);
-        spec.blockHeight = 8;
-        const std::string path = write(spec, name);
+        geoTiffLayout layout = patternSpec(64, 64);
+        layout.blockHeight = 8;
+        const std::string path = write(layout, name);
         std::filesystem::resize_file(path, size(std::filesystem::file_size(path)));
         return path;
     };
     auto int16 = [this](const std::string& name, double originX) {
-        geoTiffSpec spec;
-        spec.int16 = true;
-        spec.transform[0] = originX;
-        return write(spec, name);
+        geoTiffLayout layout;
+        layout.int16 = true;
+        layout.transform[0] = originX;
+        return write(layout, name);
     };
     testing::writeTextFile(folder.file("notes.tif"), "this is not a raster\n");
     testing::writeTextFile(folder.file("empty.tif"), "");
@@ -288,8 +288,8 @@ TEST_F(RasterRead, RefusalsPrintTheirMessageAndLeaveNothingLoaded) {
     }
     const std::vector<std::pair<std::string, std::string>> refusals{
         {"", ""},
-        {write(geoTiffSpec{}, "dem.TIF"), "Can only read .tif file not .TIF\n"},
-        {write(geoTiffSpec{}, "dem.tiff"), "Can only read .tif file not tiff\n"},
+        {write(geoTiffLayout{}, "dem.TIF"), "Can only read .tif file not .TIF\n"},
+        {write(geoTiffLayout{}, "dem.tiff"), "Can only read .tif file not tiff\n"},
         {"dem.cub", "Can only read .tif file not .cub\n"},
         {"ab", "Can only read .tif file not ab\n"},
         {folder.file("notes.tif"), "Not a valid tif file\n"},

@@ -45,33 +45,33 @@ std::string readTextFile(const std::string& path) {
 
 bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
-void writeGeoTiff(const std::string& path, const geoTiffSpec& spec) {
+void writeGeoTiff(const std::string& path, const geoTiffLayout& layout) {
     GDALAllRegister();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) throw std::runtime_error("no GTiff driver");
     char** options = nullptr;
-    if (spec.tiled) {
+    if (layout.tiled) {
         options = CSLSetNameValue(options, "TILED", "YES");
-        if (spec.blockWidth > 0) options = CSLSetNameValue(options, "BLOCKXSIZE", std::to_string(spec.blockWidth).c_str());
-        if (spec.blockHeight > 0) options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(spec.blockHeight).c_str());
-    } else if (spec.blockHeight > 0) {
-        options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(spec.blockHeight).c_str());
+        if (layout.blockWidth > 0) options = CSLSetNameValue(options, "BLOCKXSIZE", std::to_string(layout.blockWidth).c_str());
+        if (layout.blockHeight > 0) options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(layout.blockHeight).c_str());
+    } else if (layout.blockHeight > 0) {
+        options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(layout.blockHeight).c_str());
     }
-    GDALDataset* dataset = driver->Create(path.c_str(), spec.width, spec.height, 1,
-                                          spec.int16 ? GDT_Int16 : GDT_Float32, options);
+    GDALDataset* dataset = driver->Create(path.c_str(), layout.width, layout.height, 1,
+                                          layout.int16 ? GDT_Int16 : GDT_Float32, options);
     CSLDestroy(options);
     if (dataset == nullptr) throw std::runtime_error("cannot create " + path);
-    std::array<double, 6> transform = spec.transform;
+    std::array<double, 6> transform = layout.transform;
     dataset->SetGeoTransform(transform.data());
-    std::vector<float> cells = spec.cells;
+    std::vector<float> cells = layout.cells;
     if (cells.empty()) {
-        cells.resize(std::size_t(spec.width) * spec.height);
-        for (int r = 0; r < spec.height; ++r)
-            for (int c = 0; c < spec.width; ++c) cells[std::size_t(r) * spec.width + c] = float(c + 10 * r);
+        cells.resize(std::size_t(layout.width) * layout.height);
+        for (int r = 0; r < layout.height; ++r)
+            for (int c = 0; c < layout.width; ++c) cells[std::size_t(r) * layout.width + c] = float(c + 10 * r);
     }
     GDALRasterBand* band = dataset->GetRasterBand(1);
-    if (spec.hasNoData) band->SetNoDataValue(spec.noDataValue);
-    CPLErr result = band->RasterIO(GF_Write, 0, 0, spec.width, spec.height, cells.data(), spec.width, spec.height,
+    if (layout.hasNoData) band->SetNoDataValue(layout.noDataValue);
+    CPLErr result = band->RasterIO(GF_Write, 0, 0, layout.width, layout.height, cells.data(), layout.width, layout.height,
                                    GDT_Float32, 0, 0);
     GDALClose(dataset);
     if (result != CE_None) throw std::runtime_error("cannot write " + path);

@@ -45,7 +45,7 @@ void writeTextFile(const std::string& path, const std::string& text);
 std::string readTextFile(const std::string& path);
 bool fileExists(const std::string& path);
 
-struct geoTiffSpec {
+struct geoTiffLayout {
     int width = 5;
     int height = 4;
     std::array<double, 6> transform{100.0, 1.0, 0.0, 200.0, 0.0, -1.0};
@@ -57,7 +57,7 @@ struct geoTiffSpec {
     bool hasNoData = false;
     double noDataValue = 0.0;
 };
-void writeGeoTiff(const std::string& path, const geoTiffSpec& spec);
+void writeGeoTiff(const std::string& path, const geoTiffLayout& layout);
 
 struct commandResult {
     int status = -1;
