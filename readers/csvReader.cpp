@@ -34,21 +34,9 @@ rowOutcome readRow(const std::vector<std::string>& fields, const trackColumns& c
             convertKeyField(field, point.y, "Error: Couldn't convert the Latitude Value ", lineNumber, column);
         } else if (column == columns.elevation) {
             convertKeyField(field, point.elevation, "Error: Couldn't convert the Topology Value ", lineNumber, column);
-        } else {
-            if (column == columns.orbit) {
-                const std::optional<std::int32_t> orbit = leadingInt32(field);
-                if (orbit)
-                    point.trackIndex = *orbit;
-                else
-                    std::cout << "Error: Couldn't convert the Orbit Value in row " << lineNumber << " and column "
-                              << column + 1 << std::endl;
-            }
-            const auto reportFailure = [&](const pointFilter& filter) {
-                std::cout << "Warning: Couldn't convert the filter value " << filter.keyword << " in row "
-                          << lineNumber << " and column " << column + 1 << std::endl;
-            };
+        } else if (offerDelimitedField(field, column, lineNumber, columns, filters, point)) {
             // The rest of a removed row is of no interest.
-            if (applyFilters(filters, column, field, true, reportFailure)) return rowOutcome::removed;
+            return rowOutcome::removed;
         }
     }
     const bool complete = !std::isnan(point.x) && !std::isnan(point.y) && !std::isnan(point.elevation);

@@ -53,7 +53,7 @@ public:
             } else {
                 std::string word;
                 fields >> word;
-                if (offerWord(word, column, lineNumber, point)) return rowOutcome::removed;
+                if (offerDelimitedField(word, column, lineNumber, columns, filters, point)) return rowOutcome::removed;
             }
         }
         const bool complete = !std::isnan(point.x) && !std::isnan(point.y) && !std::isnan(point.elevation);
@@ -77,22 +77,6 @@ private:
         skipRestOfWord(fields);
     }
 
-    // Returns true when a filter removes the row.
-    bool offerWord(const std::string& word, int column, long lineNumber, molaPoint& point) {
-        if (column == columns.orbit) {
-            const std::optional<std::int32_t> orbit = leadingInt32(word);
-            if (orbit)
-                point.trackIndex = *orbit;
-            else
-                std::cout << "Error: Couldn't convert the Orbit Value in row " << lineNumber << " and column "
-                          << column + 1 << std::endl;
-        }
-        const auto reportFailure = [&](const pointFilter& filter) {
-            std::cout << "Warning: Couldn't convert the filter value " << filter.keyword << " in row " << lineNumber
-                      << " and column " << column + 1 << std::endl;
-        };
-        return applyFilters(filters, column, word, true, reportFailure);
-    }
 
     const trackColumns& columns;
     std::vector<pointFilter>& filters;

@@ -143,6 +143,23 @@ void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::v
     points.push_back(point);
 }
 
+bool offerDelimitedField(const std::string& field, int column, long lineNumber, const trackColumns& columns,
+                         std::vector<pointFilter>& filters, molaPoint& point) {
+    if (column == columns.orbit) {
+        const std::optional<std::int32_t> orbit = leadingInt32(field);
+        if (orbit)
+            point.trackIndex = *orbit;
+        else
+            std::cout << "Error: Couldn't convert the Orbit Value in row " << lineNumber << " and column "
+                      << column + 1 << std::endl;
+    }
+    const auto reportFailure = [&](const pointFilter& filter) {
+        std::cout << "Warning: Couldn't convert the filter value " << filter.keyword << " in row " << lineNumber
+                  << " and column " << column + 1 << std::endl;
+    };
+    return applyFilters(filters, column, field, true, reportFailure);
+}
+
 long readDelimitedRows(std::istream& table, const rowParser& parseRow, const trackBox& box,
                        std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points) {
     long trimmedCount = 0;

@@ -62,6 +62,13 @@ private:
 // in orbits (appending a new orbit) and appends the point.
 void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points);
 
+// A field of a delimited table that is not longitude, latitude or elevation:
+// the orbit column gives the orbit number, and every field is offered to its
+// filters, the first that holds removing the row (true). The conversion
+// messages name the line and the column counted from 1.
+bool offerDelimitedField(const std::string& field, int column, long lineNumber, const trackColumns& columns,
+                         std::vector<pointFilter>& filters, molaPoint& point);
+
 // What became of one data row of a delimited table.
 enum class rowOutcome { removed, incomplete, complete };
 using rowParser = std::function<rowOutcome(const std::string& line, long lineNumber, molaPoint& point)>;
