@@ -365,6 +365,8 @@ struct realGpf {
     double lastX, lastY, lastZ;
 };
 
+void PrintTo(const realGpf& expected, std::ostream* stream) { *stream << expected.file; }
+
 std::string locate(const realGpf& expected) {
     if (expected.copied) {
         const std::string name = expected.file.substr(expected.file.find('/') + 1);
