@@ -54,6 +54,26 @@ bool isOutsidePoint(const std::optional<long long>& column, long long valuesPerP
     return column && (*column < 0 || *column >= valuesPerPoint);
 }
 
+bool isBlank(const std::string& line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+}
+
+// The rest of the file as blocks of lines separated by blank lines.
+std::vector<std::string> valueBlocks(std::istream& file) {
+    std::vector<std::string> blocks(1);
+    std::string line;
+    while (readTableLine(file, line)) {
+        if (!isBlank(line)) {
+            blocks.back() += line;
+            blocks.back() += '\n';
+        } else if (!blocks.back().empty()) {
+            blocks.emplace_back();
+        }
+    }
+    if (blocks.back().empty()) blocks.pop_back();
+    return blocks;
+}
+
 }  // namespace
 
 bool gpfReader::read() {
@@ -72,7 +92,20 @@ bool gpfReader::read() {
     if (!checkHeader(layout))
         return false;
 
-    while (readPoint(file, layout)) {
+    // Files that give each point a block of its own are read block by block:
+    // a block ends its point, so points that carry more values than the
+    // header counts (eigen lines of some layouts, or commas inside a header
+    // entry) or fewer stay in step. Otherwise the values are one stream.
+    const std::vector<std::string> blocks = valueBlocks(file);
+    if (blocks.size() > 1) {
+        for (const std::string& block : blocks) {
+            std::istringstream values(block);
+            readPoint(values, layout, true);
+        }
+    } else {
+        std::istringstream values(blocks.empty() ? std::string() : blocks.front());
+        while (readPoint(values, layout, false)) {
+        }
     }
 
     if (listedCount && *listedCount != static_cast<long long>(points.size()))
@@ -185,9 +218,8 @@ bool gpfReader::checkHeader(const headerLayout& layout) const {
 }
 
 // Reads the values of one point and keeps it when its three coordinates were
-// read. Returns false when the file ran out before the point was complete: a
-// short final point is dropped without a word.
-bool gpfReader::readPoint(std::istream& file, const headerLayout& layout) {
+// read. In a stream a short final point is dropped without a word.
+bool gpfReader::readPoint(std::istream& values, const headerLayout& layout, bool blockEndsPoint) {
     const std::size_t pointNumber = points.size() + 1;
     tiePoint point;
     bool hasLongitude = false;
@@ -209,8 +241,11 @@ bool gpfReader::readPoint(std::istream& file, const headerLayout& layout) {
 
     for (long long position = 0; position < layout.valuesPerPoint; ++position) {
         std::string word;
-        if (!(file >> word))
-            return false;
+        if (!(values >> word)) {
+            if (!blockEndsPoint)
+                return false;
+            break;
+        }
         if (position == layout.idColumn)
             identifier = word;
         else if (position == layout.longitudeColumn)

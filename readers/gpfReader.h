@@ -1,9 +1,11 @@
 #pragma once
 // Ground point files: an optional point count, a comma separated header whose
-// entries name the values of one point, then a stream of values.
+// entries name the values of one point, then the values, point after point,
+// usually one block of lines per point with blank lines between the blocks.
 #include <istream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "readers/fileReader.h"
 
@@ -33,7 +35,9 @@ private:
     bool findHeader(std::istream& file, std::string& header, std::optional<long long>& listedCount) const;
     headerLayout parseHeader(const std::string& header) const;
     bool checkHeader(const headerLayout& layout) const;
-    bool readPoint(std::istream& file, const headerLayout& layout);
+    // Reads one point's values; false when the values ran out before the
+    // point's last one. A point that is a block of its own ends with its block.
+    bool readPoint(std::istream& values, const headerLayout& layout, bool blockEndsPoint);
 };
 
 }  // namespace kalvex

@@ -435,30 +435,52 @@ TEST(realGpfIdentifiers, leadingZeroStaysText) {
     expectPoint(outcome.points.at(1), 1, 2.38081358557147, 0.08508542650082, -2702.0);
 }
 
-// Commas inside a parenthesised entry make this header count 16 values per point while its blocks
-// hold 24 (or 12): only the first point is read in step, the rest as it falls, without a crash or a hang.
-TEST(realGpfIdentifiers, gxpLayoutIsReadOutOfStepButEnds) {
+// Commas inside a parenthesised entry make this header count 16 values per
+// point while its blocks hold 24, and one block only 12: each block is a point
+// of its own, so every point is read in step.
+TEST(realGpfIdentifiers, gxpLayoutIsReadBlockByBlock) {
     const std::string path = testing::testDataDir() + "/tiepoints/GXP_example_gpf.gpf";
     const auto outcome = readFile<gpfReader>(path, true);
     ASSERT_TRUE(outcome.succeeded);
-    EXPECT_NE(outcome.console.find("Longitude Column: 5\nLatitude Column: 4\nTopology Column: 6\n"), std::string::npos);
+    EXPECT_EQ(outcome.console, "Longitude Column: 5\nLatitude Column: 4\nTopology Column: 6\n");
     ASSERT_EQ(outcome.points.size(), 24u);
     EXPECT_EQ(outcome.ids.front(), "ESP_011969_1425_REDmos_hijitreged_1");
     expectPoint(outcome.points.front(), 0, -168.03781013510081, -37.52498315102231, 2166.85677517541853);
-    EXPECT_EQ(outcome.ids[1], "0.017375");
+    EXPECT_EQ(outcome.ids[1], "ESP_011969_1425_REDmos_hijitreged_10");
+    EXPECT_EQ(outcome.ids.back(), "ESP_047190_1425_REDmos_hijitreged_5");
+    for (const tiePoint& point : outcome.points) {
+        EXPECT_NEAR(point.x, -168.1, 0.1);
+        EXPECT_NEAR(point.y, -37.45, 0.2);
+    }
 }
 
-TEST(realGpfIdentifiers, gxpWithEigenValuesReportsTheCountItFound) {
+TEST(realGpfIdentifiers, gxpWithEigenValuesGivesEveryListedPoint) {
     const std::string path = testing::sharedDataDir() + "/plio/GXP_example_wEigenValues.gpf";
     if (!fileExists(path))
         GTEST_SKIP() << path << " is not available";
     const auto outcome = readFile<gpfReader>(path);
     ASSERT_TRUE(outcome.succeeded);
-    EXPECT_NE(outcome.console.find("Warning: Did not find the number of points listed at the beginning of the .gpf "
-                                   "file, only found 67/48\n"),
-              std::string::npos);
+    EXPECT_EQ(outcome.console, "");
+    ASSERT_EQ(outcome.points.size(), 48u);
     EXPECT_EQ(outcome.ids.front(), "TP00000");
+    EXPECT_EQ(outcome.ids.back(), "TP00047");
     expectPoint(outcome.points.front(), 0, 12.42204566561736, 41.93625458705527, 144.49352205921176);
+}
+
+// A point that is a block of its own keeps its values even when the header
+// promises more, and a block that lacks a coordinate is reported.
+TEST_F(tieFiles, aBlockOfItsOwnEndsItsPoint) {
+    const auto outcome = readGpf("point_id,lat,lon,ht,extra(4)\n"
+                                             "a 1 2 3 9 9 9 9\n\n"
+                                             "b 4 5 6\n\n"
+                                             "c 7 8\n\n"
+                                             "d 10 11 12 9 9 9 9 9 9 9\n");
+    EXPECT_EQ(outcome.ids, (std::vector<std::string>{"a", "b", "d"}));
+    ASSERT_EQ(outcome.points.size(), 3u);
+    expectPoint(outcome.points[1], 1, 5.0, 4.0, 6.0);
+    expectPoint(outcome.points[2], 2, 11.0, 10.0, 12.0);
+    EXPECT_EQ(outcome.console,
+              "Warning: Couldnt find either the latitude, longitude, or topology value for point 3\n");
 }
 
 }  // namespace
