@@ -147,5 +147,21 @@ TEST(ErrorMapRun, AnUnwritableScriptIsReportedAndTheRunEndsWithStatusOne) {
     EXPECT_EQ(run.standardError, "");
 }
 
+TEST(ErrorMapRun, TheThreeTrackFormatsOfAScenePrintTheSameStatistics) {
+    scratchFolder folder("errormapformats");
+    ASSERT_EQ(runProgram({makeScenePath(), "--out", folder.path(), "--width", "120", "--height", "120", "--tracks",
+                          "6", "--points", "600", "--seed", "4"})
+                  .status,
+              0);
+    std::vector<std::string> statistics;
+    for (const char* tracks : {"tracks.csv", "tracks.tab", "tracks.dbf"}) {
+        const commandResult run = runProgram({kalvexPath(), "dem.tif", tracks}, folder.path());
+        ASSERT_EQ(run.status, 0) << tracks;
+        statistics.push_back(run.standardOutput.substr(run.standardOutput.find("Original Statistics: ")));
+    }
+    EXPECT_EQ(statistics[1], statistics[0]);
+    EXPECT_EQ(statistics[2], statistics[0]);
+}
+
 }  // namespace
 }  // namespace kalvex::testing
