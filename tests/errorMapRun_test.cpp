@@ -163,5 +163,34 @@ TEST(ErrorMapRun, TheThreeTrackFormatsOfAScenePrintTheSameStatistics) {
     EXPECT_EQ(statistics[2], statistics[0]);
 }
 
+// The real Mars DEM and the real altimeter shots over it, in both longitude
+// conventions of the DEM and both formats of the shot table.
+TEST(ErrorMapRun, RealMarsSceneRendersItsMap) {
+    const std::string shared = sharedDataDir();
+    const std::string table = shared + "/socet_gxp_dev/MolaPEDR_24N25N_341E342E_20170817T105455046_pts_csv.csv";
+    if (!fileExists(table)) GTEST_SKIP() << "the shared real data is not available";
+    scratchFolder folder("errormapmars");
+    std::filesystem::copy_file(table, folder.file("shots.csv"));
+    std::filesystem::copy_file(shared + "/socet_gxp_dev/MolaPEDR_24N25N_341E342E_Z.dbf", folder.file("shots.dbf"));
+    for (const char* raster : {"Mawrth_Vallis_mola_lonlat180_float32.tif", "Mawrth_Vallis_mola_lonlat360_float32.tif"})
+        std::filesystem::copy_file(shared + "/derived/" + raster, folder.file(raster));
+    const std::vector<std::vector<std::string>> runs = {
+        {"Mawrth_Vallis_mola_lonlat180_float32.tif", "shots.csv", "-as", "_csv"},
+        {"Mawrth_Vallis_mola_lonlat180_float32.tif", "shots.dbf", "-as", "_dbf"},
+        {"Mawrth_Vallis_mola_lonlat360_float32.tif", "shots.csv"}};
+    for (const std::vector<std::string>& arguments : runs) {
+        std::vector<std::string> command{kalvexPath()};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        const commandResult run = runProgram(command, folder.path());
+        ASSERT_EQ(run.status, 0) << arguments[1];
+        EXPECT_NE(run.standardOutput.find("Original Statistics: \nCount: 11829\nMinimum: -935.789\nMaximum: 542.363\n"
+                                          "Mean: -103.027\nStandard Deviation: 196.673\n"),
+                  std::string::npos)
+            << run.standardOutput;
+        const std::string base = arguments[0].substr(0, arguments[0].size() - 4) + (arguments.size() > 2 ? arguments[3] : "");
+        EXPECT_EQ(pngSize(folder.file(base + "_Error_Map.png")), std::make_pair(750u, 750u)) << base;
+    }
+}
+
 }  // namespace
 }  // namespace kalvex::testing
