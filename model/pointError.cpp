@@ -7,7 +7,6 @@
 
 #include "model/alignmentModel.h"
 #include "model/elevationRaster.h"
-#include "model/errorEvaluator.h"
 #include "model/localPlane.h"
 
 namespace kalvex {
@@ -29,11 +28,24 @@ double wrappedOnce(double angle) {
     return angle;
 }
 
-// The point-by-point pass; a point of a track without a weight is refused
-// here, once it turns out to have a model elevation.
-rmsResult rmsAndMeanPointByPoint(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                                 const std::vector<double>* weights, double dx, double dy, double dz) {
-    const localPlane plane(raster, dx, dy, dz);
+}  // namespace
+
+std::vector<double> elevationRaster::sampleModel(const std::vector<molaPoint>& points, double dx, double dy,
+                                                 double dz) const {
+    const localPlane plane(*this, dx, dy, dz);
+    std::vector<double> elevations;
+    elevations.reserve(points.size());
+    for (const molaPoint& point : points) elevations.push_back(plane.elevationAt(point.x, point.y));
+    return elevations;
+}
+
+// One pass over the points without any allocation. The searches, which need
+// thousands of these, prepare the points once in an errorEvaluator, which
+// gives the same value bit for bit; a point of a track without a weight is
+// refused here, once it turns out to have a model elevation.
+rmsResult elevationRaster::rmsAndMean(const std::vector<molaPoint>& points, const std::vector<double>* weights,
+                                      double dx, double dy, double dz) const {
+    const localPlane plane(*this, dx, dy, dz);
     std::size_t count = 0;
     double sumOfSquares = 0.0;
     double sum = 0.0;
@@ -49,24 +61,6 @@ rmsResult rmsAndMeanPointByPoint(const elevationRaster& raster, const std::vecto
     if (count == 0) return rmsResult{notANumber, notANumber};
     const double n = double(count);
     return rmsResult{std::sqrt(sumOfSquares / n), sum / n};
-}
-
-}  // namespace
-
-std::vector<double> elevationRaster::sampleModel(const std::vector<molaPoint>& points, double dx, double dy,
-                                                 double dz) const {
-    const localPlane plane(*this, dx, dy, dz);
-    std::vector<double> elevations;
-    elevations.reserve(points.size());
-    for (const molaPoint& point : points) elevations.push_back(plane.elevationAt(point.x, point.y));
-    return elevations;
-}
-
-rmsResult elevationRaster::rmsAndMean(const std::vector<molaPoint>& points, const std::vector<double>* weights,
-                                      double dx, double dy, double dz) const {
-    const errorEvaluator evaluator(*this, points, weights);
-    if (evaluator.everyPointWeighted()) return errorEvaluator::resultOf(evaluator.sums(transform, dx, dy, dz));
-    return rmsAndMeanPointByPoint(*this, points, weights, dx, dy, dz);
 }
 
 std::vector<errorRecord> elevationRaster::errorList(const std::vector<molaPoint>& points,

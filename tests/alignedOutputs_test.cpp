@@ -76,8 +76,8 @@ class AlignedOutputs : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder = std::make_unique<scratchFolder>("alignedoutputs");
-        ASSERT_EQ(runProgram({makeScenePath(), "--out", folder->path(), "--width", "150", "--height", "150",
-                              "--tracks", "8", "--points", "1200", "--seed", "11"})
+        ASSERT_EQ(makeSceneIn(folder->path(), {"--width", "150", "--height", "150", "--tracks", "8", "--points",
+                                                "1200", "--seed", "11"})
                       .status,
                   0);
         for (const char* copy : {"plain", "extra"}) {
@@ -200,8 +200,8 @@ TEST_F(AlignedOutputs, ErrorTableHoldsEveryShotWithItsErrorsBeforeAndAfter) {
 
 TEST(ErrorTableOnly, ErrorMapModeWritesInitialErrorsWithEmptyFinalColumns) {
     scratchFolder folder("errortableonly");
-    ASSERT_EQ(runProgram({makeScenePath(), "--out", folder.path(), "--width", "80", "--height", "80", "--tracks",
-                          "4", "--points", "200", "--seed", "2"})
+    ASSERT_EQ(makeSceneIn(folder.path(), {"--width", "80", "--height", "80", "--tracks", "4", "--points", "200",
+                                          "--seed", "2"})
                   .status,
               0);
     const commandResult run = runProgram({kalvexPath(), "dem.tif", "tracks.tab", "-oe"}, folder.path());

@@ -19,13 +19,7 @@ const char* const planeTracks =
     "100.4,48,1,8\n";         // nearest node on the first column: no model elevation
 
 void writePlaneScene(const scratchFolder& folder) {
-    geoTiffLayout layout;
-    layout.width = 5;
-    layout.height = 5;
-    layout.transform = {100.0, 1.0, 0.0, 50.0, 0.0, -1.0};
-    for (int r = 0; r < 5; ++r)
-        for (int c = 0; c < 5; ++c) layout.cells.push_back(float(2 * c - r));
-    writeGeoTiff(folder.file("dem.tif"), layout);
+    writePlaneRaster(folder.file("dem.tif"), 5);
     writeTextFile(folder.file("tracks.csv"), planeTracks);
 }
 
@@ -136,21 +130,10 @@ TEST(ErrorMapRun, FailuresEndWithStatusOneAndWriteNothing) {
     }
 }
 
-TEST(ErrorMapRun, AnUnwritableScriptIsReportedAndTheRunEndsWithStatusOne) {
-    scratchFolder folder("errormapunwritable");
-    writePlaneScene(folder);
-    std::filesystem::create_directories(folder.file("dem_Error_Map.gnu"));  // a folder where the script goes
-    const commandResult run = runProgram({kalvexPath(), "dem.tif", "tracks.csv"}, folder.path());
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.standardOutput.find("Warning: Could not create the output file dem_Error_Map.gnu\n"),
-              std::string::npos);
-    EXPECT_EQ(run.standardError, "");
-}
-
 TEST(ErrorMapRun, TheThreeTrackFormatsOfAScenePrintTheSameStatistics) {
     scratchFolder folder("errormapformats");
-    ASSERT_EQ(runProgram({makeScenePath(), "--out", folder.path(), "--width", "120", "--height", "120", "--tracks",
-                          "6", "--points", "600", "--seed", "4"})
+    ASSERT_EQ(makeSceneIn(folder.path(), {"--width", "120", "--height", "120", "--tracks", "6", "--points", "600",
+                                          "--seed", "4"})
                   .status,
               0);
     std::vector<std::string> statistics;

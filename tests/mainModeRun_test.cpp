@@ -14,13 +14,7 @@ namespace {
 // exactly 5 above it in two tracks: one stage's plane fit closes the gap
 // exactly, and then no translation or rotation can do better than RMS 0.
 void writeOffsetScene(const scratchFolder& folder) {
-    geoTiffLayout layout;
-    layout.width = 7;
-    layout.height = 7;
-    layout.transform = {100.0, 1.0, 0.0, 50.0, 0.0, -1.0};
-    for (int r = 0; r < 7; ++r)
-        for (int c = 0; c < 7; ++c) layout.cells.push_back(float(2 * c - r));
-    writeGeoTiff(folder.file("dem.tif"), layout);
+    writePlaneRaster(folder.file("dem.tif"), 7);
     writeTextFile(folder.file("tracks.csv"),
                   "lon,lat,topo,orbit\r\n"
                   "101,49,6,7\r\n"

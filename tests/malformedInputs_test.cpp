@@ -102,13 +102,7 @@ std::string reportBlock(const std::string& id, const std::string& lon, const std
 class malformedInputs : public ::testing::Test {
 protected:
     malformedInputs() : folder("malformed") {
-        geoTiffLayout layout;
-        layout.width = 5;
-        layout.height = 5;
-        layout.transform = {100.0, 1.0, 0.0, 50.0, 0.0, -1.0};
-        for (int r = 0; r < 5; ++r)
-            for (int c = 0; c < 5; ++c) layout.cells.push_back(float(2 * c - r));
-        writeGeoTiff(folder.file("dem.tif"), layout);
+        writePlaneRaster(folder.file("dem.tif"), 5);
         writeTextFile(folder.file("tracks.csv"), goodTracks);
         writeTextFile(folder.file("ties.gpf"), goodTies);
     }

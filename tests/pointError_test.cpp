@@ -13,22 +13,12 @@
 
 #include "model/alignmentModel.h"
 #include "model/elevationRaster.h"
+#include "tests/support/testSupport.h"
 
 namespace kalvex {
 namespace {
 
-elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoTransform& transform,
-                           const std::function<float(int, int)>& value) {
-    elevationRaster raster;
-    raster.width = width;
-    raster.height = height;
-    raster.transform = transform;
-    raster.cells.resize(std::size_t(width) * height);
-    for (std::uint32_t r = 0; r < height; ++r)
-        for (std::uint32_t c = 0; c < width; ++c) raster.cell(c, r) = value(int(c), int(r));
-    raster.loaded = true;
-    return raster;
-}
+using kalvex::testing::makeRaster;
 
 elevationRaster constantRaster(std::uint32_t width, std::uint32_t height, float value) {
     return makeRaster(width, height, {100.0, 1.0, 0.0, 200.0, 0.0, -1.0}, [value](int, int) { return value; });

@@ -73,9 +73,7 @@ double lastStageRms(const std::string& console) {
 }
 
 void makeScene(const scratchFolder& folder, const std::vector<std::string>& options) {
-    std::vector<std::string> arguments{makeScenePath(), "--out", folder.path()};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    ASSERT_EQ(runProgram(arguments).status, 0);
+    ASSERT_EQ(makeSceneIn(folder.path(), options).status, 0);
 }
 
 void expectMovedBack(const std::string& console, const std::map<std::string, double>& truth, bool dms) {

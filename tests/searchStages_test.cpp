@@ -17,21 +17,9 @@ namespace kalvex {
 namespace {
 
 using kalvex::testing::consoleCapture;
+using kalvex::testing::makeRaster;
 constexpr double infinity = std::numeric_limits<double>::infinity();
 const geoTransform unitCells{0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
-
-elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoTransform& transform,
-                           const std::function<double(int, int)>& value) {
-    elevationRaster raster;
-    raster.width = width;
-    raster.height = height;
-    raster.transform = transform;
-    raster.cells.resize(std::size_t(width) * height);
-    for (std::uint32_t r = 0; r < height; ++r)
-        for (std::uint32_t c = 0; c < width; ++c) raster.cell(c, r) = float(value(int(c), int(r)));
-    raster.loaded = true;
-    return raster;
-}
 
 double hills(int c, int r) { return 10.0 * std::sin(c * 0.3) + 8.0 * std::cos(r * 0.25) + 0.05 * c * r; }
 double seven(int, int) { return 7.0; }

@@ -77,6 +77,29 @@ void writeGeoTiff(const std::string& path, const geoTiffLayout& layout) {
     if (result != CE_None) throw std::runtime_error("cannot write " + path);
 }
 
+void writePlaneRaster(const std::string& path, int size) {
+    geoTiffLayout layout;
+    layout.width = size;
+    layout.height = size;
+    layout.transform = {100.0, 1.0, 0.0, 50.0, 0.0, -1.0};
+    for (int r = 0; r < size; ++r)
+        for (int c = 0; c < size; ++c) layout.cells.push_back(float(2 * c - r));
+    writeGeoTiff(path, layout);
+}
+
+elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoTransform& transform,
+                           const std::function<double(int, int)>& value) {
+    elevationRaster raster;
+    raster.width = width;
+    raster.height = height;
+    raster.transform = transform;
+    raster.cells.resize(std::size_t(width) * height);
+    for (std::uint32_t r = 0; r < height; ++r)
+        for (std::uint32_t c = 0; c < width; ++c) raster.cell(c, r) = float(value(int(c), int(r)));
+    raster.loaded = true;
+    return raster;
+}
+
 namespace {
 std::string readAll(int descriptor) {
     std::string text;
@@ -127,6 +150,12 @@ std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string& path) {
         return value;
     };
     return {bigEndian(16), bigEndian(20)};
+}
+
+commandResult makeSceneIn(const std::string& folder, const std::vector<std::string>& options) {
+    std::vector<std::string> arguments{makeScenePath(), "--out", folder};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    return runProgram(arguments);
 }
 
 std::string kalvexPath() { return std::string(KALVEX_BINARY_DIR) + "/kalvex"; }

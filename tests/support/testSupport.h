@@ -2,12 +2,15 @@
 // Helpers shared by the tests: console capture, scratch folders, small
 // GeoTIFFs and running the kalvex executable.
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <utility>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "model/elevationRaster.h"
 
 namespace kalvex::testing {
 
@@ -59,6 +62,14 @@ struct geoTiffLayout {
 };
 void writeGeoTiff(const std::string& path, const geoTiffLayout& layout);
 
+// A size x size GeoTIFF of cells 1 apart from (100, 50) down and to the
+// right, whose cells follow the plane z = 2c - r (z = 2X + Y - 250 in map units).
+void writePlaneRaster(const std::string& path, int size);
+
+// A raster held in memory, cell (c, r) = value(c, r), marked as read.
+elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoTransform& transform,
+                           const std::function<double(int, int)>& value);
+
 struct commandResult {
     int status = -1;
     std::string standardOutput;
@@ -68,6 +79,9 @@ struct commandResult {
 commandResult runProgram(const std::vector<std::string>& arguments, const std::string& workingFolder = ".");
 // Width and height from a PNG file's header, or zeros when it is no PNG.
 std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string& path);
+
+// Writes a generated scene into the folder with the generator's options.
+commandResult makeSceneIn(const std::string& folder, const std::vector<std::string>& options);
 
 std::string kalvexPath();      // build/kalvex
 std::string makeScenePath();   // build/makeScene
