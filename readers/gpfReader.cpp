@@ -58,11 +58,22 @@ bool isBlank(const std::string& line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
 }
 
-// The rest of the file as blocks of lines separated by blank lines.
-std::vector<std::string> valueBlocks(std::istream& file) {
-    std::vector<std::string> blocks(1);
+std::string restOfFile(std::istream& file) {
+    std::string text;
     std::string line;
     while (readTableLine(file, line)) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+// The text as blocks of lines separated by blank lines.
+std::vector<std::string> blocksOf(const std::string& text) {
+    std::vector<std::string> blocks(1);
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
         if (!isBlank(line)) {
             blocks.back() += line;
             blocks.back() += '\n';
@@ -72,6 +83,13 @@ std::vector<std::string> valueBlocks(std::istream& file) {
     }
     if (blocks.back().empty()) blocks.pop_back();
     return blocks;
+}
+
+std::size_t wordCount(const std::string& text) {
+    std::istringstream words(text);
+    std::size_t count = 0;
+    for (std::string word; words >> word;) ++count;
+    return count;
 }
 
 }  // namespace
@@ -92,21 +110,15 @@ bool gpfReader::read() {
     if (!checkHeader(layout))
         return false;
 
-    // Files that give each point a block of its own are read block by block:
-    // a block ends its point, so points that carry more values than the
-    // header counts (eigen lines of some layouts, or commas inside a header
-    // entry) or fewer stay in step. Otherwise the values are one stream.
-    const std::vector<std::string> blocks = valueBlocks(file);
-    if (blocks.size() > 1) {
-        for (const std::string& block : blocks) {
-            std::istringstream values(block);
-            readPoint(values, layout, true);
-        }
-    } else {
-        std::istringstream values(blocks.empty() ? std::string() : blocks.front());
-        while (readPoint(values, layout, false)) {
-        }
+    const std::string rest = restOfFile(file);
+    pointReading reading = readValueStream(rest, layout);
+    if (!reading.inStep) {
+        pointReading byBlocks = readBlocks(rest, layout);
+        if (byBlocks.inStep) reading = std::move(byBlocks);
     }
+    for (const std::string& message : reading.messages) std::cout << message << std::endl;
+    points = std::move(reading.points);
+    pointIds = std::move(reading.ids);
 
     if (listedCount && *listedCount != static_cast<long long>(points.size()))
         std::cout << "Warning: Did not find the number of points listed at the beginning of the .gpf file, only found "
@@ -217,10 +229,36 @@ bool gpfReader::checkHeader(const headerLayout& layout) const {
     return true;
 }
 
+// The values as one stream, each point taking as many as the header counts,
+// whatever the line breaks and blank lines between them.
+gpfReader::pointReading gpfReader::readValueStream(const std::string& text, const headerLayout& layout) const {
+    pointReading reading;
+    std::istringstream values(text);
+    while (readPoint(values, layout, false, reading)) {
+    }
+    return reading;
+}
+
+// Files whose header miscounts the values of a point (eigen lines of some
+// layouts, commas inside a header entry) still give each point a block of
+// its own. Read block by block only when every block holds exactly one
+// point: a blank line elsewhere means nothing.
+gpfReader::pointReading gpfReader::readBlocks(const std::string& text, const headerLayout& layout) const {
+    pointReading reading;
+    for (const std::string& block : blocksOf(text)) {
+        if (wordCount(block) >= 2 * std::size_t(layout.valuesPerPoint)) reading.inStep = false;
+        std::istringstream values(block);
+        readPoint(values, layout, true, reading);
+    }
+    return reading;
+}
+
 // Reads the values of one point and keeps it when its three coordinates were
-// read. In a stream a short final point is dropped without a word.
-bool gpfReader::readPoint(std::istream& values, const headerLayout& layout, bool blockEndsPoint) {
-    const std::size_t pointNumber = points.size() + 1;
+// read. In a stream a short final point is dropped without a word. A point
+// that lacks a coordinate, or is cut short, puts the reading out of step.
+bool gpfReader::readPoint(std::istream& values, const headerLayout& layout, bool blockEndsPoint,
+                          pointReading& reading) const {
+    const std::size_t pointNumber = reading.points.size() + 1;
     tiePoint point;
     bool hasLongitude = false;
     bool hasLatitude = false;
@@ -234,17 +272,18 @@ bool gpfReader::readPoint(std::istream& values, const headerLayout& layout, bool
             return true;
         }
         if (verbose)
-            std::cout << "Error: Couldn't convert the " << name << " Value for point " << pointNumber << " and column "
-                      << column + 1 << std::endl;
+            reading.messages.push_back(std::string("Error: Couldn't convert the ") + name + " Value for point " +
+                                       std::to_string(pointNumber) + " and column " + std::to_string(column + 1));
         return false;
     };
 
     for (long long position = 0; position < layout.valuesPerPoint; ++position) {
         std::string word;
         if (!(values >> word)) {
-            if (!blockEndsPoint)
-                return false;
-            break;
+            if (blockEndsPoint)
+                break;
+            if (position > 0) reading.inStep = false;
+            return false;
         }
         if (position == layout.idColumn)
             identifier = word;
@@ -257,12 +296,14 @@ bool gpfReader::readPoint(std::istream& values, const headerLayout& layout, bool
     }
 
     if (hasLongitude && hasLatitude && hasElevation) {
-        point.idIndex = static_cast<std::int32_t>(points.size());
-        points.push_back(point);
-        pointIds.push_back(layout.idColumn ? identifier : std::to_string(pointNumber));
+        point.idIndex = static_cast<std::int32_t>(reading.points.size());
+        reading.points.push_back(point);
+        reading.ids.push_back(layout.idColumn ? identifier : std::to_string(pointNumber));
     } else {
-        std::cout << "Warning: Couldnt find either the latitude, longitude, or topology value for point " << pointNumber
-                  << std::endl;
+        reading.inStep = false;
+        reading.messages.push_back(
+            "Warning: Couldnt find either the latitude, longitude, or topology value for point " +
+            std::to_string(pointNumber));
     }
     return true;
 }

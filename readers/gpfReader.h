@@ -35,9 +35,21 @@ private:
     bool findHeader(std::istream& file, std::string& header, std::optional<long long>& listedCount) const;
     headerLayout parseHeader(const std::string& header) const;
     bool checkHeader(const headerLayout& layout) const;
+    // The points of one way of reading the values, with the messages that
+    // reading gives; out of step when a point lacked a value or a coordinate.
+    struct pointReading {
+        std::vector<tiePoint> points;
+        std::vector<std::string> ids;
+        std::vector<std::string> messages;
+        bool inStep = true;
+    };
+
+    pointReading readValueStream(const std::string& text, const headerLayout& layout) const;
+    pointReading readBlocks(const std::string& text, const headerLayout& layout) const;
     // Reads one point's values; false when the values ran out before the
     // point's last one. A point that is a block of its own ends with its block.
-    bool readPoint(std::istream& values, const headerLayout& layout, bool blockEndsPoint);
+    bool readPoint(std::istream& values, const headerLayout& layout, bool blockEndsPoint,
+                   pointReading& reading) const;
 };
 
 }  // namespace kalvex

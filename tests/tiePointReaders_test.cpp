@@ -467,20 +467,30 @@ TEST(realGpfIdentifiers, gxpWithEigenValuesGivesEveryListedPoint) {
     expectPoint(outcome.points.front(), 0, 12.42204566561736, 41.93625458705527, 144.49352205921176);
 }
 
-// A point that is a block of its own keeps its values even when the header
-// promises more, and a block that lacks a coordinate is reported.
-TEST_F(tieFiles, aBlockOfItsOwnEndsItsPoint) {
-    const auto outcome = readGpf("point_id,lat,lon,ht,extra(4)\n"
-                                             "a 1 2 3 9 9 9 9\n\n"
-                                             "b 4 5 6\n\n"
-                                             "c 7 8\n\n"
-                                             "d 10 11 12 9 9 9 9 9 9 9\n");
-    EXPECT_EQ(outcome.ids, (std::vector<std::string>{"a", "b", "d"}));
-    ASSERT_EQ(outcome.points.size(), 3u);
-    expectPoint(outcome.points[1], 1, 5.0, 4.0, 6.0);
-    expectPoint(outcome.points[2], 2, 11.0, 10.0, 12.0);
-    EXPECT_EQ(outcome.console,
-              "Warning: Couldnt find either the latitude, longitude, or topology value for point 3\n");
+// Blank lines decide nothing while the values stream in step with the header;
+// blocks only take over when the stream falls out of step and every block is
+// one point, even one that holds more or fewer values than the header counts.
+TEST_F(tieFiles, blankLinesEndPointsOnlyWhenTheValueStreamFallsOutOfStep) {
+    const struct {
+        const char* layout;
+        std::string text;
+        idList ids;
+    } cases[] = {
+        {"one point per line, a blank line in the list", "point_id,lon,lat,ht\nA 1 2 3\nB 4 5 6\n\nC 7 8 9\nD 1 1 1\n",
+         {"A", "B", "C", "D"}},
+        {"a blank line inside each point", "point_id,lon,lat,ht,sig(3)\nA\n1 2 3\n\n0 0 0\n\nB\n4 5 6\n\n0 0 0\n",
+         {"A", "B"}},
+        {"a separating blank line missing", "point_id,lon,lat,ht\nA 1 2 3\n\nB 4 5 6\nC 7 8 9\n\nD 1 1 1\n",
+         {"A", "B", "C", "D"}},
+        {"blocks longer and shorter than the header counts",
+         "point_id,lat,lon,ht,extra(4)\na 1 2 3 9 9 9 9\n\nb 4 5 6\n\nd 10 11 12 9 9 9 9 9 9 9\n", {"a", "b", "d"}},
+    };
+    for (const auto& example : cases) {
+        const auto outcome = readGpf(example.text);
+        EXPECT_EQ(outcome.ids, example.ids) << example.layout;
+        EXPECT_EQ(outcome.console, "") << example.layout;
+        EXPECT_EQ(outcome.points.size(), example.ids.size()) << example.layout;
+    }
 }
 
 }  // namespace
