@@ -3,6 +3,8 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "readers/numberConversion.h"
@@ -21,6 +23,52 @@ void convertKeyField(const std::string& field, double& value, const std::string&
         return;
     }
     std::cout << messageStart << field << " in row " << lineNumber << " and column " << column + 1 << std::endl;
+}
+
+struct fieldCut {
+    std::string text;
+    std::size_t next = 0;  // where the following field starts
+    bool last = true;
+};
+
+fieldCut cutAtComma(const std::string& line, std::size_t start, std::string text) {
+    const std::size_t comma = line.find(',', start);
+    if (comma == std::string::npos) return {text + line.substr(start), 0, true};
+    return {text + line.substr(start, comma - start), comma + 1, false};
+}
+
+// A field that opens with a double quote (blanks before it dropped) is what
+// the quotes hold, a doubled quote standing for one and commas included; text
+// after the closing quote runs on to the next comma. Nothing without both
+// quotes.
+std::optional<fieldCut> cutQuotedField(const std::string& line, std::size_t start) {
+    const std::size_t open = line.find_first_not_of(" \t", start);
+    if (open == std::string::npos || line[open] != '"') return std::nullopt;
+    std::string held;
+    for (std::size_t i = open + 1; i < line.size(); ++i) {
+        if (line[i] != '"') {
+            held += line[i];
+        } else if (i + 1 < line.size() && line[i + 1] == '"') {
+            held += '"';
+            ++i;
+        } else {
+            return cutAtComma(line, i + 1, held);
+        }
+    }
+    return std::nullopt;
+}
+
+// The fields of a line; a line without quotes splits at every comma.
+std::vector<std::string> splitFields(const std::string& line) {
+    if (line.find('"') == std::string::npos) return splitAtCommas(line);
+    std::vector<std::string> fields;
+    for (std::size_t start = 0;;) {
+        const std::optional<fieldCut> quoted = cutQuotedField(line, start);
+        const fieldCut cut = quoted ? *quoted : cutAtComma(line, start, std::string());
+        fields.push_back(cut.text);
+        if (cut.last) return fields;
+        start = cut.next;
+    }
 }
 
 rowOutcome readRow(const std::vector<std::string>& fields, const trackColumns& columns, long lineNumber,
@@ -52,14 +100,15 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
     const trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName);
+    skipByteOrderMark(file);
     std::string header;
     readTableLine(file, header);
-    const trackColumns columns = recognizeColumns(splitAtCommas(header), filters, "csv");
+    const trackColumns columns = recognizeColumns(splitFields(header), filters, "csv");
     if (!checkColumns(columns, filters)) return false;
     printColumnLines(columns);
 
     const rowParser parseRow = [&](const std::string& line, long lineNumber, molaPoint& point) {
-        return readRow(splitAtCommas(line), columns, lineNumber, filters, point);
+        return readRow(splitFields(line), columns, lineNumber, filters, point);
     };
     const long trimmedCount = readDelimitedRows(file, parseRow, box, orbits, points);
     printReadCounts(verbose, trimmedCount, points.size());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
 #include <iostream>
 
 namespace kalvex {
@@ -12,6 +13,12 @@ openingResult openingSteps(const fileReader& reader, const std::string& extensio
     const std::string ending = lastFourCharacters(reader.fileName);
     if (ending != extension) {
         std::cout << refusalText << ending << std::endl;
+        return openingResult::fail;
+    }
+    // A misspelt name would otherwise read as an empty file and be reported
+    // as a table without columns.
+    if (!std::ifstream(reader.fileName).is_open()) {
+        std::cout << "Error: Could not open " << reader.fileName << std::endl;
         return openingResult::fail;
     }
     return openingResult::proceed;
@@ -25,6 +32,15 @@ std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
+}
+
+void skipByteOrderMark(std::istream& stream) {
+    static const char mark[] = "\xEF\xBB\xBF";
+    char start[3] = {};
+    stream.read(start, 3);
+    const bool marked = stream.gcount() == 3 && std::equal(start, start + 3, mark);
+    stream.clear();
+    if (!marked) stream.seekg(0);
 }
 
 bool readTableLine(std::istream& stream, std::string& line) {

@@ -21,6 +21,10 @@ std::string lastFourCharacters(const std::string& name);
 
 std::string lowerCase(std::string text);
 
+// Passes over the UTF-8 byte-order mark that some editors put at the start
+// of a text file; anything else stays to be read.
+void skipByteOrderMark(std::istream& stream);
+
 // Reads the next line of a text file, of any length, without its line end
 // (a carriage return before the line feed belongs to the line end).
 bool readTableLine(std::istream& stream, std::string& line);

@@ -46,6 +46,7 @@ bool repReader::read() {
     }
 
     std::ifstream file(fileName, std::ios::binary);
+    skipByteOrderMark(file);
     if (!findTitle(file)) {
         std::cout << "GROUND POINT PARAMETERS could not be found" << std::endl;
         return false;

@@ -16,10 +16,18 @@ namespace {
 
 bool isBlank(int character) { return character != EOF && std::isspace(character); }
 
-// Skips the blanks before the next field; false when the line has no more fields.
-bool nextFieldFollows(std::istream& fields) {
-    while (isBlank(fields.peek())) fields.get();
-    return fields.peek() != EOF;
+enum class fieldAhead { none, empty, text };
+
+// Skips the blanks before the next field. Two tabs with nothing between them
+// hold an empty field, as a tab-separated export writes an empty cell; the
+// first of them is consumed, the second separates the empty field from the
+// next.
+fieldAhead nextField(std::istream& fields, bool firstField) {
+    while (isBlank(fields.peek())) {
+        const bool tab = fields.get() == '\t';
+        if (tab && !firstField && fields.peek() == '\t') return fieldAhead::empty;
+    }
+    return fields.peek() == EOF ? fieldAhead::none : fieldAhead::text;
 }
 
 void skipRestOfWord(std::istream& fields) {
@@ -43,8 +51,12 @@ public:
 
     rowOutcome read(const std::string& line, long lineNumber, molaPoint& point) {
         std::istringstream fields(line);
-        for (int column = 0; nextFieldFollows(fields); ++column) {
-            if (column == columns.longitude) {
+        for (int column = 0;; ++column) {
+            const fieldAhead ahead = nextField(fields, column == 0);
+            if (ahead == fieldAhead::none) break;
+            if (ahead == fieldAhead::empty) {
+                if (offerEmptyField(column, lineNumber, point)) return rowOutcome::removed;
+            } else if (column == columns.longitude) {
                 readKeyValue(fields, point.x, "Longitude", lineNumber, column);
             } else if (column == columns.latitude) {
                 readKeyValue(fields, point.y, "Latitude", lineNumber, column);
@@ -61,6 +73,15 @@ public:
     }
 
 private:
+    // An empty cell leaves a key value missing; any other column gets the
+    // empty text, as in a comma-separated table.
+    bool offerEmptyField(int column, long lineNumber, molaPoint& point) {
+        if (column == columns.longitude) return reportMissing("Longitude", lineNumber, column);
+        if (column == columns.latitude) return reportMissing("Latitude", lineNumber, column);
+        if (column == columns.elevation) return reportMissing("Topology", lineNumber, column);
+        return offerDelimitedField(std::string(), column, lineNumber, columns, filters, point);
+    }
+
     // The number is read straight from the line. A word that does not start
     // with a usable number is passed over whole, so that the fields after it
     // keep their columns.
@@ -70,13 +91,19 @@ private:
             value = number;
             return;
         }
-        if (verbose)
-            std::cout << "Error: Couldn't convert the " << what << " Value in row " << lineNumber << " and column "
-                      << column + 1 << std::endl;
+        reportMissing(what, lineNumber, column);
         fields.clear();
         skipRestOfWord(fields);
     }
 
+
+    // The row is not removed: it only lacks the value.
+    bool reportMissing(const char* what, long lineNumber, int column) const {
+        if (verbose)
+            std::cout << "Error: Couldn't convert the " << what << " Value in row " << lineNumber << " and column "
+                      << column + 1 << std::endl;
+        return false;
+    }
 
     const trackColumns& columns;
     std::vector<pointFilter>& filters;
@@ -91,6 +118,7 @@ bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
     const trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName);
+    skipByteOrderMark(file);
     std::string header;
     readTableLine(file, header);
     const trackColumns columns = recognizeColumns(splitAtBlanks(header), filters, "tab");

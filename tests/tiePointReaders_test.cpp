@@ -93,8 +93,8 @@ TEST_F(tieFiles, readersAreChosenByTheExactEndingAndRefuseOtherFiles) {
         {readFile<gpfReader>(""), ""},
         {readFile<gpfReader>(folder.file("ties.txt")), "Can only read .gpf file not .txt\n"},
         {readFile<repReader>(folder.file("ties.gpf")), "Can only read .rep file not .gpf\n"},
-        {readFile<gpfReader>(folder.file("absent.gpf")), noHeader},
-        {readFile<repReader>(folder.file("absent.rep")), noSection},
+        {readFile<gpfReader>(write("empty.gpf", "")), noHeader},
+        {readFile<repReader>(write("empty.rep", "")), noSection},
     };
     for (const auto& [outcome, console] : refusals) {
         EXPECT_FALSE(outcome.succeeded) << console;
