@@ -309,21 +309,45 @@ const optionEntry optionTable[] = {
     switchOption("-oe", &runSettings::writeErrorTable),
 };
 
-// Words that are no option, or no known option, are passed over in silence.
-int scanWord(const wordList& words, int index, runSettings& settings) {
+// The help text names the two defaults -lf and -h as if they were options;
+// they are, in effect, and need no word.
+bool namesADefault(const char* word) { return std::strcmp(word, "-lf") == 0 || std::strcmp(word, "-h") == 0; }
+
+const optionEntry* findOption(const char* word) {
+    for (const optionEntry& option : optionTable)
+        if (std::strcmp(word, option.name) == 0) return &option;
+    return nullptr;
+}
+
+// Words that are no option are passed over in silence. A misspelt option
+// would leave the run on a default the user meant to change, so it is named,
+// unless the word was just refused as an option's value and so reported.
+int scanWord(const wordList& words, int index, runSettings& settings, bool refusedAsValue) {
     const char* word = words.at(index);
     if (!beginsWithDash(word)) return index + 1;
-    for (const optionEntry& option : optionTable) {
-        if (std::strcmp(word, option.name) != 0) continue;
-        if (option.handler != nullptr) return option.handler(words, index, settings);
-        settings.*option.flag = option.flagValue;
+    const optionEntry* option = findOption(word);
+    if (option == nullptr) {
+        if (!namesADefault(word) && !refusedAsValue)
+            std::cout << "Warning: Unknown option " << word << " was ignored" << std::endl;
         return index + 1;
     }
+    if (option->handler != nullptr) return option->handler(words, index, settings);
+    settings.*option->flag = option->flagValue;
     return index + 1;
 }
 
+// A value option that moves on by one word only has refused the word after it.
 void scanOptions(const wordList& words, int start, runSettings& settings) {
-    for (int index = start; index < words.count();) index = scanWord(words, index, settings);
+    int refusedValue = -1;
+    for (int index = start; index < words.count();) {
+        const int next = scanWord(words, index, settings, index == refusedValue);
+        const optionEntry* option = beginsWithDash(words.at(index)) ? findOption(words.at(index)) : nullptr;
+        // The orbit list ends at an option word without offering it as a value.
+        if (option != nullptr && option->handler != nullptr && option->handler != scanOrbitFilters &&
+            next == index + 1)
+            refusedValue = next;
+        index = next;
+    }
 }
 
 void addLrocFilters(runSettings& settings) {

@@ -313,8 +313,10 @@ TEST(OptionValues, EachOptionLineGivesItsSettingsAndMessages) {
         {{}, "", {}, ""},
         {{"-qf", "-pr", "-dm", "-od", "-oe", "-s", "3", "-s", "8", "-et", "12", "-sfsd", "-4.5"}, "",
          {{"-qf", 1}, {"-pr", 1}, {"-dm", 1}, {"-od", 1}, {"-oe", 1}, {"-s", 8}, {"-sfs", 1}, {"-et", 12}, {"-sfsd", 4.5}}, ""},
-        // Unknown words are passed over silently.
-        {{"-lf", "-h", "-S", "-DM", "--s", "-", "", "stray", "7", "-x", "-dm"}, "", {{"-dm", 1}}, ""},
+        // Unknown option words are named, the help text's defaults and other words pass silently.
+        {{"-lf", "-h", "-S", "--s", "-", "", "stray", "7", "-dm"},
+         "Warning: Unknown option -S was ignored\nWarning: Unknown option --s was ignored\n"
+         "Warning: Unknown option - was ignored\n", {{"-dm", 1}}, ""},
         // Absolute values, but padding and delta keep their signs.
         {{"-s", "-7", "-c", "-0.01", "-p", "-3", "-d", "-2.5", "-et", "-40", "-sfe", "-8", "-sfs", "-3", "-j", "-6"}, "",
          {{"-s", 7}, {"-c", 0.01}, {"-p", -3}, {"-d", -2.5}, {"-et", 40}, {"-sfe", 8}, {"-sfs", 2}, {"-j", 6}}, ""},
