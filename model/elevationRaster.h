@@ -17,6 +17,7 @@ class elevationRaster {
 public:
     bool debug = false;
     bool loaded = false;
+    bool lineFitReported = false;  // the plane fits have said that the points lie along one line
     std::string path;
     std::uint32_t width = 0;
     std::uint32_t height = 0;

@@ -109,6 +109,90 @@ double determinant3(const std::array<std::array<double, 3>, 3>& m) {
            m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
+// Below this share of the wider spread, the spread of the points across their
+// main direction is a scatter about one line (an altimeter track and its
+// jitter), not a second direction that could carry a slope.
+constexpr double lineSpreadShare = 0.01;
+
+// The spread of the sample positions about their mean along the two principal
+// directions, from the centred second moments: uncentred moments of points
+// that share one coordinate hold the rounding error of its mean, which looks
+// like a spread of its own.
+struct positionSpread {
+    double meanU = 0.0;
+    double meanV = 0.0;
+    double wide = 0.0;    // variance along the main direction
+    double narrow = 0.0;  // variance across it
+    double directionU = 1.0;
+    double directionV = 0.0;
+    bool alongOneLine() const { return wide > 0.0 && std::sqrt(std::fmax(narrow, 0.0) / wide) < lineSpreadShare; }
+};
+
+positionSpread spreadOf(const std::vector<fitSample>& samples, const localFrame& frame) {
+    positionSpread spread;
+    const double n = double(samples.size());
+    for (const fitSample& sample : samples) {
+        spread.meanU += frame.localX(sample.x) / n;
+        spread.meanV += frame.localY(sample.y) / n;
+    }
+    double suu = 0.0, suv = 0.0, svv = 0.0;
+    for (const fitSample& sample : samples) {
+        const double u = frame.localX(sample.x) - spread.meanU;
+        const double v = frame.localY(sample.y) - spread.meanV;
+        suu += u * u;
+        suv += u * v;
+        svv += v * v;
+    }
+    const double half = 0.5 * (suu + svv);
+    const double radius = std::hypot(0.5 * (suu - svv), suv);
+    spread.wide = (half + radius) / n;
+    spread.narrow = (half - radius) / n;
+    // The eigenvector of the larger eigenvalue, from whichever row is the better conditioned.
+    double du = suv, dv = (half + radius) - suu;
+    if (std::fabs(du) + std::fabs(dv) < std::fabs((half + radius) - svv) + std::fabs(suv)) {
+        du = (half + radius) - svv;
+        dv = suv;
+    }
+    const double length = std::hypot(du, dv);
+    if (length > 0.0) {
+        spread.directionU = du / length;
+        spread.directionV = dv / length;
+    } else if (svv > suu) {
+        spread.directionU = 0.0;
+        spread.directionV = 1.0;
+    }
+    return spread;
+}
+
+// Points along one line fix the offset and the slope along the line, nothing
+// across it: of all the planes that fit them equally well, the one without a
+// slope across the line.
+planeSurface solvePlaneAlongLine(const std::vector<fitSample>& samples, const localFrame& frame,
+                                 const positionSpread& spread) {
+    const double n = double(samples.size());
+    auto along = [&](const fitSample& sample) {
+        return (frame.localX(sample.x) - spread.meanU) * spread.directionU +
+               (frame.localY(sample.y) - spread.meanV) * spread.directionV;
+    };
+    double meanT = 0.0, meanE = 0.0;
+    for (const fitSample& sample : samples) {
+        meanT += along(sample) / n;
+        meanE += sample.error / n;
+    }
+    double stt = 0.0, ste = 0.0;
+    for (const fitSample& sample : samples) {
+        const double t = along(sample) - meanT;
+        stt += t * t;
+        ste += t * (sample.error - meanE);
+    }
+    const double slope = ste / stt;
+    planeSurface surface;
+    surface.frame = frame;
+    surface.local = {slope * spread.directionU, slope * spread.directionV,
+                     meanE - slope * (spread.meanU * spread.directionU + spread.meanV * spread.directionV + meanT)};
+    return surface;
+}
+
 // Least-squares plane of the samples in their local frame. Points that all lie
 // on one line leave the slope across that line open: the result is NaN.
 planeSurface solvePlane(const std::vector<fitSample>& samples) {
@@ -275,14 +359,21 @@ fitOutcome solveQuadratic(const std::vector<fitSample>& samples, bool debug, qua
 
 // False, with its message, when fewer than two points have a model elevation.
 bool fitPlaneSurface(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                     const std::vector<double>* weights, planeSurface& surface) {
+                     const std::vector<double>* weights, planeSurface& surface, bool& alongOneLine) {
     const std::vector<fitSample> samples = fitSamples(raster, points, weights);
     if (samples.size() < 2) {
         std::cout << "There is only one or fewer valid mola point in the raster region, not performing linear fit"
                   << std::endl;
         return false;
     }
-    surface = solvePlane(samples);
+    const localFrame frame = frameOf(samples);
+    const positionSpread spread = spreadOf(samples, frame);
+    if (!spread.alongOneLine()) {
+        surface = solvePlane(samples);
+        return true;
+    }
+    alongOneLine = true;
+    surface = solvePlaneAlongLine(samples, frame, spread);
     return true;
 }
 
@@ -306,14 +397,21 @@ void addToRaster(elevationRaster& raster, const surfaceType& surface, std::vecto
 std::array<double, 3> elevationRaster::planeFit(const std::vector<molaPoint>& points,
                                                 const std::vector<double>* weights) const {
     planeSurface surface;
-    if (!fitPlaneSurface(*this, points, weights, surface)) return {0.0, 0.0, 0.0};
+    bool alongOneLine = false;
+    if (!fitPlaneSurface(*this, points, weights, surface, alongOneLine)) return {0.0, 0.0, 0.0};
     return mapCoefficients(surface);
 }
 
 void elevationRaster::applyPlaneFit(const std::vector<molaPoint>& points, const std::vector<double>* weights,
                                     std::vector<tiePoint>* tiePoints) {
     planeSurface surface;
-    const bool fitted = fitPlaneSurface(*this, points, weights, surface);
+    bool alongOneLine = false;
+    const bool fitted = fitPlaneSurface(*this, points, weights, surface, alongOneLine);
+    // Said once: the layout of the points stays what it is from fit to fit.
+    if (alongOneLine && !lineFitReported)
+        std::cout << "Warning: The valid mola points lie along one line, the plane is fitted without a slope across it"
+                  << std::endl;
+    lineFitReported = lineFitReported || alongOneLine;
     const std::array<double, 3> coefficients = fitted ? mapCoefficients(surface) : std::array<double, 3>{0, 0, 0};
     if (debug) {
         std::cout << std::endl;

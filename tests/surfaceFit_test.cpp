@@ -141,7 +141,7 @@ TEST(SurfaceFit, KnownSurfacesAreAddedExactlyAtRealCoordinates) {
 
 TEST(SurfaceFit, UndeterminedLayoutsWarnAndAreNeverApplied) {
     struct row { const char* name; bool quadratic; std::vector<std::array<double, 3>> cells; };
-    std::vector<row> rows{{"one straight track, plane", false, {}},
+    std::vector<row> rows{{"one straight track, quadratic", true, {}},
                           {"two parallel tracks, quadratic", true, {}},
                           {"no valid point, quadratic", true, {}}};
     for (int i = 0; i < 100; ++i) rows[0].cells.push_back({3.0 + 1.4 * i, 0.7 * (3.0 + 1.4 * i) + 2.0, 3.0 + 0.2 * i});
@@ -162,6 +162,34 @@ TEST(SurfaceFit, UndeterminedLayoutsWarnAndAreNeverApplied) {
         EXPECT_EQ(lines[0].rfind("Warning: ", 0), 0u);
         for (float cell : model.raster.cells) EXPECT_EQ(cell, 0.0f);
         for (const tiePoint& tie : model.tiePoints) EXPECT_EQ(tie.elevation, 0.0);
+    }
+}
+
+// Shots along one line fix the offset and the slope along it only; the plane
+// added has no slope across the line, whether the shots share one longitude
+// exactly (whose mean is not exactly that longitude) or scatter a little.
+TEST(SurfaceFit, PointsAlongOneLineGetThePlaneWithoutSlopeAcrossIt) {
+    const geoTransform at137{137.4, 1.0e-4, 0.0, -4.6, 0.0, -1.0e-4};
+    const struct {
+        const char* name;
+        double scatter;  // in cells, across the track
+    } rows[] = {{"one longitude", 0.0}, {"scatter of a thousandth of the length", 0.05}};
+    for (const auto& test : rows) {
+        SCOPED_TRACE(test.name);
+        alignmentModel model = flatModel(60, at137, 0.0f);
+        for (int i = 0; i < 50; ++i) {
+            const double c = 21.3 + (i % 2 == 0 ? test.scatter : -test.scatter), r = 3.0 + i;
+            model.molaPoints.push_back({0, model.raster.nodeX(c, r), model.raster.nodeY(c, r), 2.0 + 0.05 * r});
+        }
+        model.tiePoints = {{0, model.raster.nodeX(59.0, 10.0), model.raster.nodeY(59.0, 10.0), 100.0}};
+        consoleCapture console;
+        EXPECT_NEAR(model.linearFitStage(), 0.0, 1e-6);
+        model.linearFitStage();
+        EXPECT_EQ(console.text(), "Warning: The valid mola points lie along one line, the plane is fitted without a "
+                                  "slope across it\n");
+        for (std::uint32_t r = 0; r < 60; r += 3)
+            for (std::uint32_t c = 0; c < 60; c += 3) EXPECT_NEAR(model.raster.cell(c, r), 2.0 + 0.05 * r, 1e-3);
+        EXPECT_NEAR(model.tiePoints[0].elevation, 102.5, 1e-3);
     }
 }
 
