@@ -49,4 +49,20 @@ mapBox boxAround(const elevationRaster& raster, double margin) {
     return box;
 }
 
+bool liesOnRaster(const elevationRaster& raster, double x, double y) {
+    const geoTransform& gt = raster.transform;
+    const double determinant = gt[1] * gt[5] - gt[2] * gt[4];
+    if (!(determinant != 0.0) || raster.width == 0 || raster.height == 0) return false;
+    const double dx = x - gt[0];
+    const double dy = y - gt[3];
+    const double column = (gt[5] * dx - gt[2] * dy) / determinant;
+    const double row = (gt[1] * dy - gt[4] * dx) / determinant;
+    return column >= 0.0 && column <= double(raster.width) - 1.0 && row >= 0.0 && row <= double(raster.height) - 1.0;
+}
+
+bool looksLikeDegrees(const elevationRaster& raster) {
+    const mapBox box = boxAround(raster, 0.0);
+    return box.xmin >= -540.0 && box.xmax <= 540.0 && box.ymin >= -90.0 && box.ymax <= 90.0;
+}
+
 }  // namespace kalvex

@@ -32,4 +32,12 @@ double mapHeight(const elevationRaster& raster);
 // every side, whatever directions the rows and columns run in.
 mapBox boxAround(const elevationRaster& raster, double margin);
 
+// True when (x, y) lies on the raster: between its first and last nodes in
+// both directions, whatever its rotation.
+bool liesOnRaster(const elevationRaster& raster, double x, double y);
+
+// A raster whose corners all read as longitudes and latitudes; a raster in
+// metres has corners far beyond them.
+bool looksLikeDegrees(const elevationRaster& raster);
+
 }  // namespace kalvex

@@ -31,6 +31,30 @@ bool readTracksWithin(alignmentModel& model, const std::string& fileName, std::v
     return true;
 }
 
+// Distance from a longitude to the raster's own longitude range.
+double distanceOutside(double x, const mapBox& raster) {
+    if (x < raster.xmin) return raster.xmin - x;
+    if (x > raster.xmax) return x - raster.xmax;
+    return 0.0;
+}
+
+// A raster counting longitudes 0 to 360 and one counting -180 to 180 hold
+// the same shots; a single wrap into [-180, 180] can leave a shot a turn
+// away from a raster that spans more than half a turn. Each shot goes to the
+// turn that places it on the raster's longitudes, or nearest to them.
+void placeLongitudesOnRaster(std::vector<molaPoint>& points, const elevationRaster& raster) {
+    if (!looksLikeDegrees(raster)) return;
+    const mapBox longitudes = boxAround(raster, 0.0);
+    for (molaPoint& point : points) {
+        double best = point.x;
+        for (const double turns : {-2.0, -1.0, 1.0, 2.0}) {
+            const double moved = point.x + 360.0 * turns;
+            if (distanceOutside(moved, longitudes) < distanceOutside(best, longitudes)) best = moved;
+        }
+        point.x = best;
+    }
+}
+
 }  // namespace
 
 bool alignmentModel::readTracks(const std::string& fileName, std::vector<pointFilter>& filters) {
@@ -40,8 +64,11 @@ bool alignmentModel::readTracks(const std::string& fileName, std::vector<pointFi
 bool alignmentModel::readTracksInBox(const std::string& fileName, std::vector<pointFilter>& filters,
                                      double margin) {
     const mapBox box = boxAround(raster, margin);
-    return readTracksWithin(*this, fileName, filters, std::make_pair(box.xmin, box.xmax),
-                            std::make_pair(box.ymin, box.ymax));
+    if (!readTracksWithin(*this, fileName, filters, std::make_pair(box.xmin, box.xmax),
+                          std::make_pair(box.ymin, box.ymax)))
+        return false;
+    placeLongitudesOnRaster(molaPoints, raster);
+    return true;
 }
 
 }  // namespace kalvex

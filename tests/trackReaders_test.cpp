@@ -428,6 +428,24 @@ TEST_F(trackFiles, boxOfARasterWhoseRowsRunNorthIsNotInverted) {
     EXPECT_EQ(xsOf(westward.molaPoints), (std::vector<double>{25}));
 }
 
+// A raster counting longitudes 0 to 360 over more than half a turn keeps each
+// shot on the turn that lies on it, where a single wrap would leave it off.
+TEST_F(trackFiles, shotsTakeTheTurnOfARasterSpanningMoreThanHalfATurn) {
+    const std::string path = write("t.csv", "lon,lat,topo\n200,0,1\n250.25,0,2\n90,0,3\n-170,0,4\n");
+    const struct {
+        geoTransform transform;
+        std::vector<double> xs;
+    } rasters[] = {{{0.5, 1.0, 0.0, 80.0, 0.0, -1.0}, {200, 250.25, 90, 190}},
+                   {{-179.5, 1.0, 0.0, 80.0, 0.0, -1.0}, {-160, -109.75, 90, -170}}};
+    for (const auto& raster : rasters) {
+        alignmentModel model = modelWithRaster(360, 161, raster.transform);
+        filterList filters;
+        consoleCapture capture;
+        ASSERT_TRUE(model.readTracksInBox(path, filters, 180.0));
+        EXPECT_EQ(xsOf(model.molaPoints), raster.xs) << raster.transform[0];
+    }
+}
+
 TEST_F(trackFiles, dbfReadsUpperCaseNamesAndDropsDeletedAndIncompleteRecords) {
     const std::vector<dbfRecord> records = {{{"341.5", "24.25", "-3305.29", "10364"}},
                                             {{"-18", "24", "-3000", "10365"}}};
