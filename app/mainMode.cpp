@@ -6,15 +6,23 @@
 #include "app/outputFiles.h"
 #include "app/runDriver.h"
 #include "app/trackFiltering.h"
+#include "model/rasterExtent.h"
 
 namespace kalvex {
 
 namespace {
 
+const char* const offsetBeyondRange =
+    "Warning: The best translation of the first stage lies on the edge of its range, the raster may be off by more "
+    "than the range (-p widens it)";
+
 // The stage loop: filtering (from the start stage on), plane fit, translation,
 // a narrower translation search for the next stage, and for HiRISE projects a
-// rotation, until the RMS stops changing over the last k stages.
-void runStages(alignmentModel& model, runSettings& settings, double rms) {
+// rotation, until the RMS stops changing over the last k stages. The range
+// only shrinks from stage to stage, so an offset beyond the first range is
+// never reached: true when the first stage's best offset lay on its edge.
+bool runStages(alignmentModel& model, runSettings& settings, double rms) {
+    bool firstOnEdge = false;
     std::vector<double> rmsHistory{rms};
     const int lookback = std::max(settings.maxStages / 4, 2);
     double change = settings.convergeValue + 1.0;
@@ -30,8 +38,10 @@ void runStages(alignmentModel& model, runSettings& settings, double rms) {
         if (model.debug) std::cout << "Beginning Linear Surface Fitting:" << std::endl;
         rms = model.linearFitStage();
         rmsHistory.push_back(rms);
-        rms = model.translationStage(rms, settings.padding, settings.delta);
+        const translationOutcome translation = model.searchTranslation(rms, settings.padding, settings.delta);
+        rms = translation.rms;
         rmsHistory.back() = rms;
+        if (stage == 0) firstOnEdge = translation.onRangeEdge;
         settings.padding = settings.padding / 1.75;
         settings.delta = settings.delta / 1.75;
         if (settings.hirise) {
@@ -40,42 +50,56 @@ void runStages(alignmentModel& model, runSettings& settings, double rms) {
         }
         ++stage;
         std::cout << "Stage " << stage << " RMS: " << rms << std::endl;
+        if (stage == 1 && firstOnEdge) std::cout << offsetBeyondRange << std::endl;
         if (stage >= lookback) change = std::fabs(rms - rmsHistory[std::size_t(stage - lookback)]);
     } while (stage < settings.maxStages && change > settings.convergeValue);
+    return firstOnEdge;
 }
 
-void writeScript(const std::string& path, std::vector<std::string>& scriptList, bool& outputsLost,
+// Tie points off the raster (a file in other units, or of another area) are
+// moved all the same; the user should know.
+void warnAboutTiePointsOffTheRaster(const alignmentModel& model) {
+    std::size_t outside = 0;
+    for (const tiePoint& point : model.tiePoints)
+        if (!liesOnRaster(model.raster, point.x, point.y)) ++outside;
+    if (outside > 0)
+        std::cout << "Warning: " << outside << " of the " << model.tiePoints.size()
+                  << " tie points lie outside the raster" << std::endl;
+}
+
+void writeScript(const std::string& path, std::vector<std::string>& scriptList, bool& runFailed,
                  const std::function<void(std::ostream&)>& write) {
     scriptList.push_back(path);
     outputFile script(path);
     write(script.stream());
-    if (!script.close()) outputsLost = true;
+    if (!script.close()) runFailed = true;
 }
 
 }  // namespace
 
 bool runMainMode(alignmentModel& model, runSettings& settings, const std::string& base, std::ostream& errorMapStream,
-                 std::vector<std::string>& scriptList, bool& outputsLost) {
+                 std::vector<std::string>& scriptList, bool& runFailed) {
     if (!model.readTiePoints(settings.tiePath)) {
         std::cout << "Tie Coordinate Read Unsuccessful" << std::endl;
         return false;
     }
     const bool degreesMinutesSeconds = !settings.polarProjection;
     model.writeTiePointTable(std::cout, "Initial XYZ Coordinates", degreesMinutesSeconds);
+    warnAboutTiePointsOffTheRaster(model);
     const double initialRms = model.currentRms().rms;
     std::cout << "Initial RMS: " << initialRms << std::endl;
 
-    runStages(model, settings, initialRms);
+    const bool offsetMayExceedRange = runStages(model, settings, initialRms);
 
     const double finalRms = settings.quadFit ? model.quadraticFitStage() : model.linearFitStage();
     std::cout << std::endl;
     std::cout << "Final RMS: " << finalRms << std::endl;
 
-    writeScript(base + "_Coord_Map.gnu", scriptList, outputsLost,
+    writeScript(base + "_Coord_Map.gnu", scriptList, runFailed,
                 [&](std::ostream& script) { model.writeCoordinateMap(script, base + "_Coord_Map.png"); });
     const std::vector<errorRecord> finalErrors = model.currentErrorList();
     if (settings.sfRemovePercent > 0)
-        writeScript(base + "_Weightings_Map.gnu", scriptList, outputsLost, [&](std::ostream& script) {
+        writeScript(base + "_Weightings_Map.gnu", scriptList, runFailed, [&](std::ostream& script) {
             model.writeWeightingsMap(script, base + "_Weightings_Map.png", finalErrors);
         });
     model.writeTiePointTable(std::cout, "Final XYZ Coordinates", degreesMinutesSeconds);
@@ -83,7 +107,13 @@ bool runMainMode(alignmentModel& model, runSettings& settings, const std::string
     outputFile report(base + "_report.txt");
     const errorStatistics finalStatistics = model.writeReport(report.stream(), degreesMinutesSeconds);
     printStatistics(finalErrors.size(), finalStatistics);
-    if (!report.close()) outputsLost = true;
+    if (!report.close()) runFailed = true;
+    if (offsetMayExceedRange) std::cout << offsetBeyondRange << std::endl;
+    // Every output is written, but nothing was aligned: no success to report.
+    if (finalErrors.empty()) {
+        std::cout << "Error: No altimeter point with a model elevation was left at the end of the run" << std::endl;
+        runFailed = true;
+    }
 
     model.writeFinalErrorMap(errorMapStream, settings.hirise, finalErrors, finalStatistics);
     return true;

@@ -50,27 +50,27 @@ bool isAnInputOfTheRun(const std::string& path, const runSettings& settings) {
     return false;
 }
 
-bool refuseToOverwriteAnInput(const std::string& path, const runSettings& settings, bool& outputsLost) {
+bool refuseToOverwriteAnInput(const std::string& path, const runSettings& settings, bool& runFailed) {
     if (!isAnInputOfTheRun(path, settings)) return false;
     std::cout << "Warning: The output file " << path << " is an input of this run, it is left as it was" << std::endl;
-    outputsLost = true;
+    runFailed = true;
     return true;
 }
 
 void writeShotErrors(const std::string& path, const shotErrorTable& table, const alignmentModel& model,
-                     const runSettings& settings, bool& outputsLost) {
-    if (refuseToOverwriteAnInput(path, settings, outputsLost)) return;
+                     const runSettings& settings, bool& runFailed) {
+    if (refuseToOverwriteAnInput(path, settings, runFailed)) return;
     outputFile file(path);
     writeErrorTable(file.stream(), table.shots, model.orbits);
-    if (!file.close()) outputsLost = true;
+    if (!file.close()) runFailed = true;
 }
 
 void writeAlignedModel(const std::string& path, const alignmentModel& model, const runSettings& settings,
-                       bool& outputsLost) {
-    if (refuseToOverwriteAnInput(path, settings, outputsLost)) return;
+                       bool& runFailed) {
+    if (refuseToOverwriteAnInput(path, settings, runFailed)) return;
     if (writeAlignedRaster(model.raster, path)) return;
     std::cout << "Warning: Could not create the output file " << path << std::endl;
-    outputsLost = true;
+    runFailed = true;
 }
 
 }  // namespace
@@ -160,7 +160,7 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
 
     const std::string base = outputBase(settings.rasterPath, settings.addString);
     std::vector<std::string> scriptList{base + "_Error_Map.gnu"};
-    bool outputsLost = false;
+    bool runFailed = false;
     shotErrorTable shotErrors;
     if (settings.writeErrorTable) shotErrors = initialShotErrors(model);
     {
@@ -171,15 +171,15 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
         } else {
             model.writeInitialErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
                                        initialStatistics);
-            if (!runMainMode(model, settings, base, errorMap.stream(), scriptList, outputsLost)) return 1;
+            if (!runMainMode(model, settings, base, errorMap.stream(), scriptList, runFailed)) return 1;
             if (settings.writeErrorTable) finishShotErrors(shotErrors, model);
-            if (settings.writeAlignedRaster) writeAlignedModel(base + "_aligned.tif", model, settings, outputsLost);
+            if (settings.writeAlignedRaster) writeAlignedModel(base + "_aligned.tif", model, settings, runFailed);
         }
-        if (settings.writeErrorTable) writeShotErrors(base + "_errors.csv", shotErrors, model, settings, outputsLost);
-        if (!errorMap.close()) outputsLost = true;
+        if (settings.writeErrorTable) writeShotErrors(base + "_errors.csv", shotErrors, model, settings, runFailed);
+        if (!errorMap.close()) runFailed = true;
     }
     runGnuplot(scriptList);
-    return outputsLost ? 1 : 0;
+    return runFailed ? 1 : 0;
 }
 
 }  // namespace kalvex

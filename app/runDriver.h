@@ -24,8 +24,9 @@ void trimToRaster(alignmentModel& model, double margin);
 std::string outputBase(const std::string& rasterPath, const std::string& addString);
 
 // Main mode: tie points, stage loop, final fit and outputs. False after a failed
-// tie point read. outputsLost is set when an output file could not be created.
+// tie point read. runFailed is set when an output file could not be created or
+// no altimeter point was left to align to.
 bool runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
-                 std::ostream& errorMapStream, std::vector<std::string>& scriptList, bool& outputsLost);
+                 std::ostream& errorMapStream, std::vector<std::string>& scriptList, bool& runFailed);
 
 }  // namespace kalvex

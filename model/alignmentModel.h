@@ -13,6 +13,15 @@
 
 namespace kalvex {
 
+// What a translation search found: the RMS at the best offset, the offset,
+// and whether it lies on the outermost candidates of the grid.
+struct translationOutcome {
+    double rms = 0.0;
+    double dx = 0.0;
+    double dy = 0.0;
+    bool onRangeEdge = false;
+};
+
 class alignmentModel {
 public:
     elevationRaster raster;
@@ -46,6 +55,7 @@ public:
     double linearFitStage();
     double quadraticFitStage();
     double translationStage(double currentRms, double padding, double delta);
+    translationOutcome searchTranslation(double currentRms, double padding, double delta);
     double rotationStage(double currentRms, double lo, double hi, double step);
 
     // Statistical track filtering

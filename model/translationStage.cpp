@@ -53,6 +53,12 @@ public:
     }
 
     void add(double dx, double dy) {
+        if (candidateCount++ == 0) {
+            lowest = highest = {dx, dy};
+        } else {
+            lowest = {std::fmin(lowest.dx, dx), std::fmin(lowest.dy, dy)};
+            highest = {std::fmax(highest.dx, dx), std::fmax(highest.dy, dy)};
+        }
         batch.push_back({dx, dy});
         if (batch.size() == batchLimit) finishBatch();
     }
@@ -72,6 +78,13 @@ public:
                           << std::endl;
         }
         batch.clear();
+    }
+
+    // An offset on the outermost candidates of a grid may stand for one beyond it.
+    bool bestOnEdge() const {
+        const bool xEdge = lowest.dx < highest.dx && (bestDx == lowest.dx || bestDx == highest.dx);
+        const bool yEdge = lowest.dy < highest.dy && (bestDy == lowest.dy || bestDy == highest.dy);
+        return xEdge || yEdge;
     }
 
     double best;
@@ -101,12 +114,19 @@ private:
     alignmentModel& model;
     errorEvaluator evaluator;
     std::vector<offset> batch;
+    std::size_t candidateCount = 0;
+    offset lowest{0.0, 0.0};
+    offset highest{0.0, 0.0};
 };
 
 }  // namespace
 
 double alignmentModel::translationStage(double currentRms, double padding, double delta) {
-    if (notReady) return -1.0;
+    return searchTranslation(currentRms, padding, delta).rms;
+}
+
+translationOutcome alignmentModel::searchTranslation(double currentRms, double padding, double delta) {
+    if (notReady) return {-1.0, 0.0, 0.0, false};
     if (debug) std::cout << "Beginning Translation Stage" << std::endl;
 
     translationScan scan(*this, currentRms);
@@ -129,7 +149,7 @@ double alignmentModel::translationStage(double currentRms, double padding, doubl
         point.x += scan.bestDx;
         point.y += scan.bestDy;
     }
-    return scan.best;
+    return {scan.best, scan.bestDx, scan.bestDy, scan.bestOnEdge()};
 }
 
 }  // namespace kalvex

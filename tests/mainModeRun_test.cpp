@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "tests/support/testSupport.h"
 
@@ -133,6 +134,77 @@ TEST(MainModeRun, AFailedTieReadEndsWithHalfAScriptAndNoImages) {
     EXPECT_EQ(errorMap.find("unset multiplot"), std::string::npos);
     EXPECT_FALSE(fileExists(folder.file("dem_Error_Map.png")));
     EXPECT_FALSE(fileExists(folder.file("dem_report.txt")));
+}
+
+std::size_t linesWith(const std::string& text, const std::string& line) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++count;
+    return count;
+}
+
+TEST(MainModeRun, ARunThatRemovedEveryShotWritesItsOutputsAndFails) {
+    scratchFolder folder("mainmodenothingleft");
+    writeOffsetScene(folder);
+    const commandResult run =
+        runProgram({kalvexPath(), "dem.tif", "tracks.csv", "ties.gpf", "-s", "1", "-et", "0"}, folder.path());
+    EXPECT_EQ(run.status, 1);
+    const std::string text = run.standardOutput;
+    EXPECT_NE(text.find("Count: 0\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.rfind("\n", text.size() - 2) + 1),
+              "Error: No altimeter point with a model elevation was left at the end of the run\n");
+    EXPECT_TRUE(fileExists(folder.file("dem_report.txt")));
+    EXPECT_TRUE(fileExists(folder.file("dem_Coord_Map.png")));
+}
+
+TEST(MainModeRun, TiePointsOutsideTheRasterAreCounted) {
+    scratchFolder folder("mainmodetiesoutside");
+    writeOffsetScene(folder);
+    writeTextFile(folder.file("radians.gpf"), "point_id,lat,lon,ht\nin 48.5 102.25 10\nout 0.85 1.78 10\n");
+    const commandResult run =
+        runProgram({kalvexPath(), "dem.tif", "tracks.csv", "radians.gpf", "-s", "1"}, folder.path());
+    EXPECT_NE(run.standardOutput.find("out\t1:46:48\t0:51:0\t10\n\nWarning: 1 of the 2 tie points lie outside the "
+                                      "raster\nInitial RMS: "),
+              std::string::npos)
+        << run.standardOutput;
+}
+
+// A raster off by more than the first translation range: the first stage's
+// best offset lies on the range's edge, which is said after that stage and
+// again at the end.
+TEST(MainModeRun, AnOffsetBeyondTheRangeIsReportedTwice) {
+    scratchFolder folder("mainmodefaroff");
+    ASSERT_EQ(makeSceneIn(folder.path(), {"--width", "100", "--height", "100", "--tracks", "6", "--points", "400",
+                                          "--shift", "6", "0", "--clean", "--seed", "2"})
+                  .status,
+              0);
+    const commandResult run =
+        runProgram({kalvexPath(), "dem.tif", "tracks.csv", "ties.gpf", "-l", "-s", "2", "-p", "0.0004"}, folder.path());
+    EXPECT_EQ(run.status, 0);
+    const std::string warning = "Warning: The best translation of the first stage lies on the edge of its range, the "
+                                "raster may be off by more than the range (-p widens it)\n";
+    EXPECT_EQ(linesWith(run.standardOutput, warning), 2u);
+    EXPECT_NE(run.standardOutput.find("Stage 1 RMS: 12.21524\n" + warning), std::string::npos);
+    EXPECT_EQ(run.standardOutput.substr(run.standardOutput.size() - warning.size()), warning);
+}
+
+// One altimeter track over a small raster: the stage planes have no slope
+// across the track, the tie points keep sensible elevations.
+TEST(MainModeRun, OneTrackIsAlignedWithoutASlopeAcrossIt) {
+    scratchFolder folder("mainmodeonetrack");
+    ASSERT_EQ(makeSceneIn(folder.path(), {"--width", "120", "--height", "110", "--tracks", "1", "--points", "200",
+                                          "--seed", "4"})
+                  .status,
+              0);
+    const commandResult run = runProgram({kalvexPath(), "dem.tif", "tracks.csv", "ties.gpf", "-l", "-s", "3"},
+                                         folder.path());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(linesWith(run.standardOutput, "Warning: The valid mola points lie along one line, the plane is fitted "
+                                            "without a slope across it\n"),
+              1u);
+    const std::string finalRms = "Final RMS: ";
+    const std::size_t at = run.standardOutput.find(finalRms);
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_LT(std::stod(run.standardOutput.substr(at + finalRms.size())), 2.0);
 }
 
 }  // namespace
