@@ -37,15 +37,17 @@ rasterEdges initialEdges(const rasterOutline& outline) {
 
 // One comparison of the left edges decides both axes: the outline that lies
 // further left gives the low x and, with the other outline, the y range.
-void writeMovementRanges(std::ostream& script, const rasterEdges& initial, const rasterEdges& current) {
+void writeMovementRanges(std::ostream& script, const mapScale& scale, const rasterEdges& initial,
+                         const rasterEdges& current) {
     if (current.left < initial.left)
-        writeRanges(script, current.left, initial.right, initial.bottom, current.top);
+        writeRanges(script, scale, current.left, initial.right, initial.bottom, current.top);
     else
-        writeRanges(script, initial.left, current.right, current.bottom, initial.top);
+        writeRanges(script, scale, initial.left, current.right, current.bottom, initial.top);
 }
 
-void writeTiePointLines(std::ostream& script, const std::vector<tiePoint>& points, const char* colour) {
-    for (const tiePoint& point : points) writePointLine(script, point.x, point.y, colour);
+void writeTiePointLines(std::ostream& script, const mapScale& scale, const std::vector<tiePoint>& points,
+                        const char* colour) {
+    for (const tiePoint& point : points) writePointLine(script, scale, point.x, point.y, colour);
 }
 
 }  // namespace
@@ -61,14 +63,17 @@ void alignmentModel::writeCoordinateMap(std::ostream& script, const std::string&
     writeLegendEntry(script, "0.52", initialColour, 1, "Initial");
     writeLegendEntry(script, "0.48", finalColour, 2, "Final");
 
+    // The run moves and turns the raster but keeps its cells' size, so one
+    // scale serves both outlines.
+    const mapScale scale = scaleOf(raster);
     const rasterOutline before = initialOutline(corners);
-    writeMovementRanges(script, initialEdges(before), edgesOf(raster));
-    writeOutline(script, before, 1, " nohead lc rgb '#0000ff'");
-    writeOutline(script, outlineOf(raster), 5, " nohead lc rgb '#bb0000'");
+    writeMovementRanges(script, scale, initialEdges(before), edgesOf(raster));
+    writeOutline(script, scale, before, 1, " nohead lc rgb '#0000ff'");
+    writeOutline(script, scale, outlineOf(raster), 5, " nohead lc rgb '#bb0000'");
 
     writePlotLine(script);
-    writeTiePointLines(script, initialTiePoints, initialColour);
-    writeTiePointLines(script, tiePoints, finalColour);
+    writeTiePointLines(script, scale, initialTiePoints, initialColour);
+    writeTiePointLines(script, scale, tiePoints, finalColour);
     script << "e\n";
     script << "reset\n";
 }

@@ -66,9 +66,11 @@ void alignmentModel::writeWeightingsMap(std::ostream& script, const std::string&
     writePlotLine(script);
     // A point of a track that has no weight cannot be shown truthfully in any
     // bin, so it is left off the map.
+    const mapScale scale = scaleOf(raster);
     for (const errorRecord& entry : finalErrors)
         if (hasWeight(trackWeights, entry.trackIndex))
-            writePointLine(script, entry.x, entry.y, weightColour(trackWeights[std::size_t(entry.trackIndex)]));
+            writePointLine(script, scale, entry.x, entry.y,
+                           weightColour(trackWeights[std::size_t(entry.trackIndex)]));
     script << "e\n";
     script << "reset\n";
 }

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "model/alignmentModel.h"
+#include "output/scriptText.h"
+#include "tests/support/testSupport.h"
 
 namespace kalvex {
 namespace {
@@ -216,6 +219,75 @@ TEST(outputMaps, nothingIsWrittenWhileNotReadyAndPathQuoteIsDoubled) {
     model.notReady = false;  // a quote in the path is doubled
     model.writeCoordinateMap(script, "Mars' map.png");
     EXPECT_NE(script.str().find("\nset output 'Mars'' map.png'\n"), std::string::npos) << script.str();
+}
+
+
+// Generated scenes at the scales where fixed six digits and a fixed margin
+// fail: cells of 1e-5 degrees near 137 degrees east, and polar stereographic
+// metres. The run is played by moving the raster and the tie points three
+// cells west and two south.
+struct movedScene {
+    alignmentModel model;
+    std::vector<errorRecord> errors;
+};
+
+movedScene generatedScene(const testing::scratchFolder& folder, const std::vector<std::string>& options) {
+    movedScene scene;
+    alignmentModel& model = scene.model;
+    EXPECT_EQ(testing::makeSceneIn(folder.path(), options).status, 0);
+    const testing::consoleCapture quiet;
+    std::vector<pointFilter> filters;
+    EXPECT_TRUE(model.readRaster(folder.file("dem.tif"), -32767.0));
+    EXPECT_TRUE(model.readTracks(folder.file("tracks.csv"), filters));
+    if (options.front() == "--polar") model.toPolarStereographic();
+    EXPECT_TRUE(model.readTiePoints(folder.file("ties.gpf")));
+    scene.errors = model.currentErrorList();
+    const double dx = -3 * model.raster.transform[1], dy = 2 * model.raster.transform[5];
+    model.raster.transform[0] += dx;
+    model.raster.transform[3] += dy;
+    for (tiePoint& point : model.tiePoints) point = {point.idIndex, point.x + dx, point.y + dy, point.elevation};
+    return scene;
+}
+
+std::vector<mapPosition> plottedPoints(const std::string& script) {
+    std::istringstream lines(script.substr(script.find(plotLine) + plotLine.size()));
+    std::vector<mapPosition> points;
+    mapPosition point;
+    while (lines >> point.x >> point.y && lines.ignore(20, '\n')) points.push_back(point);
+    return points;
+}
+
+void expectDrawnAt(const std::string& script, const std::vector<mapPosition>& expected, double cellSize) {
+    const std::vector<mapPosition> drawn = plottedPoints(script);
+    ASSERT_EQ(drawn.size(), expected.size());
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        EXPECT_NEAR(drawn[i].x, expected[i].x, cellSize / 20 + 1e-12 * std::fabs(expected[i].x)) << i;
+        EXPECT_NEAR(drawn[i].y, expected[i].y, cellSize / 20 + 1e-12 * std::fabs(expected[i].y)) << i;
+    }
+}
+
+TEST(sceneMaps, everyShotAndTiePointIsDrawnWhereItLies) {
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--cell", "0.00001"}, std::vector<std::string>{"--polar"}}) {
+        testing::scratchFolder folder("sceneMaps");
+        std::vector<std::string> sceneOptions = options;
+        sceneOptions.insert(sceneOptions.end(), {"--width", "120", "--height", "120", "--points", "400"});
+        const movedScene scene = generatedScene(folder, sceneOptions);
+        const alignmentModel& model = scene.model;
+        ASSERT_FALSE(scene.errors.empty());
+        std::vector<mapPosition> shots, tiePoints;
+        for (const errorRecord& entry : scene.errors) shots.push_back({entry.x, entry.y});
+        for (const auto* points : {&model.initialTiePoints, &model.tiePoints})
+            for (const tiePoint& point : *points) tiePoints.push_back({point.x, point.y});
+        std::ostringstream errorMap, weightingsMap, coordinateMap;
+        model.writeErrorMap(errorMap, "e.png", true, scene.errors, {});
+        model.writeWeightingsMap(weightingsMap, "w.png", scene.errors);
+        model.writeCoordinateMap(coordinateMap, "c.png");
+        const double cellSize = model.raster.transform[1];
+        expectDrawnAt(errorMap.str(), shots, cellSize);
+        expectDrawnAt(weightingsMap.str(), shots, cellSize);
+        expectDrawnAt(coordinateMap.str(), tiePoints, cellSize);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/alignmentModel.h"
+#include "output/scriptText.h"
 
 namespace kalvex {
 namespace {
@@ -169,7 +170,7 @@ TEST(errorMapScript, binsOfBothProjectsAndErrorThatIsNotANumber) {
     EXPECT_EQ(empty.str(), plotLine + "e\n");
 }
 
-// Six significant digits; rows running north reverse the y range; a turned
+// Six significant digits at cells of 100 units; rows running north reverse the y range; a turned
 // raster takes its ranges from the outer nodes (GT4 and GT5 negative: top is
 // node (0,0), bottom node (W,H)).
 TEST(errorMapScript, rangesAndNumbersOfTheFinalMap) {
@@ -191,6 +192,22 @@ TEST(errorMapScript, rangesAndNumbersOfTheFinalMap) {
         model.writeFinalErrorMap(script, true, test.errors, test.statistics);
         for (const std::string& part : test.expected)
             EXPECT_NE(script.str().find(part), std::string::npos) << part << "\n" << script.str();
+    }
+}
+
+// A coordinate gets the fewest digits (six at the least) that place it within
+// a twentieth of a cell; the stream keeps six for every other number.
+TEST(errorMapScript, coordinatesAreWrittenToATwentiethOfACell) {
+    struct row { double cellSize; double x; double y; std::string expected; };
+    const std::vector<row> rows{{1e-5, 137.4012345678, -4.5512345678, "137.401235 -4.551235 0xffd700\n"},
+                                {2e-4, 137.4012345678, -4.5512345678, "137.40123 -4.55123 0xffd700\n"},
+                                {1, 1523456.78, -2345678.25, "1523456.8 -2345678.2 0xffd700\n"},
+                                {100, 1234567.5, -2345678.25, "1.23457e+06 -2.34568e+06 0xffd700\n"}};
+    for (const row& test : rows) {
+        std::ostringstream script;
+        writePointLine(script, mapScale{test.cellSize}, test.x, test.y, "ffd700");
+        script << 137.4012345678;
+        EXPECT_EQ(script.str(), test.expected + "137.401") << test.cellSize;
     }
 }
 
