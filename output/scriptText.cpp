@@ -8,13 +8,11 @@
 
 namespace kalvex {
 
-mapScale scaleOf(const elevationRaster& raster) {
-    mapScale scale;
-    scale.cellSize = shorterCellSide(raster.transform);
-    return scale;
-}
-
 namespace {
+
+// A share of the raster rather than a fixed length, as the map unit may be a
+// degree or a metre and the raster a few metres or many degrees across.
+constexpr double marginShare = 0.05;
 
 // A digit at decimal place p rounds the value by up to half of 10^p, so the
 // last place needed is the highest one with 10^p <= cellSize / 10.
@@ -43,10 +41,11 @@ void writePosition(std::ostream& script, const mapScale& scale, const mapPositio
 }
 
 void writeRange(std::ostream& script, const mapScale& scale, char axis, double from, double to) {
+    const double outward = from <= to ? scale.margin : -scale.margin;
     script << "set " << axis << "range [";
-    writeCoordinate(script, scale, from);
+    writeCoordinate(script, scale, from - outward);
     script << ":";
-    writeCoordinate(script, scale, to);
+    writeCoordinate(script, scale, to + outward);
     script << "]\n";
 }
 
@@ -60,6 +59,13 @@ void writeArrow(std::ostream& script, const mapScale& scale, int number, const m
 }
 
 }  // namespace
+
+mapScale scaleOf(const elevationRaster& raster) {
+    mapScale scale;
+    scale.cellSize = shorterCellSide(raster.transform);
+    scale.margin = marginShare * std::max(mapWidth(raster), mapHeight(raster));
+    return scale;
+}
 
 rasterOutline outlineOf(const elevationRaster& raster) {
     const double lastColumn = double(raster.width) - 1.0;
@@ -92,8 +98,8 @@ void writeOutputLine(std::ostream& script, const std::string& pngPath) {
 }
 
 void writeRanges(std::ostream& script, const mapScale& scale, double left, double right, double bottom, double top) {
-    writeRange(script, scale, 'x', left - mapRangeMargin, right + mapRangeMargin);
-    writeRange(script, scale, 'y', bottom - mapRangeMargin, top + mapRangeMargin);
+    writeRange(script, scale, 'x', left, right);
+    writeRange(script, scale, 'y', bottom, top);
 }
 
 void writeOutline(std::ostream& script, const mapScale& scale, const rasterOutline& outline, int firstArrow,

@@ -24,8 +24,8 @@ const std::vector<errorRecord> tinyErrors{{0, 100.5, 199.25, -15}, {1, 101, 199,
 const errorStatistics tinyStatistics{2.5, -1.25, -15, 5};
 
 const std::string tinyFrame =
-    "set xrange [99.995:102.005]\n"
-    "set yrange [197.995:200.005]\n"
+    "set xrange [99.9:102.1]\n"
+    "set yrange [197.9:200.1]\n"
     "set arrow 1 from 100,200 to 100,198 nohead lc rgb 'grey'\n"
     "set arrow 2 from 100,200 to 102,200 nohead lc rgb 'grey'\n"
     "set arrow 3 from 100,198 to 102,198 nohead lc rgb 'grey'\n"
@@ -135,8 +135,8 @@ TEST(errorMapScript, twoPanelsOfLrocProjectShareOneStream) {
                   "set size .45, 1\n"
                   "set origin .55,0\n"
                   "set title 'Final Error Map'\n"
-                  "set xrange [100.495:102.505]\n"
-                  "set yrange [197.745:199.755]\n"
+                  "set xrange [100.4:102.6]\n"
+                  "set yrange [197.65:199.85]\n"
                   "set arrow 1 from 100.5,199.75 to 100.5,197.75 nohead lc rgb 'grey'\n"
                   "set arrow 2 from 100.5,199.75 to 102.5,199.75 nohead lc rgb 'grey'\n"
                   "set arrow 3 from 100.5,197.75 to 102.5,197.75 nohead lc rgb 'grey'\n"
@@ -178,12 +178,12 @@ TEST(errorMapScript, rangesAndNumbersOfTheFinalMap) {
                  std::vector<std::string> expected; };
     const std::vector<row> rows{
         {{1234567.5, 100, 0, -2345678.25, 0, -100}, {{0, 1234567.5, 0.0001234567, 7}}, {1234.56789, -0.5, 7, 7},
-         {"set xrange [1.23457e+06:1.23477e+06]\n", "set yrange [-2.34588e+06:-2.34568e+06]\n",
+         {"set xrange [1.23456e+06:1.23478e+06]\n", "set yrange [-2.34589e+06:-2.34567e+06]\n",
           "set arrow 1 from 1.23457e+06,-2.34568e+06 to 1.23457e+06,-2.34588e+06 nohead", "'Mean: -0.5'",
           "'Std Dev: 1234.57'", "\n1.23457e+06 0.000123457 0xff8800\n"}},
-        {{100, 1, 0, 200, 0, 1}, {}, {}, {"set yrange [201.995:200.005]\n"}},
+        {{100, 1, 0, 200, 0, 1}, {}, {}, {"set yrange [202.1:199.9]\n"}},
         {{100, 1, 0.5, 200, -0.25, -1}, {}, {},
-         {"set xrange [99.995:103.005]\n", "set yrange [197.495:200.005]\n",
+         {"set xrange [99.85:103.15]\n", "set yrange [197.35:200.15]\n",
           "set arrow 4 from 102,199.5 to 103,197.5 nohead"}}};
     for (const row& test : rows) {
         alignmentModel model = tinyScene();
