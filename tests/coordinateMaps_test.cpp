@@ -196,6 +196,13 @@ TEST(weightingsMap, binsAreClosedBelow) {
                                         "0x00ff00", "0x00ff00", "0x00ff00"}));
 }
 
+// Weights lowered by repeated subtraction end a few units in the last place
+// below a tenth; the report prints them as that tenth, and so they are coloured.
+TEST(weightingsMap, weightWithinABillionthOfAnEdgeIsColouredAsItsEdge) {
+    EXPECT_EQ(weightColours({0.7999999999999998, 0.19999999999999968, 0.9 - 1e-9, 0.8 - 2e-9, 0.1 + 1e-12}),
+              (std::vector<std::string>{"0x00ffaa", "0xff00ff", "0x00ff00", "0x00ffff", "0xff0088"}));
+}
+
 TEST(weightingsMap, pointOfTrackWithoutWeightIsLeftOff) {
     alignmentModel model = tinyScene();
     model.trackWeights = {0.05};
