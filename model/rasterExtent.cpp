@@ -34,6 +34,10 @@ double mapHeight(const elevationRaster& raster) {
     return std::fabs(edges.top - edges.bottom);
 }
 
+double shorterCellSide(const geoTransform& transform) {
+    return std::min(std::hypot(transform[1], transform[4]), std::hypot(transform[2], transform[5]));
+}
+
 mapBox boxAround(const elevationRaster& raster, double margin) {
     const double lastColumn = double(raster.width) - 1.0;
     const double lastRow = double(raster.height) - 1.0;

@@ -28,6 +28,9 @@ rasterEdges edgesOf(const elevationRaster& raster);
 double mapWidth(const elevationRaster& raster);
 double mapHeight(const elevationRaster& raster);
 
+// The length of a cell's shorter side in map units, whatever its turn.
+double shorterCellSide(const geoTransform& transform);
+
 // The lowest and highest corner coordinate on each axis, grown by the margin on
 // every side, whatever directions the rows and columns run in.
 mapBox boxAround(const elevationRaster& raster, double margin);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "model/quietGdal.h"
+#include "model/rasterExtent.h"
 
 namespace kalvex {
 
@@ -35,6 +36,17 @@ sourceDescription describeSource(const std::string& sourcePath) {
     return description;
 }
 
+// A run that found no real turn can still leave rotation terms of rounding
+// size in the georeference (a few units in the last place of the map
+// coordinates); written as they are, they make every reader take the file for
+// a turned one. Terms below a billionth of a cell are no turn at all.
+geoTransform northUpUnlessTurned(geoTransform transform) {
+    const double negligible = 1e-9 * shorterCellSide(transform);
+    for (const std::size_t term : {std::size_t(2), std::size_t(4)})
+        if (std::fabs(transform[term]) < negligible) transform[term] = 0.0;
+    return transform;
+}
+
 }  // namespace
 
 bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) {
@@ -54,7 +66,7 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     CSLDestroy(options);
     if (!target) return false;
 
-    geoTransform transform = raster.transform;
+    geoTransform transform = northUpUnlessTurned(raster.transform);
     bool written = target->SetGeoTransform(transform.data()) == CE_None;
     if (!source.spatialReference.empty()) target->SetProjection(source.spatialReference.c_str());
     GDALRasterBand* band = target->GetRasterBand(1);

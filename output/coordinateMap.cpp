@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "model/alignmentModel.h"
 #include "model/rasterExtent.h"
 #include "output/scriptText.h"
@@ -19,33 +21,37 @@ rasterOutline initialOutline(const std::array<cornerRecord, 4>& corners) {
     return outline;
 }
 
-rasterEdges initialEdges(const rasterOutline& outline) {
-    rasterEdges edges;
-    if (outline.topLeft.x < outline.bottomLeft.x) {
-        edges.left = outline.topLeft.x;
-        edges.top = outline.topRight.y;
-        edges.right = outline.bottomRight.x;
-        edges.bottom = outline.bottomLeft.y;
-    } else {
-        edges.left = outline.bottomLeft.x;
-        edges.top = outline.topLeft.y;
-        edges.right = outline.topRight.x;
-        edges.bottom = outline.bottomRight.y;
-    }
-    return edges;
+// A coordinate that is not a number widens nothing.
+void include(mapBox& box, const mapPosition& position) {
+    box.xmin = std::min(box.xmin, position.x);
+    box.xmax = std::max(box.xmax, position.x);
+    box.ymin = std::min(box.ymin, position.y);
+    box.ymax = std::max(box.ymax, position.y);
 }
 
-// One comparison of the left edges decides both axes: the outline that lies
-// further left gives the low x and, with the other outline, the y range.
-void writeMovementRanges(std::ostream& script, const rasterEdges& initial, const rasterEdges& current) {
-    if (current.left < initial.left)
-        writeRanges(script, current.left, initial.right, initial.bottom, current.top);
-    else
-        writeRanges(script, initial.left, current.right, current.bottom, initial.top);
+void include(mapBox& box, const rasterOutline& outline) {
+    for (const mapPosition& corner : {outline.topLeft, outline.topRight, outline.bottomLeft, outline.bottomRight})
+        include(box, corner);
 }
 
-void writeTiePointLines(std::ostream& script, const std::vector<tiePoint>& points, const char* colour) {
-    for (const tiePoint& point : points) writePointLine(script, point.x, point.y, colour);
+void include(mapBox& box, const std::vector<tiePoint>& points) {
+    for (const tiePoint& point : points) include(box, mapPosition{point.x, point.y});
+}
+
+// The ranges hold both outlines and every tie point before and after the run,
+// wherever the run moved or turned them; each axis runs the way it does on
+// the error map of the raster.
+void writeMovementRanges(std::ostream& script, const mapScale& scale, const mapBox& box,
+                         const rasterEdges& current) {
+    const bool reversedX = current.left > current.right;
+    const bool reversedY = current.bottom > current.top;
+    writeRanges(script, scale, reversedX ? box.xmax : box.xmin, reversedX ? box.xmin : box.xmax,
+                reversedY ? box.ymax : box.ymin, reversedY ? box.ymin : box.ymax);
+}
+
+void writeTiePointLines(std::ostream& script, const mapScale& scale, const std::vector<tiePoint>& points,
+                        const char* colour) {
+    for (const tiePoint& point : points) writePointLine(script, scale, point.x, point.y, colour);
 }
 
 }  // namespace
@@ -61,14 +67,23 @@ void alignmentModel::writeCoordinateMap(std::ostream& script, const std::string&
     writeLegendEntry(script, "0.52", initialColour, 1, "Initial");
     writeLegendEntry(script, "0.48", finalColour, 2, "Final");
 
+    // The run moves and turns the raster but keeps its cells' size, so one
+    // scale serves both outlines.
+    const mapScale scale = scaleOf(raster);
     const rasterOutline before = initialOutline(corners);
-    writeMovementRanges(script, initialEdges(before), edgesOf(raster));
-    writeOutline(script, before, 1, " nohead lc rgb '#0000ff'");
-    writeOutline(script, outlineOf(raster), 5, " nohead lc rgb '#bb0000'");
+    const rasterOutline after = outlineOf(raster);
+    mapBox shown{before.topLeft.x, before.topLeft.x, before.topLeft.y, before.topLeft.y};
+    include(shown, before);
+    include(shown, after);
+    include(shown, initialTiePoints);
+    include(shown, tiePoints);
+    writeMovementRanges(script, scale, shown, edgesOf(raster));
+    writeOutline(script, scale, before, 1, " nohead lc rgb '#0000ff'");
+    writeOutline(script, scale, after, 5, " nohead lc rgb '#bb0000'");
 
     writePlotLine(script);
-    writeTiePointLines(script, initialTiePoints, initialColour);
-    writeTiePointLines(script, tiePoints, finalColour);
+    writeTiePointLines(script, scale, initialTiePoints, initialColour);
+    writeTiePointLines(script, scale, tiePoints, finalColour);
     script << "e\n";
     script << "reset\n";
 }

@@ -139,7 +139,9 @@ void alignmentModel::writeErrorPoints(std::ostream& script, const std::vector<er
                                       bool hirise) const {
     if (notReady) return;
     writePlotLine(script);
-    for (const errorRecord& entry : errors) writePointLine(script, entry.x, entry.y, errorColour(entry.error, hirise));
+    const mapScale scale = scaleOf(raster);
+    for (const errorRecord& entry : errors)
+        writePointLine(script, scale, entry.x, entry.y, errorColour(entry.error, hirise));
     script << "e\n";
 }
 

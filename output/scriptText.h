@@ -9,9 +9,18 @@
 
 namespace kalvex {
 
-// The map ranges are grown by this much (in map units) on every side so that
-// points on the raster's edge are not drawn on the frame.
-inline constexpr double mapRangeMargin = 0.005;
+// What a map of a raster takes from the raster's scale. Each coordinate gets
+// the significant digits that place it within a twentieth of a cell (six at
+// the least, as every other number), so shots and outlines are drawn where
+// they lie at any resolution and magnitude. The ranges reach beyond what they
+// frame by a share of the raster's larger extent, so that points on the edge
+// are not drawn on the frame, whatever the map unit.
+struct mapScale {
+    double cellSize = 0.0;  // the shorter side of a cell in map units
+    double margin = 0.0;    // in map units, the same on both axes
+};
+
+mapScale scaleOf(const elevationRaster& raster);
 
 struct mapPosition {
     double x = 0.0;
@@ -36,11 +45,13 @@ std::string gnuplotQuoted(const std::string& text);
 
 void writeOutputLine(std::ostream& script, const std::string& pngPath);
 
-// "set xrange" and "set yrange", each grown by the margin.
-void writeRanges(std::ostream& script, double left, double right, double bottom, double top);
+// "set xrange" and "set yrange", each grown by the margin away from its middle:
+// a range given high to low (an axis drawn reversed) stays so and widens too.
+void writeRanges(std::ostream& script, const mapScale& scale, double left, double right, double bottom, double top);
 
 // Arrows firstArrow to firstArrow + 3: left edge, top edge, bottom edge, right edge.
-void writeOutline(std::ostream& script, const rasterOutline& outline, int firstArrow, const std::string& closingText);
+void writeOutline(std::ostream& script, const mapScale& scale, const rasterOutline& outline, int firstArrow,
+                  const std::string& closingText);
 
 // The ranges and the grey outline of the raster as its geotransform now places it.
 void writeRasterFrame(std::ostream& script, const elevationRaster& raster);
@@ -52,6 +63,6 @@ void writeLegendEntry(std::ostream& script, std::string_view screenY, std::strin
 void writePlotLine(std::ostream& script);
 
 // x, y and the point's colour (six hex digits) as gnuplot reads a variable colour.
-void writePointLine(std::ostream& script, double x, double y, std::string_view colour);
+void writePointLine(std::ostream& script, const mapScale& scale, double x, double y, std::string_view colour);
 
 }  // namespace kalvex

@@ -33,9 +33,14 @@ constexpr weightBin weightBins[] = {
 
 constexpr std::size_t weightBinCount = sizeof(weightBins) / sizeof(weightBins[0]);
 
+// The filter lowers weights by repeated subtraction, which leaves them a few
+// units in the last place off a bin edge (0.7999999999999998 for 0.8); the
+// report prints such a weight as the edge, and the map colours it so.
+constexpr double edgeTolerance = 1e-9;
+
 std::string_view weightColour(double weight) {
     for (std::size_t i = 0; i + 1 < weightBinCount; ++i)
-        if (weight < weightBins[i].limit) return weightBins[i].colour;
+        if (weight < weightBins[i].limit - edgeTolerance) return weightBins[i].colour;
     return weightBins[weightBinCount - 1].colour;
 }
 
@@ -66,9 +71,11 @@ void alignmentModel::writeWeightingsMap(std::ostream& script, const std::string&
     writePlotLine(script);
     // A point of a track that has no weight cannot be shown truthfully in any
     // bin, so it is left off the map.
+    const mapScale scale = scaleOf(raster);
     for (const errorRecord& entry : finalErrors)
         if (hasWeight(trackWeights, entry.trackIndex))
-            writePointLine(script, entry.x, entry.y, weightColour(trackWeights[std::size_t(entry.trackIndex)]));
+            writePointLine(script, scale, entry.x, entry.y,
+                           weightColour(trackWeights[std::size_t(entry.trackIndex)]));
     script << "e\n";
     script << "reset\n";
 }

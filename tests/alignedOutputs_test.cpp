@@ -245,5 +245,24 @@ TEST(AlignedRaster, CellsAndGeotransformAreTheModelsAndNoDataIsDeclared) {
     EXPECT_FALSE(writeAlignedRaster(model.raster, folder.file("missing/folder/dem_aligned.tif")));
 }
 
+// Turns that cancel out leave rotation terms of a few units in the last place
+// of the map coordinates; the file is written north up then, while a turn
+// that stays keeps its terms.
+TEST(AlignedRaster, RotationTermsOfRoundingSizeAreWrittenAsZero) {
+    scratchFolder folder("alignedturn");
+    ASSERT_EQ(makeSceneIn(folder.path(), {"--width", "60", "--height", "60", "--points", "50"}).status, 0);
+    for (const double undone : {0.1, 0.0}) {
+        alignmentModel model;
+        ASSERT_TRUE(model.readRaster(folder.file("dem.tif"), -32767.0));
+        model.raster.rotateGeotransform(10, 20, 0.1);
+        model.raster.rotateGeotransform(40, 30, -undone);
+        ASSERT_NE(model.raster.transform[2], 0.0);
+        ASSERT_TRUE(writeAlignedRaster(model.raster, folder.file("dem_aligned.tif")));
+        std::array<double, 6> expected = model.raster.transform;
+        if (undone != 0.0) expected[2] = expected[4] = 0.0;
+        EXPECT_EQ(readRaster(folder.file("dem_aligned.tif")).transform, expected) << undone;
+    }
+}
+
 }  // namespace
 }  // namespace kalvex::testing

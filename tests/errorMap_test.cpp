@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/alignmentModel.h"
+#include "output/scriptText.h"
 
 namespace kalvex {
 namespace {
@@ -23,8 +24,8 @@ const std::vector<errorRecord> tinyErrors{{0, 100.5, 199.25, -15}, {1, 101, 199,
 const errorStatistics tinyStatistics{2.5, -1.25, -15, 5};
 
 const std::string tinyFrame =
-    "set xrange [99.995:102.005]\n"
-    "set yrange [197.995:200.005]\n"
+    "set xrange [99.9:102.1]\n"
+    "set yrange [197.9:200.1]\n"
     "set arrow 1 from 100,200 to 100,198 nohead lc rgb 'grey'\n"
     "set arrow 2 from 100,200 to 102,200 nohead lc rgb 'grey'\n"
     "set arrow 3 from 100,198 to 102,198 nohead lc rgb 'grey'\n"
@@ -134,8 +135,8 @@ TEST(errorMapScript, twoPanelsOfLrocProjectShareOneStream) {
                   "set size .45, 1\n"
                   "set origin .55,0\n"
                   "set title 'Final Error Map'\n"
-                  "set xrange [100.495:102.505]\n"
-                  "set yrange [197.745:199.755]\n"
+                  "set xrange [100.4:102.6]\n"
+                  "set yrange [197.65:199.85]\n"
                   "set arrow 1 from 100.5,199.75 to 100.5,197.75 nohead lc rgb 'grey'\n"
                   "set arrow 2 from 100.5,199.75 to 102.5,199.75 nohead lc rgb 'grey'\n"
                   "set arrow 3 from 100.5,197.75 to 102.5,197.75 nohead lc rgb 'grey'\n"
@@ -169,7 +170,7 @@ TEST(errorMapScript, binsOfBothProjectsAndErrorThatIsNotANumber) {
     EXPECT_EQ(empty.str(), plotLine + "e\n");
 }
 
-// Six significant digits; rows running north reverse the y range; a turned
+// Six significant digits at cells of 100 units; rows running north reverse the y range; a turned
 // raster takes its ranges from the outer nodes (GT4 and GT5 negative: top is
 // node (0,0), bottom node (W,H)).
 TEST(errorMapScript, rangesAndNumbersOfTheFinalMap) {
@@ -177,12 +178,12 @@ TEST(errorMapScript, rangesAndNumbersOfTheFinalMap) {
                  std::vector<std::string> expected; };
     const std::vector<row> rows{
         {{1234567.5, 100, 0, -2345678.25, 0, -100}, {{0, 1234567.5, 0.0001234567, 7}}, {1234.56789, -0.5, 7, 7},
-         {"set xrange [1.23457e+06:1.23477e+06]\n", "set yrange [-2.34588e+06:-2.34568e+06]\n",
+         {"set xrange [1.23456e+06:1.23478e+06]\n", "set yrange [-2.34589e+06:-2.34567e+06]\n",
           "set arrow 1 from 1.23457e+06,-2.34568e+06 to 1.23457e+06,-2.34588e+06 nohead", "'Mean: -0.5'",
           "'Std Dev: 1234.57'", "\n1.23457e+06 0.000123457 0xff8800\n"}},
-        {{100, 1, 0, 200, 0, 1}, {}, {}, {"set yrange [201.995:200.005]\n"}},
+        {{100, 1, 0, 200, 0, 1}, {}, {}, {"set yrange [202.1:199.9]\n"}},
         {{100, 1, 0.5, 200, -0.25, -1}, {}, {},
-         {"set xrange [99.995:103.005]\n", "set yrange [197.495:200.005]\n",
+         {"set xrange [99.85:103.15]\n", "set yrange [197.35:200.15]\n",
           "set arrow 4 from 102,199.5 to 103,197.5 nohead"}}};
     for (const row& test : rows) {
         alignmentModel model = tinyScene();
@@ -191,6 +192,22 @@ TEST(errorMapScript, rangesAndNumbersOfTheFinalMap) {
         model.writeFinalErrorMap(script, true, test.errors, test.statistics);
         for (const std::string& part : test.expected)
             EXPECT_NE(script.str().find(part), std::string::npos) << part << "\n" << script.str();
+    }
+}
+
+// A coordinate gets the fewest digits (six at the least) that place it within
+// a twentieth of a cell; the stream keeps six for every other number.
+TEST(errorMapScript, coordinatesAreWrittenToATwentiethOfACell) {
+    struct row { double cellSize; double x; double y; std::string expected; };
+    const std::vector<row> rows{{1e-5, 137.4012345678, -4.5512345678, "137.401235 -4.551235 0xffd700\n"},
+                                {2e-4, 137.4012345678, -4.5512345678, "137.40123 -4.55123 0xffd700\n"},
+                                {1, 1523456.78, -2345678.25, "1523456.8 -2345678.2 0xffd700\n"},
+                                {100, 1234567.5, -2345678.25, "1.23457e+06 -2.34568e+06 0xffd700\n"}};
+    for (const row& test : rows) {
+        std::ostringstream script;
+        writePointLine(script, mapScale{test.cellSize}, test.x, test.y, "ffd700");
+        script << 137.4012345678;
+        EXPECT_EQ(script.str(), test.expected + "137.401") << test.cellSize;
     }
 }
 
