@@ -2,7 +2,9 @@
 
 #include <gdal_priv.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 #include "model/quietGdal.h"
@@ -37,13 +39,19 @@ sourceDescription describeSource(const std::string& sourcePath) {
 }
 
 // A run that found no real turn can still leave rotation terms of rounding
-// size in the georeference (a few units in the last place of the map
-// coordinates); written as they are, they make every reader take the file for
-// a turned one. Terms below a billionth of a cell are no turn at all.
-geoTransform northUpUnlessTurned(geoTransform transform) {
-    const double negligible = 1e-9 * shorterCellSide(transform);
-    for (const std::size_t term : {std::size_t(2), std::size_t(4)})
-        if (std::fabs(transform[term]) < negligible) transform[term] = 0.0;
+// size in the georeference (the turns about pivots work on map coordinates,
+// whose last places carry the rounding); written as they are, they make every
+// reader take the file for a turned one. A term is no turn when it is below a
+// billionth of a cell, or when across the whole raster it moves a node by no
+// more than the rounding of coordinates of the raster's magnitude can.
+geoTransform northUpUnlessTurned(geoTransform transform, std::uint32_t width, std::uint32_t height) {
+    const double cellShare = 1e-9 * shorterCellSide(transform);
+    const double coordinateRounding = 1e-12 * std::fmax(std::fabs(transform[0]), std::fabs(transform[3]));
+    const double extent = std::fmax(1.0, double(std::max(width, height)));
+    for (const std::size_t term : {std::size_t(2), std::size_t(4)}) {
+        const double size = std::fabs(transform[term]);
+        if (size < cellShare || size * extent <= coordinateRounding) transform[term] = 0.0;
+    }
     return transform;
 }
 
@@ -66,7 +74,7 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     CSLDestroy(options);
     if (!target) return false;
 
-    geoTransform transform = northUpUnlessTurned(raster.transform);
+    geoTransform transform = northUpUnlessTurned(raster.transform, raster.width, raster.height);
     bool written = target->SetGeoTransform(transform.data()) == CE_None;
     if (!source.spatialReference.empty()) target->SetProjection(source.spatialReference.c_str());
     GDALRasterBand* band = target->GetRasterBand(1);

@@ -245,22 +245,23 @@ TEST(AlignedRaster, CellsAndGeotransformAreTheModelsAndNoDataIsDeclared) {
     EXPECT_FALSE(writeAlignedRaster(model.raster, folder.file("missing/folder/dem_aligned.tif")));
 }
 
-// Turns that cancel out leave rotation terms of a few units in the last place
-// of the map coordinates; the file is written north up then, while a turn
-// that stays keeps its terms.
+// Turns that cancel out leave rotation terms of the size of the rounding of
+// the map coordinates; the file is written north up then, while a real turn,
+// however small, keeps its terms.
 TEST(AlignedRaster, RotationTermsOfRoundingSizeAreWrittenAsZero) {
     scratchFolder folder("alignedturn");
-    ASSERT_EQ(makeSceneIn(folder.path(), {"--width", "60", "--height", "60", "--points", "50"}).status, 0);
-    for (const double undone : {0.1, 0.0}) {
-        alignmentModel model;
-        ASSERT_TRUE(model.readRaster(folder.file("dem.tif"), -32767.0));
-        model.raster.rotateGeotransform(10, 20, 0.1);
-        model.raster.rotateGeotransform(40, 30, -undone);
-        ASSERT_NE(model.raster.transform[2], 0.0);
-        ASSERT_TRUE(writeAlignedRaster(model.raster, folder.file("dem_aligned.tif")));
-        std::array<double, 6> expected = model.raster.transform;
-        if (undone != 0.0) expected[2] = expected[4] = 0.0;
-        EXPECT_EQ(readRaster(folder.file("dem_aligned.tif")).transform, expected) << undone;
+    const struct {
+        double origin, cell, term;
+        bool kept;
+    } cases[] = {{137.4, 2e-4, 2.84e-14, false}, {137.4, 1e-5, 5.68e-14, false}, {137.4, 1e-5, 1.7e-9, true},
+                 {-1.2e6, 100.0, 3e-9, false}, {-1.2e6, 100.0, 0.017, true}};
+    for (const auto& example : cases) {
+        const geoTransform turned{example.origin, example.cell, example.term, -4.5, -example.term, -example.cell};
+        const elevationRaster raster = makeRaster(150, 150, turned, [](int c, int r) { return c - r; });
+        ASSERT_TRUE(writeAlignedRaster(raster, folder.file("dem_aligned.tif")));
+        geoTransform expected = turned;
+        if (!example.kept) expected[2] = expected[4] = 0.0;
+        EXPECT_EQ(readRaster(folder.file("dem_aligned.tif")).transform, expected) << example.cell << " " << example.term;
     }
 }
 
