@@ -14,7 +14,7 @@ namespace {
 // The stage loop: filtering (from the start stage on), plane fit, translation,
 // a narrower translation search for the next stage, and for HiRISE projects a
 // rotation, until the RMS stops changing over the last k stages.
-void runStages(alignmentModel& model, runSettings& settings, double rms) {
+alignmentRecord runStages(alignmentModel& model, runSettings& settings, double rms) {
     std::vector<double> rmsHistory{rms};
     const int lookback = std::max(settings.maxStages / 4, 2);
     double change = settings.convergeValue + 1.0;
@@ -42,6 +42,10 @@ void runStages(alignmentModel& model, runSettings& settings, double rms) {
         std::cout << "Stage " << stage << " RMS: " << rms << std::endl;
         if (stage >= lookback) change = std::fabs(rms - rmsHistory[std::size_t(stage - lookback)]);
     } while (stage < settings.maxStages && change > settings.convergeValue);
+    alignmentRecord record;
+    record.stages = stage;
+    record.converged = change <= settings.convergeValue;
+    return record;
 }
 
 void writeScript(const std::string& path, std::vector<std::string>& scriptList, bool& outputsLost,
@@ -54,22 +58,25 @@ void writeScript(const std::string& path, std::vector<std::string>& scriptList, 
 
 }  // namespace
 
-bool runMainMode(alignmentModel& model, runSettings& settings, const std::string& base, std::ostream& errorMapStream,
-                 std::vector<std::string>& scriptList, bool& outputsLost) {
+std::optional<alignmentRecord> runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
+                                           std::ostream& errorMapStream, std::vector<std::string>& scriptList,
+                                           bool& outputsLost) {
     if (!model.readTiePoints(settings.tiePath)) {
         std::cout << "Tie Coordinate Read Unsuccessful" << std::endl;
-        return false;
+        return std::nullopt;
     }
     const bool degreesMinutesSeconds = !settings.polarProjection;
     model.writeTiePointTable(std::cout, "Initial XYZ Coordinates", degreesMinutesSeconds);
     const double initialRms = model.currentRms().rms;
     std::cout << "Initial RMS: " << initialRms << std::endl;
 
-    runStages(model, settings, initialRms);
+    alignmentRecord record = runStages(model, settings, initialRms);
+    record.initialRms = initialRms;
 
     const double finalRms = settings.quadFit ? model.quadraticFitStage() : model.linearFitStage();
     std::cout << std::endl;
     std::cout << "Final RMS: " << finalRms << std::endl;
+    record.finalRms = finalRms;
 
     writeScript(base + "_Coord_Map.gnu", scriptList, outputsLost,
                 [&](std::ostream& script) { model.writeCoordinateMap(script, base + "_Coord_Map.png"); });
@@ -86,7 +93,7 @@ bool runMainMode(alignmentModel& model, runSettings& settings, const std::string
     if (!report.close()) outputsLost = true;
 
     model.writeFinalErrorMap(errorMapStream, settings.hirise, finalErrors, finalStatistics);
-    return true;
+    return record;
 }
 
 }  // namespace kalvex

@@ -171,7 +171,9 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
         } else {
             model.writeInitialErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
                                        initialStatistics);
-            if (!runMainMode(model, settings, base, errorMap.stream(), scriptList, outputsLost)) return 1;
+            const std::optional<alignmentRecord> alignment =
+                runMainMode(model, settings, base, errorMap.stream(), scriptList, outputsLost);
+            if (!alignment) return 1;
             if (settings.writeErrorTable) finishShotErrors(shotErrors, model);
             if (settings.writeAlignedRaster) writeAlignedModel(base + "_aligned.tif", model, settings, outputsLost);
         }

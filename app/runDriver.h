@@ -1,9 +1,11 @@
 #pragma once
 // The run from the command line to gnuplot, in both modes.
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "app/alignmentRecord.h"
 #include "app/runSettings.h"
 #include "model/alignmentModel.h"
 
@@ -23,9 +25,10 @@ void trimToRaster(alignmentModel& model, double margin);
 // The GeoTIFF path cut at the last "." of its file name, followed by the -as text.
 std::string outputBase(const std::string& rasterPath, const std::string& addString);
 
-// Main mode: tie points, stage loop, final fit and outputs. False after a failed
-// tie point read. outputsLost is set when an output file could not be created.
-bool runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
-                 std::ostream& errorMapStream, std::vector<std::string>& scriptList, bool& outputsLost);
+// Main mode: tie points, stage loop, final fit and outputs. Nothing after a
+// failed tie point read. outputsLost is set when an output file could not be created.
+std::optional<alignmentRecord> runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
+                                           std::ostream& errorMapStream, std::vector<std::string>& scriptList,
+                                           bool& outputsLost);
 
 }  // namespace kalvex
