@@ -307,6 +307,7 @@ const optionEntry optionTable[] = {
     valueOption("-j", scanThreadCount),
     switchOption("-od", &runSettings::writeAlignedRaster),
     switchOption("-oe", &runSettings::writeErrorTable),
+    switchOption("-os", &runSettings::writeSummary),
 };
 
 // Words that are no option, or no known option, are passed over in silence.

@@ -1,8 +1,10 @@
-// The optional outputs of a run: the aligned GeoTIFF (-od) and the per-shot
-// error table (-oe). Without the options a run must write exactly what it
+// The optional outputs of a run: the aligned GeoTIFF (-od), the per-shot
+// error table (-oe) and the run summary (-os). Without the options a run must write exactly what it
 // writes without this feature.
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 
 #include <array>
 #include <cmath>
@@ -76,6 +78,30 @@ std::vector<std::vector<std::string>> csvRows(const std::string& text) {
     return rows;
 }
 
+// The sums of the translations the stages printed, x and y.
+std::array<double, 2> printedTranslation(const std::string& console) {
+    const std::size_t finalTable = console.find("Final XYZ Coordinates");
+    std::array<double, 2> moved{0.0, 0.0};
+    for (const std::string& label : {std::string("x-translation: "), std::string("y-translation: ")}) {
+        for (std::size_t at = console.find(label); at != std::string::npos && at < finalTable;
+             at = console.find(label, at + 1))
+            moved[label[0] == 'x' ? 0 : 1] += numberAfter(console, label, at);
+    }
+    return moved;
+}
+
+// The text after a label up to the end of its line.
+std::string lineAfter(const std::string& text, const std::string& label, std::size_t from = 0) {
+    const std::size_t at = text.find(label, from) + label.size();
+    return text.substr(at, text.find('\n', at) - at);
+}
+
+std::string printed(double value) {
+    std::ostringstream text;
+    text << std::setprecision(7) << value;
+    return text.str();
+}
+
 class AlignedOutputs : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -89,12 +115,14 @@ protected:
             for (const char* name : {"dem.tif", "tracks.csv", "ties.gpf"})
                 std::filesystem::copy_file(folder->file(name), folder->file(std::string(copy) + "/" + name));
         }
-        const std::vector<std::string> options{"dem.tif", "tracks.csv", "ties.gpf", "-l", "-s", "3", "-sfs", "1"};
+        const std::vector<std::string> options{"dem.tif", "tracks.csv", "ties.gpf", "-l", "-s", "3", "-sfs", "1",
+                                               "-of", "99999"};
         std::vector<std::string> plain{kalvexPath()};
         plain.insert(plain.end(), options.begin(), options.end());
         std::vector<std::string> extra = plain;
         extra.push_back("-od");
         extra.push_back("-oe");
+        extra.push_back("-os");
         plainRun = runProgram(plain, folder->file("plain"));
         extraRun = runProgram(extra, folder->file("extra"));
     }
@@ -120,6 +148,7 @@ TEST_F(AlignedOutputs, OtherOutputsAreUnchangedByTheOptions) {
             << name;
     EXPECT_FALSE(fileExists(folder->file("plain/dem_aligned.tif")));
     EXPECT_FALSE(fileExists(folder->file("plain/dem_errors.csv")));
+    EXPECT_FALSE(fileExists(folder->file("plain/dem_summary.json")));
 }
 
 TEST_F(AlignedOutputs, AlignedRasterCarriesTheFinalGeoreferenceAndTheFittedCells) {
@@ -132,16 +161,9 @@ TEST_F(AlignedOutputs, AlignedRasterCarriesTheFinalGeoreferenceAndTheFittedCells
     EXPECT_EQ(aligned.noData, input.noData);
 
     // The raster moved by exactly the translation that moved the tie points.
-    const std::string& console = extraRun.standardOutput;
-    const std::size_t finalTable = console.find("Final XYZ Coordinates");
-    double movedX = 0.0, movedY = 0.0;
-    for (const std::string& label : {std::string("x-translation: "), std::string("y-translation: ")}) {
-        for (std::size_t at = console.find(label); at != std::string::npos && at < finalTable;
-             at = console.find(label, at + 1))
-            (label[0] == 'x' ? movedX : movedY) += numberAfter(console, label, at);
-    }
-    EXPECT_NEAR(aligned.transform[0] - input.transform[0], movedX, 1e-9);
-    EXPECT_NEAR(aligned.transform[3] - input.transform[3], movedY, 1e-9);
+    const std::array<double, 2> moved = printedTranslation(extraRun.standardOutput);
+    EXPECT_NEAR(aligned.transform[0] - input.transform[0], moved[0], 1e-9);
+    EXPECT_NEAR(aligned.transform[3] - input.transform[3], moved[1], 1e-9);
     for (int coefficient : {1, 2, 4, 5}) EXPECT_EQ(aligned.transform[coefficient], input.transform[coefficient]);
 
     // The cells changed by planes only, so the change is the same from every
@@ -163,6 +185,37 @@ TEST_F(AlignedOutputs, AlignedRasterCarriesTheFinalGeoreferenceAndTheFittedCells
             EXPECT_NEAR(step, stepX, 2e-3);
         }
     EXPECT_GT(noDataCells, 0);
+}
+
+TEST_F(AlignedOutputs, SummaryTellsWhatTheConsoleShowed) {
+    const std::string& console = extraRun.standardOutput;
+    const nlohmann::json summary = nlohmann::json::parse(readTextFile(folder->file("extra/dem_summary.json")));
+    const std::size_t finalStatistics = console.find("Count: ", console.find("Final XYZ Coordinates"));
+    EXPECT_EQ(summary["points"]["read"], 1200);
+    EXPECT_EQ(double(summary["points"]["withModelElevationAtStart"]), numberAfter(console, "Count: "));
+    EXPECT_EQ(double(summary["points"]["withModelElevationAtEnd"]), numberAfter(console, "Count: ", finalStatistics));
+    EXPECT_EQ(printed(summary["rms"]["initialWeighted"]), lineAfter(console, "Initial RMS: "));
+    EXPECT_EQ(printed(summary["rms"]["finalWeighted"]), lineAfter(console, "Final RMS: "));
+    const double deviation = numberAfter(console, "Standard Deviation: ", finalStatistics);
+    const double mean = numberAfter(console, "Mean: ", finalStatistics);
+    EXPECT_EQ(printed(summary["rms"]["finalStandardDeviation"]), printed(deviation));
+    EXPECT_NEAR(summary["rms"]["finalUnweighted"], std::hypot(deviation, mean), 1e-5);
+
+    std::vector<std::string> warnings;
+    std::istringstream lines(console);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Warning", 0) == 0) warnings.push_back(line);
+    EXPECT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(summary["warnings"], warnings);
+    EXPECT_EQ(summary["errors"], nlohmann::json::array());
+
+    const std::array<double, 2> moved = printedTranslation(console);
+    EXPECT_NEAR(summary["translation"]["cells"][0], moved[0] / 0.0002, 1e-6);
+    EXPECT_NEAR(summary["translation"]["cells"][1], moved[1] / -0.0002, 1e-6);
+    EXPECT_EQ(summary["rotation"]["degrees"], 0.0);
+    EXPECT_EQ(summary["stages"]["count"], 3);
+    EXPECT_EQ(summary["outputs"].size(), 9u);  // three scripts, their images, report, table, raster
+    EXPECT_EQ(summary["exitStatus"], 0);
 }
 
 // The final statistics printed from the table's own final errors, with the
