@@ -90,18 +90,6 @@ std::array<double, 2> printedTranslation(const std::string& console) {
     return moved;
 }
 
-// The text after a label up to the end of its line.
-std::string lineAfter(const std::string& text, const std::string& label, std::size_t from = 0) {
-    const std::size_t at = text.find(label, from) + label.size();
-    return text.substr(at, text.find('\n', at) - at);
-}
-
-std::string printed(double value) {
-    std::ostringstream text;
-    text << std::setprecision(7) << value;
-    return text.str();
-}
-
 class AlignedOutputs : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -194,12 +182,14 @@ TEST_F(AlignedOutputs, SummaryTellsWhatTheConsoleShowed) {
     EXPECT_EQ(summary["points"]["read"], 1200);
     EXPECT_EQ(double(summary["points"]["withModelElevationAtStart"]), numberAfter(console, "Count: "));
     EXPECT_EQ(double(summary["points"]["withModelElevationAtEnd"]), numberAfter(console, "Count: ", finalStatistics));
-    EXPECT_EQ(printed(summary["rms"]["initialWeighted"]), lineAfter(console, "Initial RMS: "));
-    EXPECT_EQ(printed(summary["rms"]["finalWeighted"]), lineAfter(console, "Final RMS: "));
+    // The console prints seven significant digits.
+    const auto expectPrinted = [](double value, double text) { EXPECT_NEAR(value, text, 1e-6 * std::fabs(text)); };
     const double deviation = numberAfter(console, "Standard Deviation: ", finalStatistics);
+    expectPrinted(summary["rms"]["initialWeighted"], numberAfter(console, "Initial RMS: "));
+    expectPrinted(summary["rms"]["finalWeighted"], numberAfter(console, "Final RMS: "));
+    expectPrinted(summary["rms"]["finalStandardDeviation"], deviation);
     const double mean = numberAfter(console, "Mean: ", finalStatistics);
-    EXPECT_EQ(printed(summary["rms"]["finalStandardDeviation"]), printed(deviation));
-    EXPECT_NEAR(summary["rms"]["finalUnweighted"], std::hypot(deviation, mean), 1e-5);
+    expectPrinted(summary["rms"]["finalUnweighted"], std::hypot(deviation, mean));
 
     std::vector<std::string> warnings;
     std::istringstream lines(console);
@@ -212,7 +202,6 @@ TEST_F(AlignedOutputs, SummaryTellsWhatTheConsoleShowed) {
     const std::array<double, 2> moved = printedTranslation(console);
     EXPECT_NEAR(summary["translation"]["cells"][0], moved[0] / 0.0002, 1e-6);
     EXPECT_NEAR(summary["translation"]["cells"][1], moved[1] / -0.0002, 1e-6);
-    EXPECT_EQ(summary["rotation"]["degrees"], 0.0);
     EXPECT_EQ(summary["stages"]["count"], 3);
     EXPECT_EQ(summary["outputs"].size(), 9u);  // three scripts, their images, report, table, raster
     EXPECT_EQ(summary["exitStatus"], 0);
