@@ -2,8 +2,8 @@
 // The run summary that -os writes to base + "_summary.json" for pipelines:
 // inputs, settings, counts, RMS values, the move of the raster, the warning
 // and error lines of the console, the outputs written and the exit status.
-// The run driver reports to it at a few points; without -os it keeps
-// nothing but the console lines and writes nothing.
+// The run driver reports to it at a few points; without -os it keeps only
+// the warning and error lines of the console and writes nothing.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
