@@ -69,6 +69,7 @@ void printOptionsTable() {
     printOptionRow("Worker threads", "cores", "-j %d");
     printOptionRow("Write aligned GeoTIFF", "off", "-od");
     printOptionRow("Write per-shot error table", "off", "-oe");
+    printOptionRow("Write run summary (JSON)", "off", "-os");
     std::cout << std::endl;
 }
 

@@ -20,9 +20,10 @@ const char* const offsetBeyondRange =
 // a narrower translation search for the next stage, and for HiRISE projects a
 // rotation, until the RMS stops changing over the last k stages. The range
 // only shrinks from stage to stage, so an offset beyond the first range is
-// never reached: true when the first stage's best offset lay on its edge.
-bool runStages(alignmentModel& model, runSettings& settings, double rms) {
-    bool firstOnEdge = false;
+// never reached: the record says when the first stage's best offset lay on
+// its edge.
+alignmentRecord runStages(alignmentModel& model, runSettings& settings, double rms) {
+    alignmentRecord record;
     std::vector<double> rmsHistory{rms};
     const int lookback = std::max(settings.maxStages / 4, 2);
     double change = settings.convergeValue + 1.0;
@@ -41,7 +42,7 @@ bool runStages(alignmentModel& model, runSettings& settings, double rms) {
         const translationOutcome translation = model.searchTranslation(rms, settings.padding, settings.delta);
         rms = translation.rms;
         rmsHistory.back() = rms;
-        if (stage == 0) firstOnEdge = translation.onRangeEdge;
+        if (stage == 0) record.firstTranslationOnRangeEdge = translation.onRangeEdge;
         settings.padding = settings.padding / 1.75;
         settings.delta = settings.delta / 1.75;
         if (settings.hirise) {
@@ -50,10 +51,12 @@ bool runStages(alignmentModel& model, runSettings& settings, double rms) {
         }
         ++stage;
         std::cout << "Stage " << stage << " RMS: " << rms << std::endl;
-        if (stage == 1 && firstOnEdge) std::cout << offsetBeyondRange << std::endl;
+        if (stage == 1 && record.firstTranslationOnRangeEdge) std::cout << offsetBeyondRange << std::endl;
         if (stage >= lookback) change = std::fabs(rms - rmsHistory[std::size_t(stage - lookback)]);
     } while (stage < settings.maxStages && change > settings.convergeValue);
-    return firstOnEdge;
+    record.stages = stage;
+    record.converged = change <= settings.convergeValue;
+    return record;
 }
 
 // Tie points off the raster (a file in other units, or of another area) are
@@ -77,11 +80,12 @@ void writeScript(const std::string& path, std::vector<std::string>& scriptList, 
 
 }  // namespace
 
-bool runMainMode(alignmentModel& model, runSettings& settings, const std::string& base, std::ostream& errorMapStream,
-                 std::vector<std::string>& scriptList, bool& runFailed) {
+std::optional<alignmentRecord> runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
+                                           std::ostream& errorMapStream, std::vector<std::string>& scriptList,
+                                           bool& runFailed) {
     if (!model.readTiePoints(settings.tiePath)) {
         std::cout << "Tie Coordinate Read Unsuccessful" << std::endl;
-        return false;
+        return std::nullopt;
     }
     const bool degreesMinutesSeconds = !settings.polarProjection;
     model.writeTiePointTable(std::cout, "Initial XYZ Coordinates", degreesMinutesSeconds);
@@ -89,11 +93,13 @@ bool runMainMode(alignmentModel& model, runSettings& settings, const std::string
     const double initialRms = model.currentRms().rms;
     std::cout << "Initial RMS: " << initialRms << std::endl;
 
-    const bool offsetMayExceedRange = runStages(model, settings, initialRms);
+    alignmentRecord record = runStages(model, settings, initialRms);
+    record.initialRms = initialRms;
 
     const double finalRms = settings.quadFit ? model.quadraticFitStage() : model.linearFitStage();
     std::cout << std::endl;
     std::cout << "Final RMS: " << finalRms << std::endl;
+    record.finalRms = finalRms;
 
     writeScript(base + "_Coord_Map.gnu", scriptList, runFailed,
                 [&](std::ostream& script) { model.writeCoordinateMap(script, base + "_Coord_Map.png"); });
@@ -108,7 +114,7 @@ bool runMainMode(alignmentModel& model, runSettings& settings, const std::string
     const errorStatistics finalStatistics = model.writeReport(report.stream(), degreesMinutesSeconds);
     printStatistics(finalErrors.size(), finalStatistics);
     if (!report.close()) runFailed = true;
-    if (offsetMayExceedRange) std::cout << offsetBeyondRange << std::endl;
+    if (record.firstTranslationOnRangeEdge) std::cout << offsetBeyondRange << std::endl;
     // Every output is written, but nothing was aligned: no success to report.
     if (finalErrors.empty()) {
         std::cout << "Error: No altimeter point with a model elevation was left at the end of the run" << std::endl;
@@ -116,7 +122,7 @@ bool runMainMode(alignmentModel& model, runSettings& settings, const std::string
     }
 
     model.writeFinalErrorMap(errorMapStream, settings.hirise, finalErrors, finalStatistics);
-    return true;
+    return record;
 }
 
 }  // namespace kalvex

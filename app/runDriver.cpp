@@ -8,6 +8,7 @@
 
 #include "app/gnuplotRunner.h"
 #include "app/outputFiles.h"
+#include "app/runSummary.h"
 #include "model/rasterExtent.h"
 #include "output/alignedRaster.h"
 #include "output/errorTable.h"
@@ -121,7 +122,9 @@ std::string outputBase(const std::string& rasterPath, const std::string& addStri
     return rasterPath.substr(0, cut) + addString;
 }
 
-int runKalvex(int argumentCount, const char* const* argumentVector) {
+namespace {
+
+int runRecorded(int argumentCount, const char* const* argumentVector, runSummary& summary) {
     std::optional<runSettings> parsed = parseCommandLine(argumentCount, argumentVector);
     if (!parsed) return 1;
     runSettings settings = *parsed;
@@ -141,6 +144,7 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
     const double size = height > width ? height : width;
     const double margin = size * 0.5;
     finishDefaults(settings, size);
+    summary.begin(settings, model);
 
     if (!readTrackFile(model, settings, margin)) {
         std::cout << "Error: Mola Tracks Read Unsuccessful" << std::endl;
@@ -150,6 +154,7 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
     if (settings.debugMode) printSettings(settings);
 
     const std::vector<errorRecord> initialErrors = model.currentErrorList();
+    summary.initialErrors(model.molaPoints.size(), initialErrors.size());
     if (initialErrors.empty()) {
         std::cout << "No Mola points fit raster region" << std::endl;
         return 1;
@@ -171,7 +176,10 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
         } else {
             model.writeInitialErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
                                        initialStatistics);
-            if (!runMainMode(model, settings, base, errorMap.stream(), scriptList, runFailed)) return 1;
+            const std::optional<alignmentRecord> alignment =
+                runMainMode(model, settings, base, errorMap.stream(), scriptList, runFailed);
+            if (!alignment) return 1;
+            summary.aligned(*alignment, model);
             if (settings.writeErrorTable) finishShotErrors(shotErrors, model);
             if (settings.writeAlignedRaster) writeAlignedModel(base + "_aligned.tif", model, settings, runFailed);
         }
@@ -180,6 +188,15 @@ int runKalvex(int argumentCount, const char* const* argumentVector) {
     }
     runGnuplot(scriptList);
     return runFailed ? 1 : 0;
+}
+
+}  // namespace
+
+// The summary listens from the first word of the command line on, so that it
+// hears the warnings of the option scan too, and is written however the run ends.
+int runKalvex(int argumentCount, const char* const* argumentVector) {
+    runSummary summary;
+    return summary.finish(runRecorded(argumentCount, argumentVector, summary));
 }
 
 }  // namespace kalvex

@@ -1,9 +1,11 @@
 #pragma once
 // The run from the command line to gnuplot, in both modes.
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "app/alignmentRecord.h"
 #include "app/runSettings.h"
 #include "model/alignmentModel.h"
 
@@ -23,10 +25,11 @@ void trimToRaster(alignmentModel& model, double margin);
 // The GeoTIFF path cut at the last "." of its file name, followed by the -as text.
 std::string outputBase(const std::string& rasterPath, const std::string& addString);
 
-// Main mode: tie points, stage loop, final fit and outputs. False after a failed
-// tie point read. runFailed is set when an output file could not be created or
-// no altimeter point was left to align to.
-bool runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
-                 std::ostream& errorMapStream, std::vector<std::string>& scriptList, bool& runFailed);
+// Main mode: tie points, stage loop, final fit and outputs. Nothing after a
+// failed tie point read. runFailed is set when an output file could not be
+// created or no altimeter point was left to align to.
+std::optional<alignmentRecord> runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
+                                           std::ostream& errorMapStream, std::vector<std::string>& scriptList,
+                                           bool& runFailed);
 
 }  // namespace kalvex

@@ -20,12 +20,10 @@ void writeValue(std::ostream& table, double value) {
 
 shotErrorTable initialShotErrors(const alignmentModel& model) {
     shotErrorTable table;
-    table.startPoints = model.molaPoints;
     const std::vector<double> modelElevations = model.raster.sampleModel(model.molaPoints, 0.0, 0.0, 0.0);
+    table.shots.reserve(model.molaPoints.size());
     for (std::size_t i = 0; i < model.molaPoints.size(); ++i) {
-        if (std::isnan(modelElevations[i])) continue;
         shotError shot;
-        shot.startIndex = i;
         shot.point = model.molaPoints[i];
         shot.initialError = shot.point.elevation - modelElevations[i];
         table.shots.push_back(shot);
@@ -33,28 +31,24 @@ shotErrorTable initialShotErrors(const alignmentModel& model) {
     return table;
 }
 
+// The final errors are those of the final error list: the same sampling of the
+// points still held, so that the table reproduces the final statistics. A
+// shot that lay off the raster at the start may have reached it by now.
 void finishShotErrors(shotErrorTable& table, const alignmentModel& model) {
     // Outlier removal keeps the order of the points it leaves, so the points
     // still held are a subsequence of the start points.
-    std::vector<bool> removed(table.startPoints.size(), false);
-    std::size_t kept = 0;
     const std::vector<molaPoint>& remaining = model.molaPoints;
-    for (std::size_t i = 0; i < table.startPoints.size(); ++i) {
-        if (kept < remaining.size() && samePoint(remaining[kept], table.startPoints[i]))
-            ++kept;
-        else
-            removed[i] = true;
-    }
-    std::vector<molaPoint> shotPoints;
-    shotPoints.reserve(table.shots.size());
-    for (const shotError& shot : table.shots) shotPoints.push_back(shot.point);
-    const std::vector<double> modelElevations = model.raster.sampleModel(shotPoints, 0.0, 0.0, 0.0);
-    for (std::size_t i = 0; i < table.shots.size(); ++i) {
-        shotError& shot = table.shots[i];
-        shot.removed = removed[shot.startIndex];
+    const std::vector<double> modelElevations = model.raster.sampleModel(remaining, 0.0, 0.0, 0.0);
+    std::size_t kept = 0;
+    for (shotError& shot : table.shots) {
         const std::size_t track = std::size_t(shot.point.trackIndex);
         if (track < model.trackWeights.size()) shot.weight = model.trackWeights[track];
-        if (!shot.removed) shot.finalError = shot.point.elevation - modelElevations[i];
+        if (kept < remaining.size() && samePoint(remaining[kept], shot.point)) {
+            shot.finalError = shot.point.elevation - modelElevations[kept];
+            ++kept;
+        } else {
+            shot.removed = true;
+        }
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The per-shot error table: every altimeter point that had a model elevation
-// at the start, with its error before and after the alignment.
+// The per-shot error table: every altimeter point read, with its error before
+// and after the alignment.
 #include <ostream>
 #include <vector>
 
@@ -9,20 +9,18 @@
 namespace kalvex {
 
 struct shotError {
-    std::size_t startIndex = 0;  // position among all the points held at the start
     molaPoint point;
-    double initialError = notANumber;
-    double finalError = notANumber;  // NaN: removed, or no model elevation at the end
-    double weight = notANumber;      // NaN: no alignment ran
+    double initialError = notANumber;  // NaN: no model elevation at the start
+    double finalError = notANumber;    // NaN: removed, or no model elevation at the end
+    double weight = notANumber;        // NaN: no alignment ran
     bool removed = false;
 };
 
 struct shotErrorTable {
-    std::vector<molaPoint> startPoints;  // every altimeter point held at the start
-    std::vector<shotError> shots;        // those of them that had a model elevation
+    std::vector<shotError> shots;  // every altimeter point held at the start, in point order
 };
 
-// The points of the model that have a model elevation now, with their errors.
+// The points of the model with their errors now, where they have a model elevation.
 shotErrorTable initialShotErrors(const alignmentModel& model);
 
 // Fills in the final errors and weights after the alignment; a point that is

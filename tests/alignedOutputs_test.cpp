@@ -1,19 +1,25 @@
-// The optional outputs of a run: the aligned GeoTIFF (-od) and the per-shot
-// error table (-oe). Without the options a run must write exactly what it
+// The optional outputs of a run: the aligned GeoTIFF (-od), the per-shot
+// error table (-oe) and the run summary (-os). Without the options a run must write exactly what it
 // writes without this feature.
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <iomanip>
+#include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/runDriver.h"
 #include "model/alignmentModel.h"
 #include "output/alignedRaster.h"
+#include "output/errorTable.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::testing {
@@ -72,6 +78,18 @@ std::vector<std::vector<std::string>> csvRows(const std::string& text) {
     return rows;
 }
 
+// The sums of the translations the stages printed, x and y.
+std::array<double, 2> printedTranslation(const std::string& console) {
+    const std::size_t finalTable = console.find("Final XYZ Coordinates");
+    std::array<double, 2> moved{0.0, 0.0};
+    for (const std::string& label : {std::string("x-translation: "), std::string("y-translation: ")}) {
+        for (std::size_t at = console.find(label); at != std::string::npos && at < finalTable;
+             at = console.find(label, at + 1))
+            moved[label[0] == 'x' ? 0 : 1] += numberAfter(console, label, at);
+    }
+    return moved;
+}
+
 class AlignedOutputs : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -85,12 +103,14 @@ protected:
             for (const char* name : {"dem.tif", "tracks.csv", "ties.gpf"})
                 std::filesystem::copy_file(folder->file(name), folder->file(std::string(copy) + "/" + name));
         }
-        const std::vector<std::string> options{"dem.tif", "tracks.csv", "ties.gpf", "-l", "-s", "3", "-sfs", "1"};
+        const std::vector<std::string> options{"dem.tif", "tracks.csv", "ties.gpf", "-l", "-s", "3", "-sfs", "1",
+                                               "-of", "99999"};
         std::vector<std::string> plain{kalvexPath()};
         plain.insert(plain.end(), options.begin(), options.end());
         std::vector<std::string> extra = plain;
         extra.push_back("-od");
         extra.push_back("-oe");
+        extra.push_back("-os");
         plainRun = runProgram(plain, folder->file("plain"));
         extraRun = runProgram(extra, folder->file("extra"));
     }
@@ -116,6 +136,7 @@ TEST_F(AlignedOutputs, OtherOutputsAreUnchangedByTheOptions) {
             << name;
     EXPECT_FALSE(fileExists(folder->file("plain/dem_aligned.tif")));
     EXPECT_FALSE(fileExists(folder->file("plain/dem_errors.csv")));
+    EXPECT_FALSE(fileExists(folder->file("plain/dem_summary.json")));
 }
 
 TEST_F(AlignedOutputs, AlignedRasterCarriesTheFinalGeoreferenceAndTheFittedCells) {
@@ -128,16 +149,9 @@ TEST_F(AlignedOutputs, AlignedRasterCarriesTheFinalGeoreferenceAndTheFittedCells
     EXPECT_EQ(aligned.noData, input.noData);
 
     // The raster moved by exactly the translation that moved the tie points.
-    const std::string& console = extraRun.standardOutput;
-    const std::size_t finalTable = console.find("Final XYZ Coordinates");
-    double movedX = 0.0, movedY = 0.0;
-    for (const std::string& label : {std::string("x-translation: "), std::string("y-translation: ")}) {
-        for (std::size_t at = console.find(label); at != std::string::npos && at < finalTable;
-             at = console.find(label, at + 1))
-            (label[0] == 'x' ? movedX : movedY) += numberAfter(console, label, at);
-    }
-    EXPECT_NEAR(aligned.transform[0] - input.transform[0], movedX, 1e-9);
-    EXPECT_NEAR(aligned.transform[3] - input.transform[3], movedY, 1e-9);
+    const std::array<double, 2> moved = printedTranslation(extraRun.standardOutput);
+    EXPECT_NEAR(aligned.transform[0] - input.transform[0], moved[0], 1e-9);
+    EXPECT_NEAR(aligned.transform[3] - input.transform[3], moved[1], 1e-9);
     for (int coefficient : {1, 2, 4, 5}) EXPECT_EQ(aligned.transform[coefficient], input.transform[coefficient]);
 
     // The cells changed by planes only, so the change is the same from every
@@ -161,6 +175,49 @@ TEST_F(AlignedOutputs, AlignedRasterCarriesTheFinalGeoreferenceAndTheFittedCells
     EXPECT_GT(noDataCells, 0);
 }
 
+TEST_F(AlignedOutputs, SummaryTellsWhatTheConsoleShowed) {
+    const std::string& console = extraRun.standardOutput;
+    const nlohmann::json summary = nlohmann::json::parse(readTextFile(folder->file("extra/dem_summary.json")));
+    const std::size_t finalStatistics = console.find("Count: ", console.find("Final XYZ Coordinates"));
+    EXPECT_EQ(summary["points"]["read"], 1200);
+    EXPECT_EQ(double(summary["points"]["withModelElevationAtStart"]), numberAfter(console, "Count: "));
+    EXPECT_EQ(double(summary["points"]["withModelElevationAtEnd"]), numberAfter(console, "Count: ", finalStatistics));
+    // The console prints seven significant digits.
+    const auto expectPrinted = [](double value, double text) { EXPECT_NEAR(value, text, 1e-6 * std::fabs(text)); };
+    const double deviation = numberAfter(console, "Standard Deviation: ", finalStatistics);
+    expectPrinted(summary["rms"]["initialWeighted"], numberAfter(console, "Initial RMS: "));
+    expectPrinted(summary["rms"]["finalWeighted"], numberAfter(console, "Final RMS: "));
+    expectPrinted(summary["rms"]["finalStandardDeviation"], deviation);
+    const double mean = numberAfter(console, "Mean: ", finalStatistics);
+    expectPrinted(summary["rms"]["finalUnweighted"], std::hypot(deviation, mean));
+
+    std::vector<std::string> warnings;
+    std::istringstream lines(console);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Warning", 0) == 0) warnings.push_back(line);
+    EXPECT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(summary["warnings"], warnings);
+    EXPECT_EQ(summary["errors"], nlohmann::json::array());
+
+    const std::array<double, 2> moved = printedTranslation(console);
+    EXPECT_NEAR(summary["translation"]["cells"][0], moved[0] / 0.0002, 1e-6);
+    EXPECT_NEAR(summary["translation"]["cells"][1], moved[1] / -0.0002, 1e-6);
+    EXPECT_EQ(summary["stages"]["count"], 3);
+    EXPECT_EQ(summary["outputs"].size(), 9u);  // three scripts, their images, report, table, raster
+    EXPECT_EQ(summary["exitStatus"], 0);
+}
+
+// The final statistics printed from the table's own final errors, with the
+// console's precision after the tie point tables.
+std::string statisticsText(const std::vector<double>& errors) {
+    std::vector<errorRecord> records;
+    for (double error : errors) records.push_back(errorRecord{0, 0.0, 0.0, error});
+    consoleCapture console;
+    std::cout << std::setprecision(7);
+    printStatistics(records.size(), computeErrorStatistics(records));
+    return console.text();
+}
+
 TEST_F(AlignedOutputs, ErrorTableHoldsEveryShotWithItsErrorsBeforeAndAfter) {
     const std::vector<std::vector<std::string>> rows = csvRows(readTextFile(folder->file("extra/dem_errors.csv")));
     ASSERT_FALSE(rows.empty());
@@ -169,8 +226,9 @@ TEST_F(AlignedOutputs, ErrorTableHoldsEveryShotWithItsErrorsBeforeAndAfter) {
     const std::string& console = extraRun.standardOutput;
     EXPECT_EQ(double(rows.size() - 1), numberAfter(console, "Count: "));
 
-    double initialSum = 0.0, finalSum = 0.0;
-    int finalCount = 0, removedCount = 0;
+    double initialSum = 0.0;
+    std::vector<double> finalErrors;
+    int removedCount = 0;
     for (std::size_t i = 1; i < rows.size(); ++i) {
         ASSERT_EQ(rows[i].size(), 8u) << i;
         initialSum += std::stod(rows[i][4]);
@@ -178,17 +236,15 @@ TEST_F(AlignedOutputs, ErrorTableHoldsEveryShotWithItsErrorsBeforeAndAfter) {
             ++removedCount;
             EXPECT_EQ(rows[i][5], "");
         } else if (!rows[i][5].empty()) {
-            finalSum += std::stod(rows[i][5]);
-            ++finalCount;
+            finalErrors.push_back(std::stod(rows[i][5]));
         }
         const double weight = std::stod(rows[i][6]);
         EXPECT_GE(weight, 0.0);
         EXPECT_LE(weight, 1.0);
     }
-    const std::size_t finalStatistics = console.find("Count: ", console.find("Final XYZ Coordinates"));
     EXPECT_NEAR(initialSum / double(rows.size() - 1), numberAfter(console, "Mean: "), 1e-3);
-    EXPECT_EQ(double(finalCount), numberAfter(console, "Count: ", finalStatistics));
-    EXPECT_NEAR(finalSum / finalCount, numberAfter(console, "Mean: ", finalStatistics), 1e-4);
+    const std::size_t finalStatistics = console.find("Count: ", console.find("Final XYZ Coordinates"));
+    EXPECT_EQ(console.substr(finalStatistics), statisticsText(finalErrors));
 
     std::size_t removedLines = 0;
     for (std::size_t at = console.find(" was removed.\n"); at != std::string::npos;
@@ -196,6 +252,34 @@ TEST_F(AlignedOutputs, ErrorTableHoldsEveryShotWithItsErrorsBeforeAndAfter) {
         ++removedLines;
     EXPECT_GT(removedCount, 0);
     EXPECT_EQ(std::size_t(removedCount), removedLines);
+}
+
+// A shot beside the raster gets a model elevation only once the raster has
+// moved under it; one that the move leaves behind loses its model elevation.
+TEST(ErrorTable, FinalErrorsAreThoseOfTheFinalErrorListForEveryShotRead) {
+    alignmentModel model;
+    model.raster = makeRaster(12, 12, {0.0, 1.0, 0.0, 12.0, 0.0, -1.0}, [](int c, int r) { return 3.0 * c - r; });
+    model.orbits = {7};
+    model.trackWeights = {1.0};
+    model.molaPoints = {{0, 5.2, 6.1, 20.0}, {0, -1.6, 6.3, 4.0}, {0, 7.7, 5.4, 30.0}, {0, 9.9, 4.2, 25.0}};
+    model.notReady = false;
+    shotErrorTable table = initialShotErrors(model);
+    model.molaPoints.erase(model.molaPoints.begin() + 2);  // an outlier
+    model.raster.transform[0] -= 3.0;
+    finishShotErrors(table, model);
+
+    ASSERT_EQ(table.shots.size(), 4u);
+    EXPECT_TRUE(std::isnan(table.shots[1].initialError));
+    EXPECT_FALSE(std::isnan(table.shots[3].initialError));
+    EXPECT_TRUE(std::isnan(table.shots[3].finalError));
+    EXPECT_TRUE(table.shots[2].removed);
+    std::vector<double> tableErrors;
+    for (const shotError& shot : table.shots)
+        if (!std::isnan(shot.finalError)) tableErrors.push_back(shot.finalError);
+    std::vector<double> listErrors;
+    for (const errorRecord& record : model.currentErrorList()) listErrors.push_back(record.error);
+    EXPECT_EQ(tableErrors, listErrors);
+    EXPECT_EQ(tableErrors.size(), 2u);
 }
 
 TEST(ErrorTableOnly, ErrorMapModeWritesInitialErrorsWithEmptyFinalColumns) {
@@ -207,13 +291,17 @@ TEST(ErrorTableOnly, ErrorMapModeWritesInitialErrorsWithEmptyFinalColumns) {
     const commandResult run = runProgram({kalvexPath(), "dem.tif", "tracks.tab", "-oe"}, folder.path());
     ASSERT_EQ(run.status, 0);
     const std::vector<std::vector<std::string>> rows = csvRows(readTextFile(folder.file("dem_errors.csv")));
-    ASSERT_EQ(double(rows.size() - 1), numberAfter(run.standardOutput, "Count: "));
+    // Some shots of this scene lie beside no-data cells: rows with no initial error.
+    ASSERT_EQ(rows.size() - 1, 200u);
+    double withInitialError = 0.0;
     for (std::size_t i = 1; i < rows.size(); ++i) {
         ASSERT_EQ(rows[i].size(), 8u);
+        withInitialError += rows[i][4].empty() ? 0.0 : 1.0;
         EXPECT_EQ(rows[i][5], "");
         EXPECT_EQ(rows[i][6], "");
         EXPECT_EQ(rows[i][7], "0");
     }
+    EXPECT_EQ(withInitialError, numberAfter(run.standardOutput, "Count: "));
 }
 
 TEST(AlignedRaster, CellsAndGeotransformAreTheModelsAndNoDataIsDeclared) {

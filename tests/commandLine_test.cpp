@@ -45,7 +45,8 @@ fieldMap fieldsOf(const runSettings& s) {
             {"-sfsd", s.sfMaxStdDev}, {"-sfp", s.sfRemovePercent}, {"-sfs", s.sfStartStage}, {"-j", s.threadCount},
             {"-qf", s.quadFit}, {"-h", s.hirise}, {"-f", s.lrocFiltering}, {"-pr", s.polarProjection},
             {"-dm", s.debugMode}, {"-tl", s.topLeftGiven}, {"tlx", s.topLeftX}, {"tly", s.topLeftY},
-            {"-od", s.writeAlignedRaster}, {"-oe", s.writeErrorTable}, {"-of", double(s.pointFilters.size())}};
+            {"-od", s.writeAlignedRaster}, {"-oe", s.writeErrorTable}, {"-os", s.writeSummary},
+            {"-of", double(s.pointFilters.size())}};
 }
 
 // The defaults with the given fields changed.
@@ -53,7 +54,7 @@ fieldMap defaultsWith(const fieldMap& changed) {
     fieldMap fields{{"-s", 20}, {"-c", 0.0001}, {"-d", -1}, {"-p", -1}, {"-et", 30}, {"-sfe", 10}, {"-sfc", 2},
                     {"-sfd", 0.1}, {"-sfsd", 7}, {"-sfp", 0.05}, {"-sfs", 4}, {"-j", 0}, {"-qf", 0}, {"-h", 1},
                     {"-f", 0}, {"-pr", 0}, {"-dm", 0}, {"-tl", 0}, {"tlx", 0}, {"tly", 0}, {"-od", 0}, {"-oe", 0},
-                    {"-of", 0}};
+                    {"-os", 0}, {"-of", 0}};
     for (const auto& [name, value] : changed) {
         EXPECT_EQ(fields.count(name), 1u) << name;
         fields[name] = value;
@@ -109,6 +110,7 @@ std::string expectedHelpText() {
            "  Worker threads                | cores        |   -j %d\n"
            "  Write aligned GeoTIFF         | off          |   -od\n"
            "  Write per-shot error table    | off          |   -oe\n"
+           "  Write run summary (JSON)      | off          |   -os\n"
            "\n"
            "Notes:\n"
            "  size = width or height depending which is larger\n"
@@ -311,8 +313,8 @@ TEST(OptionValues, EachOptionLineGivesItsSettingsAndMessages) {
     const fieldMap largest{{"-s", 2147483647}, {"-sfs", 536870910}};
     std::vector<optionCase> cases{
         {{}, "", {}, ""},
-        {{"-qf", "-pr", "-dm", "-od", "-oe", "-s", "3", "-s", "8", "-et", "12", "-sfsd", "-4.5"}, "",
-         {{"-qf", 1}, {"-pr", 1}, {"-dm", 1}, {"-od", 1}, {"-oe", 1}, {"-s", 8}, {"-sfs", 1}, {"-et", 12}, {"-sfsd", 4.5}}, ""},
+        {{"-qf", "-pr", "-dm", "-od", "-oe", "-os", "-s", "3", "-s", "8", "-et", "12", "-sfsd", "-4.5"}, "",
+         {{"-qf", 1}, {"-pr", 1}, {"-dm", 1}, {"-od", 1}, {"-oe", 1}, {"-os", 1}, {"-s", 8}, {"-sfs", 1}, {"-et", 12}, {"-sfsd", 4.5}}, ""},
         // Unknown option words are named, the help text's defaults and other words pass silently.
         {{"-lf", "-h", "-S", "--s", "-", "", "stray", "7", "-dm"},
          "Warning: Unknown option -S was ignored\nWarning: Unknown option --s was ignored\n"
