@@ -331,6 +331,9 @@ TEST(AlignedRaster, CellsAndGeotransformAreTheModelsAndNoDataIsDeclared) {
             EXPECT_EQ(written.cells[i], model.raster.cells[i]) << i;
     }
     EXPECT_FALSE(writeAlignedRaster(model.raster, folder.file("missing/folder/dem_aligned.tif")));
+    const elevationRaster oneRow = makeRaster(3, 1, {10.0, 1.0, 0.0, 20.0, 0.0, -1.0}, [](int c, int) { return c; });
+    ASSERT_TRUE(writeAlignedRaster(oneRow, folder.file("row_aligned.tif")));
+    EXPECT_EQ(readRaster(folder.file("row_aligned.tif")).cells, oneRow.cells);
 }
 
 // Turns that cancel out leave rotation terms of the size of the rounding of

@@ -323,8 +323,8 @@ TEST(OptionValues, EachOptionLineGivesItsSettingsAndMessages) {
         {{"-s", "-7", "-c", "-0.01", "-p", "-3", "-d", "-2.5", "-et", "-40", "-sfe", "-8", "-sfs", "-3", "-j", "-6"}, "",
          {{"-s", 7}, {"-c", 0.01}, {"-p", -3}, {"-d", -2.5}, {"-et", 40}, {"-sfe", 8}, {"-sfs", 2}, {"-j", 6}}, ""},
         // The longest leading number is taken; an integer option takes no fraction.
-        {{"-s", "12abc", "-c", " 2.5e-3x", "-p", "+40.", "-d", ".5", "-et", "0x1p4", "-sfs", " \t3"}, "",
-         {{"-s", 12}, {"-c", 0.0025}, {"-p", 40}, {"-d", 0.5}, {"-et", 0}, {"-sfs", 2}}, ""},
+        {{"-s", "12abc", "-c", " 2.5e-3x", "-p", "+40.", "-d", ".5", "-et", "0x1p4", "-sfs", " \t3", "-sfe", "0X1p4"}, "",
+         {{"-s", 12}, {"-c", 0.0025}, {"-p", 40}, {"-d", 0.5}, {"-et", 0}, {"-sfs", 2}, {"-sfe", 0}}, ""},
         {{"-s", "7.9"}, "", {{"-s", 7}, {"-sfs", 0}}, ""},
         // A failure examines the next word again as an option.
         {{"-s", "-dm"}, warning("-s"), {{"-dm", 1}}, ""},

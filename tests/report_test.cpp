@@ -56,6 +56,7 @@ TEST(tiePointTable, degreesCarryTheSignAndValuesWithoutWholeDegreesAreWrittenAsT
                                             {45.25, -0.25, "45:15:0\t-0:15:0"},
                                             {-0.0, 0, "0:00:0\t0:00:0"},
                                             {-179.75, 359.5, "-179:45:0\t359:30:0"},
+                                            {-2147483647.5, 2147483648.5, "-2147483647:30:0\t2.147484e+09"},
                                             {notANumber, 3e12, "nan\t3e+12"}})
         EXPECT_EQ(coordinatesOf(test.x, test.y), test.expected);
 }

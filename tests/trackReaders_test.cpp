@@ -143,7 +143,7 @@ const std::string plainLayout =
 TEST(trackReaderFactory, picksTheReaderByTheCaseSensitiveEndingAndReadersRefuseOthers) {
     EXPECT_NE(dynamic_cast<csvReader*>(makeTrackReader("a/b.c/tracks.csv").get()), nullptr);
     EXPECT_NE(dynamic_cast<tabReader*>(makeTrackReader("tracks.tab").get()), nullptr);
-    EXPECT_NE(dynamic_cast<dbfReader*>(makeTrackReader("tracks.dbf").get()), nullptr);
+    EXPECT_NE(dynamic_cast<dbfReader*>(makeTrackReader(".dbf").get()), nullptr);
     for (const char* name : {"tracks.CSV", "tracks.gpf", "csv", ""}) EXPECT_EQ(makeTrackReader(name), nullptr) << name;
     consoleCapture capture;
     EXPECT_FALSE(csvReader("tracks.txt").read());
