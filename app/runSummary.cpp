@@ -15,7 +15,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr double pi = 3.141592653589793;
 constexpr double sphereRadius = 3376200.0;  // metres: the sphere of the polar projection
 
 // Every file a run may write beside the summary. A file counts as written

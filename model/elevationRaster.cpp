@@ -12,20 +12,12 @@
 #include <new>
 #include <optional>
 
+#include "model/fileNames.h"
 #include "model/quietGdal.h"
 
 namespace kalvex {
 
 namespace {
-
-struct datasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(GDALDataset::ToHandle(dataset)); }
-};
-using datasetHandle = std::unique_ptr<GDALDataset, datasetCloser>;
-
-std::string lastFourCharacters(const std::string& path) {
-    return path.size() < 4 ? path : path.substr(path.size() - 4);
-}
 
 // Bytes of physical memory, or 0 when the system does not tell.
 std::uint64_t physicalMemoryBytes() {

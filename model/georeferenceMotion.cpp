@@ -6,7 +6,6 @@ namespace kalvex {
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
 
 struct mapPoint {
     double x;

@@ -19,7 +19,6 @@ double trackWeight(const std::vector<double>& weights, std::int32_t trackIndex) 
     return weights.at(std::size_t(std::uint32_t(trackIndex)));
 }
 
-constexpr double pi = 3.141592653589793;
 constexpr double polarScale = 6752400.0;  // twice the polar radius of Mars in metres
 
 double wrappedOnce(double angle) {

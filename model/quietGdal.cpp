@@ -1,6 +1,7 @@
 #include "model/quietGdal.h"
 
 #include <cpl_error.h>
+#include <gdal_priv.h>
 
 #include <mutex>
 
@@ -13,6 +14,8 @@ namespace {
 void CPL_STDCALL discardGdalMessage(CPLErr, CPLErrorNum, const char*) {}
 
 }  // namespace
+
+void datasetCloser::operator()(GDALDataset* dataset) const { GDALClose(GDALDataset::ToHandle(dataset)); }
 
 void silenceGdalMessages() {
     static std::once_flag installed;

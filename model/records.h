@@ -6,6 +6,7 @@
 namespace kalvex {
 
 inline constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+inline constexpr double pi = 3.141592653589793;
 
 // One altimeter shot point. While a row is parsed, trackIndex holds the orbit
 // number; once the point is accepted it is the index of that orbit in the

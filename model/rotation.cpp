@@ -8,7 +8,6 @@ namespace kalvex {
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
 
 struct mapPosition {
     double x;

@@ -14,11 +14,6 @@ namespace kalvex {
 
 namespace {
 
-struct datasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-using datasetHandle = std::unique_ptr<GDALDataset, datasetCloser>;
-
 struct sourceDescription {
     std::string spatialReference;
     double noDataValue = -32768.0;

@@ -24,10 +24,6 @@ openingResult openingSteps(const fileReader& reader, const std::string& extensio
     return openingResult::proceed;
 }
 
-std::string lastFourCharacters(const std::string& name) {
-    return name.size() < 4 ? name : name.substr(name.size() - 4);
-}
-
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "model/fileNames.h"
 #include "readers/fileReader.h"
 
 namespace kalvex {
@@ -15,9 +16,6 @@ enum class openingResult { fail, alreadyRead, proceed };
 // file name fails, a reader that has read its file has nothing left to do, and
 // a file of another kind is refused with refusalText and the name's ending.
 openingResult openingSteps(const fileReader& reader, const std::string& extension, const std::string& refusalText);
-
-// The last four characters of a name (all of it when shorter).
-std::string lastFourCharacters(const std::string& name);
 
 std::string lowerCase(std::string text);
 

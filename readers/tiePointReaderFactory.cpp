@@ -1,6 +1,7 @@
 #include <memory>
 #include <string>
 
+#include "model/fileNames.h"
 #include "readers/fileReader.h"
 #include "readers/gpfReader.h"
 #include "readers/repReader.h"
@@ -8,9 +9,7 @@
 namespace kalvex {
 
 std::unique_ptr<tiePointReader> makeTiePointReader(const std::string& fileName) {
-    if (fileName.size() < 4)
-        return nullptr;
-    const std::string ending = fileName.substr(fileName.size() - 4);
+    const std::string ending = lastFourCharacters(fileName);
     if (ending == ".rep")
         return std::make_unique<repReader>(fileName);
     if (ending == ".gpf")

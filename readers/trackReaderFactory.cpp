@@ -1,3 +1,4 @@
+#include "model/fileNames.h"
 #include "readers/csvReader.h"
 #include "readers/dbfReader.h"
 #include "readers/fileReader.h"
@@ -6,8 +7,7 @@
 namespace kalvex {
 
 std::unique_ptr<molaReader> makeTrackReader(const std::string& fileName) {
-    if (fileName.size() < 4) return nullptr;
-    const std::string ending = fileName.substr(fileName.size() - 4);
+    const std::string ending = lastFourCharacters(fileName);
     if (ending == ".csv") return std::make_unique<csvReader>(fileName);
     if (ending == ".tab") return std::make_unique<tabReader>(fileName);
     if (ending == ".dbf") return std::make_unique<dbfReader>(fileName);

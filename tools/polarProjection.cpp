@@ -2,12 +2,13 @@
 
 #include <cmath>
 
+#include "model/records.h"
+
 namespace kalvex::scene {
 
 namespace {
 // Exactly the constants kalvex converts with, so that a point written in
 // degrees lands on the same metres when kalvex reads it back.
-const double pi = 3.141592653589793;
 const double twiceRadius = 6752400.0;
 }  // namespace
 

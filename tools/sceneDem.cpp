@@ -7,16 +7,12 @@
 #include <array>
 #include <memory>
 
+#include "model/quietGdal.h"
 #include "tools/sceneRandom.h"
 
 namespace kalvex::scene {
 
 namespace {
-
-struct datasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(dataset); }
-};
-using datasetHandle = std::unique_ptr<GDALDataset, datasetCloser>;
 
 struct optionListDeleter {
     void operator()(char** list) const { CSLDestroy(list); }
