@@ -85,27 +85,6 @@ void printStatistics(std::size_t count, const errorStatistics& statistics) {
     std::cout << std::endl;
 }
 
-errorStatistics computeErrorStatistics(const std::vector<errorRecord>& errors) {
-    errorStatistics statistics;
-    if (errors.empty()) {
-        statistics.standardDeviation = statistics.mean = statistics.minimum = statistics.maximum = notANumber;
-        return statistics;
-    }
-    double sum = 0.0;
-    statistics.minimum = statistics.maximum = errors.front().error;
-    for (const errorRecord& record : errors) {
-        sum += record.error;
-        statistics.minimum = std::min(statistics.minimum, record.error);
-        statistics.maximum = std::max(statistics.maximum, record.error);
-    }
-    const double count = double(errors.size());
-    statistics.mean = sum / count;
-    double squares = 0.0;
-    for (const errorRecord& record : errors) squares += (record.error - statistics.mean) * (record.error - statistics.mean);
-    statistics.standardDeviation = std::sqrt(squares / count);
-    return statistics;
-}
-
 void trimToRaster(alignmentModel& model, double margin) {
     const mapBox box = boxAround(model.raster, margin);
     auto outside = [&box](const molaPoint& point) { return !box.contains(point.x, point.y); };

@@ -8,13 +8,12 @@
 #include "app/alignmentRecord.h"
 #include "app/runSettings.h"
 #include "model/alignmentModel.h"
+#include "model/errorStatistics.h"
 
 namespace kalvex {
 
 // Runs kalvex; returns the process exit status.
 int runKalvex(int argumentCount, const char* const* argumentVector);
-
-errorStatistics computeErrorStatistics(const std::vector<errorRecord>& errors);
 
 // "Count: " and the four statistics, one line each, then an empty line.
 void printStatistics(std::size_t count, const errorStatistics& statistics);

@@ -9,36 +9,9 @@
 #include <vector>
 
 #include "model/alignmentModel.h"
+#include "model/errorStatistics.h"
 
 namespace kalvex {
-
-namespace {
-
-struct trackStatistics {
-    std::size_t count = 0;
-    double sum = 0.0;
-    double sumOfSquaredDeviations = 0.0;
-    double mean() const { return sum / double(count); }
-    double standardDeviation() const { return std::sqrt(sumOfSquaredDeviations / double(count)); }
-};
-
-std::vector<trackStatistics> statisticsPerTrack(const std::vector<errorRecord>& errors, std::size_t trackCount) {
-    std::vector<trackStatistics> tracks(trackCount);
-    for (const errorRecord& entry : errors) {
-        trackStatistics& track = tracks.at(std::size_t(std::uint32_t(entry.trackIndex)));
-        ++track.count;
-        track.sum += entry.error;
-    }
-    // The spread is taken around the signed mean, in a second pass.
-    for (const errorRecord& entry : errors) {
-        trackStatistics& track = tracks[std::size_t(std::uint32_t(entry.trackIndex))];
-        const double deviation = entry.error - track.mean();
-        track.sumOfSquaredDeviations += deviation * deviation;
-    }
-    return tracks;
-}
-
-}  // namespace
 
 void alignmentModel::updateTrackWeights(double maxError, double maxStdDev, double decrement) {
     const std::vector<errorRecord> errors = raster.errorList(molaPoints, &trackWeights);
