@@ -53,6 +53,10 @@ public:
     void rotateGeotransform(int column, int row, double angle);
 };
 
+// Point elevation minus model elevation, times the weight of the point's
+// track when weights are given.
+double weightedError(const molaPoint& point, double modelElevation, const std::vector<double>* weights);
+
 void rotatePoints(std::vector<tiePoint>& points, double angle, double cx, double cy);
 
 }  // namespace kalvex

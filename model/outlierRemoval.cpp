@@ -19,8 +19,7 @@ void elevationRaster::removeOutliers(std::vector<molaPoint>& points, const std::
     std::size_t count = 0;
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (std::isnan(model[i])) continue;
-        errors[i] = points[i].elevation - model[i];
-        if (weights != nullptr) errors[i] *= weights->at(std::size_t(std::uint32_t(points[i].trackIndex)));
+        errors[i] = weightedError(points[i], model[i], weights);
         sum += errors[i];
         ++count;
     }

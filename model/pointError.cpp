@@ -13,12 +13,6 @@ namespace kalvex {
 
 namespace {
 
-// A point's track index read as an unsigned slot; a slot beyond the weights is
-// refused by the vector's own range check.
-double trackWeight(const std::vector<double>& weights, std::int32_t trackIndex) {
-    return weights.at(std::size_t(std::uint32_t(trackIndex)));
-}
-
 constexpr double polarScale = 6752400.0;  // twice the polar radius of Mars in metres
 
 double wrappedOnce(double angle) {
@@ -28,6 +22,14 @@ double wrappedOnce(double angle) {
 }
 
 }  // namespace
+
+// A point's track index is read as an unsigned slot; a slot beyond the
+// weights is refused by the vector's own range check.
+double weightedError(const molaPoint& point, double modelElevation, const std::vector<double>* weights) {
+    const double error = point.elevation - modelElevation;
+    if (weights == nullptr) return error;
+    return error * weights->at(std::size_t(std::uint32_t(point.trackIndex)));
+}
 
 std::vector<double> elevationRaster::sampleModel(const std::vector<molaPoint>& points, double dx, double dy,
                                                  double dz) const {
@@ -51,8 +53,7 @@ rmsResult elevationRaster::rmsAndMean(const std::vector<molaPoint>& points, cons
     for (const molaPoint& point : points) {
         const double model = plane.elevationAt(point.x, point.y);
         if (std::isnan(model)) continue;
-        double error = point.elevation - model;
-        if (weights != nullptr) error *= trackWeight(*weights, point.trackIndex);
+        const double error = weightedError(point, model, weights);
         ++count;
         sumOfSquares += error * error;
         sum += error;
@@ -70,8 +71,7 @@ std::vector<errorRecord> elevationRaster::errorList(const std::vector<molaPoint>
     for (const molaPoint& point : points) {
         const double model = plane.elevationAt(point.x, point.y);
         if (std::isnan(model)) continue;
-        double error = point.elevation - model;
-        if (weights != nullptr) error *= trackWeight(*weights, point.trackIndex);
+        const double error = weightedError(point, model, weights);
         errors.push_back(errorRecord{point.trackIndex, point.x, point.y, error});
     }
     return errors;

@@ -73,14 +73,8 @@ bool allFinite(const std::array<double, count>& values) {
 // The points that have a model elevation, with their (weighted) errors.
 std::vector<fitSample> fitSamples(const elevationRaster& raster, const std::vector<molaPoint>& points,
                                   const std::vector<double>* weights) {
-    const std::vector<double> model = raster.sampleModel(points, 0.0, 0.0, 0.0);
     std::vector<fitSample> samples;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (std::isnan(model[i])) continue;
-        double error = points[i].elevation - model[i];
-        if (weights != nullptr) error *= weights->at(std::size_t(std::uint32_t(points[i].trackIndex)));
-        samples.push_back(fitSample{points[i].x, points[i].y, error});
-    }
+    for (const errorRecord& entry : raster.errorList(points, weights)) samples.push_back({entry.x, entry.y, entry.error});
     return samples;
 }
 
