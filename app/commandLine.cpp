@@ -388,6 +388,9 @@ std::optional<runSettings> parseCommandLine(int argumentCount, const char* const
     return settings;
 }
 
+// The help text advertises "size/2" and "0.002*padding" for these two; the
+// run has always used a tenth of the size and a fiftieth of the range, which
+// is what users' results depend on, so the text and the values stay as they are.
 void finishDefaults(runSettings& settings, double size) {
     if (settings.padding < 0.0) settings.padding = size / 10.0;
     if (settings.delta < 0.0) settings.delta = settings.padding / 50.0;

@@ -12,6 +12,15 @@ namespace kalvex {
 
 namespace {
 
+// Every stage searches rotations over the same span of angles, in degrees:
+// a turn of a few degrees is the most a georeferenced DEM is expected to be off.
+constexpr double lowestAngle = -5.0;
+constexpr double highestAngle = 5.0;
+constexpr double angleStep = 0.1;
+// Each stage searches translations in a window this much narrower than the
+// last, with a step as much finer: the grid keeps its size while it closes in.
+constexpr double rangeShrink = 1.75;
+
 const char* const offsetBeyondRange =
     "Warning: The best translation of the first stage lies on the edge of its range, the raster may be off by more "
     "than the range (-p widens it)";
@@ -43,10 +52,10 @@ alignmentRecord runStages(alignmentModel& model, runSettings& settings, double r
         rms = translation.rms;
         rmsHistory.back() = rms;
         if (stage == 0) record.firstTranslationOnRangeEdge = translation.onRangeEdge;
-        settings.padding = settings.padding / 1.75;
-        settings.delta = settings.delta / 1.75;
+        settings.padding = settings.padding / rangeShrink;
+        settings.delta = settings.delta / rangeShrink;
         if (settings.hirise) {
-            rms = model.rotationStage(rms, -5.0, 5.0, 0.1);
+            rms = model.rotationStage(rms, lowestAngle, highestAngle, angleStep);
             rmsHistory.back() = rms;
         }
         ++stage;
