@@ -7,13 +7,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 
-#include "app/runSettings.h"
+#include "app/commandLine.h"
+
+#include "app/helpText.h"
 
 namespace kalvex {
-namespace {
 
 // The words of the command line; a word beyond the end reads as nothing.
 class wordList {
@@ -29,6 +31,8 @@ private:
     int wordCount;
     const char* const* wordVector;
 };
+
+namespace {
 
 bool beginsWithDash(const char* word) { return word != nullptr && word[0] == '-'; }
 
@@ -95,11 +99,6 @@ void classifyFiles(const wordList& words, runSettings& settings) {
     const int lastCandidate = words.count() >= 4 ? 3 : 2;
     for (int index = 1; index <= lastCandidate; ++index) classifyFile(words.at(index), settings);
 }
-
-// Every option handler gets the index of its option word and returns the
-// index of the next word to examine. After a failed value only the option
-// word is passed, so the value word is looked at again as a possible option.
-using optionHandler = int (*)(const wordList&, int, runSettings&);
 
 int failedValue(int index, const char* warning) {
     std::cout << warning << std::endl;
@@ -271,51 +270,48 @@ int scanThreadCount(const wordList& words, int index, runSettings& settings) {
                                "Was unable to parse an integer after -j, using default ");
 }
 
-// A switch sets one flag; every other option reads its values with a handler.
-struct optionEntry {
-    const char* name;
-    optionHandler handler;
-    bool runSettings::*flag;
-    bool flagValue;
-};
-
-constexpr optionEntry valueOption(const char* name, optionHandler handler) { return {name, handler, nullptr, false}; }
-constexpr optionEntry switchOption(const char* name, bool runSettings::*flag, bool value = true) {
-    return {name, nullptr, flag, value};
+constexpr optionDeclaration valueOption(const char* name, optionHandler handler, helpRow help) {
+    return {name, handler, nullptr, false, help};
+}
+constexpr optionDeclaration switchOption(const char* name, bool runSettings::*flag, bool value, helpRow help) {
+    return {name, nullptr, flag, value, help};
 }
 
-const optionEntry optionTable[] = {
-    valueOption("-s", scanStages),
-    valueOption("-c", scanConvergeValue),
-    valueOption("-d", scanDelta),
-    valueOption("-p", scanPadding),
-    switchOption("-qf", &runSettings::quadFit),
-    switchOption("-l", &runSettings::hirise, false),
-    switchOption("-f", &runSettings::lrocFiltering),
-    valueOption("-of", scanOrbitFilters),
-    valueOption("-et", scanErrorThreshold),
-    valueOption("-sfe", scanMaxError),
-    valueOption("-sfc", scanCutoff),
-    valueOption("-sfd", scanDecrease),
-    valueOption("-sfsd", scanMaxStdDev),
-    valueOption("-sfp", scanRemovePercent),
-    valueOption("-sfs", scanStartStage),
-    valueOption("-as", scanAddString),
-    switchOption("-pr", &runSettings::polarProjection),
-    switchOption("-dm", &runSettings::debugMode),
-    valueOption("-tl", scanTopLeft),
-    valueOption("-j", scanThreadCount),
-    switchOption("-od", &runSettings::writeAlignedRaster),
-    switchOption("-oe", &runSettings::writeErrorTable),
-    switchOption("-os", &runSettings::writeSummary),
+// Every option once, in the order of the help text's rows; the defaults of
+// the help column are those users know from the help text, while the values
+// themselves are runSettings' own.
+const optionDeclaration optionTable[] = {
+    valueOption("-s", scanStages, {"Maximum # of stages", "20", "-s %d"}),
+    valueOption("-c", scanConvergeValue, {"RMS Convergence Value", "0.0001", "-c %f"}),
+    valueOption("-p", scanPadding, {"Translation Range (padding)", "size/2", "-p %f"}),
+    valueOption("-d", scanDelta, {"Translation Increment (delta)", "0.002*padding", "-d %f"}),
+    switchOption("-qf", &runSettings::quadFit, true, {"linear vs quadratic poly fit", "linear", "-lf or -qf"}),
+    switchOption("-l", &runSettings::hirise, false, {"HiRISE vs LROC project", "hirise", "-h or -l"}),
+    switchOption("-f", &runSettings::lrocFiltering, true, {"LROC filtering (LROC only)", "off", "-f"}),
+    valueOption("-of", scanOrbitFilters, {"mola orbit filtering", "none", "-of %d %d %d %d ..."}),
+    valueOption("-tl", scanTopLeft, {"Modify Raster's Top Left coord", "none", "-tl %f(x) %f(y)"}),
+    valueOption("-et", scanErrorThreshold, {"Outlier Point Error Threshold", "30", "-et %f"}),
+    valueOption("-sfe", scanMaxError, {"Stat. Filtering max error", "10", "-sfe %f"}),
+    valueOption("-sfc", scanCutoff, {"Stat. Filtering dec. cutoff", "2", "-sfc %f"}),
+    valueOption("-sfd", scanDecrease, {"Stat. Filtering decrease/stage", "10%", "-sfd %f"}),
+    valueOption("-sfsd", scanMaxStdDev, {"Stat. Filtering max std. dev", "7", "-sfsd %f"}),
+    valueOption("-sfp", scanRemovePercent, {"Stat. Filtering remove percent", "5%", "-sfp %f"}),
+    valueOption("-sfs", scanStartStage, {"Stat. Filtering starting stage", ".25*maxStage", "-sfs %d"}),
+    valueOption("-as", scanAddString, {"Add String to Output Filenames", "Empty String", "-as %s"}),
+    switchOption("-dm", &runSettings::debugMode, true, {"debug mode", "off", "-dm"}),
+    switchOption("-pr", &runSettings::polarProjection, true, {}),
+    valueOption("-j", scanThreadCount, {"Worker threads", "cores", "-j %d"}),
+    switchOption("-od", &runSettings::writeAlignedRaster, true, {"Write aligned GeoTIFF", "off", "-od"}),
+    switchOption("-oe", &runSettings::writeErrorTable, true, {"Write per-shot error table", "off", "-oe"}),
+    switchOption("-os", &runSettings::writeSummary, true, {"Write run summary (JSON)", "off", "-os"}),
 };
 
 // The help text names the two defaults -lf and -h as if they were options;
 // they are, in effect, and need no word.
 bool namesADefault(const char* word) { return std::strcmp(word, "-lf") == 0 || std::strcmp(word, "-h") == 0; }
 
-const optionEntry* findOption(const char* word) {
-    for (const optionEntry& option : optionTable)
+const optionDeclaration* findOption(const char* word) {
+    for (const optionDeclaration& option : optionTable)
         if (std::strcmp(word, option.name) == 0) return &option;
     return nullptr;
 }
@@ -326,7 +322,7 @@ const optionEntry* findOption(const char* word) {
 int scanWord(const wordList& words, int index, runSettings& settings, bool refusedAsValue) {
     const char* word = words.at(index);
     if (!beginsWithDash(word)) return index + 1;
-    const optionEntry* option = findOption(word);
+    const optionDeclaration* option = findOption(word);
     if (option == nullptr) {
         if (!namesADefault(word) && !refusedAsValue)
             std::cout << "Warning: Unknown option " << word << " was ignored" << std::endl;
@@ -342,7 +338,7 @@ void scanOptions(const wordList& words, int start, runSettings& settings) {
     int refusedValue = -1;
     for (int index = start; index < words.count();) {
         const int next = scanWord(words, index, settings, index == refusedValue);
-        const optionEntry* option = beginsWithDash(words.at(index)) ? findOption(words.at(index)) : nullptr;
+        const optionDeclaration* option = beginsWithDash(words.at(index)) ? findOption(words.at(index)) : nullptr;
         // The orbit list ends at an option word without offering it as a value.
         if (option != nullptr && option->handler != nullptr && option->handler != scanOrbitFilters &&
             next == index + 1)
@@ -369,6 +365,8 @@ void settleStartStage(runSettings& settings) {
 }
 
 }  // namespace
+
+std::vector<optionDeclaration> optionDeclarations() { return {std::begin(optionTable), std::end(optionTable)}; }
 
 std::optional<runSettings> parseCommandLine(int argumentCount, const char* const* argumentVector) {
     const wordList words(argumentCount, argumentVector);

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/runSettings.h"
+#include "app/helpText.h"
+
+#include "app/commandLine.h"
 
 namespace kalvex {
 namespace {
@@ -48,28 +50,8 @@ void printOptionsTable() {
     printRule();
     printLines({"Command Line Options Table", "",
                 "         Command Name           | Default Val  | Command Line Argument"});
-    printOptionRow("Maximum # of stages", "20", "-s %d");
-    printOptionRow("RMS Convergence Value", "0.0001", "-c %f");
-    printOptionRow("Translation Range (padding)", "size/2", "-p %f");
-    printOptionRow("Translation Increment (delta)", "0.002*padding", "-d %f");
-    printOptionRow("linear vs quadratic poly fit", "linear", "-lf or -qf");
-    printOptionRow("HiRISE vs LROC project", "hirise", "-h or -l");
-    printOptionRow("LROC filtering (LROC only)", "off", "-f");
-    printOptionRow("mola orbit filtering", "none", "-of %d %d %d %d ...");
-    printOptionRow("Modify Raster's Top Left coord", "none", "-tl %f(x) %f(y)");
-    printOptionRow("Outlier Point Error Threshold", "30", "-et %f");
-    printOptionRow("Stat. Filtering max error", "10", "-sfe %f");
-    printOptionRow("Stat. Filtering dec. cutoff", "2", "-sfc %f");
-    printOptionRow("Stat. Filtering decrease/stage", "10%", "-sfd %f");
-    printOptionRow("Stat. Filtering max std. dev", "7", "-sfsd %f");
-    printOptionRow("Stat. Filtering remove percent", "5%", "-sfp %f");
-    printOptionRow("Stat. Filtering starting stage", ".25*maxStage", "-sfs %d");
-    printOptionRow("Add String to Output Filenames", "Empty String", "-as %s");
-    printOptionRow("debug mode", "off", "-dm");
-    printOptionRow("Worker threads", "cores", "-j %d");
-    printOptionRow("Write aligned GeoTIFF", "off", "-od");
-    printOptionRow("Write per-shot error table", "off", "-oe");
-    printOptionRow("Write run summary (JSON)", "off", "-os");
+    for (const optionDeclaration& option : optionDeclarations())
+        if (option.help.name != nullptr) printOptionRow(option.help.name, option.help.defaultValue, option.help.argument);
     std::cout << std::endl;
 }
 

@@ -6,7 +6,9 @@
 #include <iostream>
 #include <thread>
 
+#include "app/commandLine.h"
 #include "app/gnuplotRunner.h"
+#include "app/helpText.h"
 #include "app/outputFiles.h"
 #include "app/runSummary.h"
 #include "model/rasterExtent.h"

@@ -1,6 +1,5 @@
 #pragma once
-// Command line and run settings.
-#include <optional>
+// Every value the command line can set, with its default.
 #include <string>
 #include <vector>
 
@@ -39,12 +38,5 @@ struct runSettings {
     bool writeErrorTable = false;     // -oe
     bool writeSummary = false;        // -os
 };
-
-// Parses the argument vector. Returns nothing after printing the help text or
-// the file classification error; the caller then ends with status 1.
-std::optional<runSettings> parseCommandLine(int argumentCount, const char* const* argumentVector);
-void printHelp();
-void printSettings(const runSettings& settings);
-void finishDefaults(runSettings& settings, double size);
 
 }  // namespace kalvex

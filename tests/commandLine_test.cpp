@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/runSettings.h"
+#include "app/commandLine.h"
+#include "app/helpText.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/runSettings.h"
+#include "app/commandLine.h"
+#include "app/helpText.h"
 #include "tests/fuzz/fuzzSupport.h"
 
 namespace {
