@@ -126,9 +126,10 @@ TEST_F(MovedScene, TheOptionsLeaveEveryOtherOutputAsItWas) {
         EXPECT_FALSE(fileExists(folder->file(std::string("plain/") + name))) << name;
 }
 
-// The range only shrinks from stage to stage, so an offset beyond the first
-// range is never reached: said after the first stage and again at the end.
+// The range only shrinks from stage to stage, by 1.75, so an offset beyond the
+// first range is never reached: said after the first stage and again at the end.
 TEST_F(MovedScene, AFirstTranslationOnTheEdgeOfItsRangeIsWarnedAboutTwice) {
+    EXPECT_NE(console.find("x-translation: -0.0002285714\n", console.find("Stage: 2\n")), std::string::npos);
     const std::string warning = edgeWarning + "\n";
     EXPECT_EQ(countOf(console, warning), 2u);
     const std::size_t firstStage = console.find("\n", console.find("Stage 1 RMS: ")) + 1;
