@@ -98,7 +98,8 @@ protected:
                       .status,
                   0);
         std::filesystem::copy(folder->file("plain"), folder->file("extra"));
-        const std::vector<std::string> run{kalvexPath(), "dem.tif", "tracks.csv", "ties.gpf", "-l", "-s", "2", "-p", "0.0004"};
+        const std::vector<std::string> run{kalvexPath(), "dem.tif", "tracks.csv", "ties.gpf",
+                                           "-l", "-s", "2", "-p", "0.0004"};
         plainRun = runProgram(run, folder->file("plain"));
         std::vector<std::string> extra = run;
         extra.insert(extra.end(), {"-od", "-oe", "-os"});
@@ -149,7 +150,8 @@ TEST_F(MovedScene, TheSummaryTellsWhatTheConsoleShowed) {
     expectPrinted(summary["rms"]["finalWeighted"], numberAfter(console, "Final RMS: "));
     const double deviation = numberAfter(console, "Standard Deviation: ", finalStatistics);
     expectPrinted(summary["rms"]["finalStandardDeviation"], deviation);
-    expectPrinted(summary["rms"]["finalUnweighted"], std::hypot(deviation, numberAfter(console, "Mean: ", finalStatistics)));
+    const double mean = numberAfter(console, "Mean: ", finalStatistics);
+    expectPrinted(summary["rms"]["finalUnweighted"], std::hypot(deviation, mean));
     EXPECT_EQ(summary["warnings"], nlohmann::json::array({edgeWarning, edgeWarning}));
     EXPECT_EQ(summary["errors"], nlohmann::json::array());
     // Cells of 0.0002 degrees, rows running south.
@@ -158,10 +160,9 @@ TEST_F(MovedScene, TheSummaryTellsWhatTheConsoleShowed) {
     // Metres on the sphere of the polar projection, 3376.2 km, shrunk east-west by the latitude of the pivot.
     const nlohmann::json& motion = summary["translation"];
     const double metresPerDegree = 3376200.0 * 3.141592653589793 / 180.0;
+    const double latitude = double(summary["rotation"]["pivot"][1]) * 3.141592653589793 / 180.0;
     EXPECT_NEAR(double(motion["metres"][1]), double(motion["mapUnits"][1]) * metresPerDegree, 1e-6);
-    EXPECT_NEAR(double(motion["metres"][0]), double(motion["mapUnits"][0]) * metresPerDegree *
-                                                 std::cos(double(summary["rotation"]["pivot"][1]) * 3.141592653589793 / 180.0),
-                1e-6);
+    EXPECT_NEAR(double(motion["metres"][0]), double(motion["mapUnits"][0]) * metresPerDegree * std::cos(latitude), 1e-6);
     EXPECT_EQ(summary["stages"]["count"], 2);
     EXPECT_EQ(summary["outputs"].size(), 9u);  // three scripts, their images, report, table, raster
     EXPECT_EQ(summary["exitStatus"], 0);
@@ -268,7 +269,8 @@ TEST(AlignedRaster, RotationTermsOfRoundingSizeAreWrittenAsZero) {
                                        folder.file("dem_aligned.tif")));
         geoTransform expected = turned;
         if (!example.kept) expected[2] = expected[4] = 0.0;
-        EXPECT_EQ(readRasterFile(folder.file("dem_aligned.tif")).transform, expected) << example.cell << " " << example.term;
+        EXPECT_EQ(readRasterFile(folder.file("dem_aligned.tif")).transform, expected)
+            << example.cell << " " << example.term;
     }
 }
 

@@ -101,7 +101,8 @@ TEST(CommandLine, EveryCaseOfTheTranscriptPrintsAndSettlesAsRecorded) {
 // all, the option prints what it prints for "abc" (recorded in the transcript)
 // and every setting keeps its default.
 TEST(CommandLine, NoUsableValueActsLikeAWordWithoutANumber) {
-    for (const char* option : {"-s", "-c", "-d", "-p", "-et", "-sfe", "-sfc", "-sfd", "-sfsd", "-sfp", "-sfs", "-j", "-tl"}) {
+    for (const char* option :
+         {"-s", "-c", "-d", "-p", "-et", "-sfe", "-sfc", "-sfd", "-sfsd", "-sfp", "-sfs", "-j", "-tl"}) {
         const std::string refused = transcriptOf({"dem.tif", "tracks.csv", option, "abc"});
         for (const char* word : {"", " ", "-", ".", "e5", "+", "nan", "inf", "-infinity", "NAN(1)"})
             EXPECT_EQ(transcriptOf({"dem.tif", "tracks.csv", option, word}), refused) << option << " '" << word << "'";

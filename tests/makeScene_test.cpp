@@ -48,7 +48,8 @@ TEST(MakeScene, KalvexReadsTheFilesAndTheTruthStatesTheirPerturbation) {
         std::vector<std::string> options;
         double cell, noise;
     };
-    for (const sceneCase& test : {sceneCase{sceneOptions, 5e-4, 1.5}, sceneCase{{"--polar", "--width", "120"}, 100.0, 0.5}}) {
+    const sceneCase polar{{"--polar", "--width", "120"}, 100.0, 0.5};
+    for (const sceneCase& test : {sceneCase{sceneOptions, 5e-4, 1.5}, polar}) {
         SCOPED_TRACE(test.options.front());
         scratchFolder folder("makescenefiles");
         ASSERT_EQ(makeSceneIn(folder.path(), test.options).status, 0);
@@ -57,7 +58,8 @@ TEST(MakeScene, KalvexReadsTheFilesAndTheTruthStatesTheirPerturbation) {
         std::vector<pointFilter> noFilters;
         consoleCapture quiet;
         ASSERT_TRUE(model.readRaster(folder.file("dem.tif"), -32767.0));
-        const std::vector<double> stated = truthNumbers(truth, "geotransform"), real = truthNumbers(truth, "true_geotransform");
+        const std::vector<double> stated = truthNumbers(truth, "geotransform");
+        const std::vector<double> real = truthNumbers(truth, "true_geotransform");
         ASSERT_EQ(stated.size(), 6u);
         ASSERT_EQ(real.size(), 6u);
         for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(model.raster.transform[i], stated[i], 1e-9 * test.cell) << i;

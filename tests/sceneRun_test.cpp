@@ -56,8 +56,9 @@ TEST(SceneRun, TheRasterIsMovedBackOntoTheTracks) {
         const std::string truth = readTextFile(folder.file("truth.txt"));
         const nlohmann::json summary = nlohmann::json::parse(readTextFile(folder.file("dem_summary.json")));
         const double cell = truthValue(truth, "cell_size");
-        EXPECT_NEAR(double(summary["translation"]["mapUnits"][0]) / cell, truthValue(truth, "translation_x") / cell, 0.25);
-        EXPECT_NEAR(double(summary["translation"]["mapUnits"][1]) / cell, truthValue(truth, "translation_y") / cell, 0.25);
+        const nlohmann::json& moved = summary["translation"]["mapUnits"];
+        EXPECT_NEAR(double(moved[0]) / cell, truthValue(truth, "translation_x") / cell, 0.25);
+        EXPECT_NEAR(double(moved[1]) / cell, truthValue(truth, "translation_y") / cell, 0.25);
         EXPECT_LT(double(summary["rms"]["finalWeighted"]), 1.3 * truthValue(truth, "noise_sigma"));
         EXPECT_EQ(zeroWeights(readTextFile(folder.file("dem_report.txt"))), test.zeroWeights);
         EXPECT_EQ(result.standardOutput.find(" was removed.\n") != std::string::npos, test.zeroWeights > 0);

@@ -188,7 +188,8 @@ std::string replayRuns(const std::string& transcript, const std::string& folder)
         std::istringstream words(line.substr(9));
         for (std::string word; words >> word;) arguments.push_back(word);
         const commandResult run = runProgram(arguments, folder);
-        replayed += line + "\n" + run.standardOutput + run.standardError + "[exit " + std::to_string(run.status) + "]";
+        replayed += line + "\n" + run.standardOutput + run.standardError;
+        replayed += "[exit " + std::to_string(run.status) + "]";
         for (const std::string& name : filesBelow(folder)) {
             if (inputs.count(name) > 0) continue;
             const auto [width, height] = pngSize(folder + "/" + name);
