@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 
 namespace kalvex::testing {
@@ -163,5 +164,40 @@ std::string makeScenePath() { return std::string(KALVEX_BINARY_DIR) + "/makeScen
 std::string sourceDir() { return KALVEX_SOURCE_DIR; }
 std::string sharedDataDir() { return std::string(KALVEX_SOURCE_DIR) + "/../shared/realdata"; }
 std::string testDataDir() { return std::string(KALVEX_SOURCE_DIR) + "/tests/data"; }
+
+namespace {
+std::set<std::string> filesBelow(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) names.insert(std::filesystem::relative(entry.path(), folder).string());
+    return names;
+}
+}  // namespace
+
+std::string replayRuns(const std::string& transcript, const std::string& folder) {
+    const std::set<std::string> inputs = filesBelow(folder);
+    std::string replayed;
+    std::istringstream lines(transcript);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("#", 0) == 0) replayed += line + "\n";
+        if (line.rfind("--- ", 0) == 0) replayed += line + "\n" + readTextFile(folder + "/" + line.substr(4));
+        if (line.rfind("$ kalvex ", 0) != 0) continue;
+        for (const std::string& name : filesBelow(folder))
+            if (inputs.count(name) == 0) std::filesystem::remove(folder + "/" + name);
+        std::vector<std::string> arguments{kalvexPath()};
+        std::istringstream words(line.substr(9));
+        for (std::string word; words >> word;) arguments.push_back(word);
+        const commandResult run = runProgram(arguments, folder);
+        replayed += line + "\n" + run.standardOutput + run.standardError;
+        replayed += "[exit " + std::to_string(run.status) + "]";
+        for (const std::string& name : filesBelow(folder)) {
+            if (inputs.count(name) > 0) continue;
+            const auto [width, height] = pngSize(folder + "/" + name);
+            replayed += " " + name + (width > 0 ? "(" + std::to_string(width) + "x" + std::to_string(height) + ")" : "");
+        }
+        replayed += "\n";
+    }
+    return replayed;
+}
 
 }  // namespace kalvex::testing

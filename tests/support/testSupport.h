@@ -89,4 +89,12 @@ std::string sourceDir();
 std::string sharedDataDir();   // ../shared/realdata beside the project, may be missing
 std::string testDataDir();     // tests/data
 
+// Replays a transcript of kalvex runs in a folder and returns it as the runs
+// give it now. A line "$ kalvex WORDS" is run there and followed by its
+// console, "[exit N]" and the files it left beside those the folder held at
+// first (PNG images with their size); a line "--- NAME" after it by the text
+// of that file; lines beginning with "#" stay. The files a run left are
+// removed before the next run.
+std::string replayRuns(const std::string& transcript, const std::string& folder);
+
 }  // namespace kalvex::testing
