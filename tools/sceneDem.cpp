@@ -27,12 +27,20 @@ void fillCells(const sceneFrame& frame, const scenePerturbation& perturbation, s
                std::vector<float>& cells) {
     terrain.prepareColumns(frame);
     cells.resize(std::size_t(frame.width) * std::size_t(frame.height));
-    std::vector<double> elevations;
+    std::vector<double> elevations(std::size_t(frame.width));
     std::vector<double> tiltOfColumn(std::size_t(frame.width));
     for (int column = 0; column < frame.width; ++column)
         tiltOfColumn[std::size_t(column)] = perturbation.tiltX * (frame.writtenX(column) - perturbation.centreX);
     for (int row = 0; row < frame.height; ++row) {
-        terrain.row(frame, row, elevations);
+        if (frame.rotation == 0.0) {
+            terrain.row(frame, row, elevations);
+        } else {
+            // A turned grid has no rows of the terrain's own: every cell is evaluated.
+            for (int column = 0; column < frame.width; ++column) {
+                const mapPoint where = frame.trueCell(column, row);
+                elevations[std::size_t(column)] = terrain.at(where.x, where.y);
+            }
+        }
         double rowShift = perturbation.offset + perturbation.tiltY * (frame.writtenY(row) - perturbation.centreY);
         float* out = cells.data() + std::size_t(row) * std::size_t(frame.width);
         for (std::size_t column = 0; column < elevations.size(); ++column)
