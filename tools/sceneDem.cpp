@@ -90,7 +90,7 @@ bool writeDem(const std::string& path, const sceneFrame& frame, sceneDem& dem) {
     options.reset(CSLSetNameValue(options.release(), "BLOCKYSIZE", "256"));
     datasetHandle dataset(driver->Create(path.c_str(), frame.width, frame.height, 1, GDT_Float32, options.get()));
     if (!dataset) return false;
-    std::array<double, 6> transform = frame.writtenTransform();
+    std::array<double, 6> transform = frame.fileTransform();
     if (dataset->SetGeoTransform(transform.data()) != CE_None) return false;
     if (!setCrs(*dataset, frame)) return false;
     GDALRasterBand* band = dataset->GetRasterBand(1);

@@ -67,6 +67,7 @@ sceneFrame makeFrame(const sceneOptions& options) {
     frame.shiftColumns = options.shiftColumns;
     frame.shiftRows = options.shiftRows;
     frame.rotation = options.rotation;
+    frame.trueGeoreference = options.trueGeoreference;
     frame.margin = freeCells + std::max(std::abs(options.shiftColumns), std::abs(options.shiftRows)) +
                    cellsMovedByTurn(options);
     if (options.polar) {

@@ -21,6 +21,7 @@ struct sceneFrame {
     int margin = 0;             // cells kept free of tracks along every edge
     bool polar = false;
     double rotation = 0.0;      // degrees, counter-clockwise: how the true grid is turned about its centre
+    bool trueGeoreference = false;  // dem.tif gets the true georeference instead of the written one
 
     double trueX(double column) const { return originX + column * cell; }
     double trueY(double row) const { return originY - row * cell; }
@@ -35,6 +36,7 @@ struct sceneFrame {
     // Where cell (column, row) truly lies once the turn is taken into account.
     mapPoint trueCell(double column, double row) const;
     std::array<double, 6> trueTransform() const;
+    std::array<double, 6> fileTransform() const { return trueGeoreference ? trueTransform() : writtenTransform(); }
 };
 
 // The tilt and offset added to every cell, as a plane in the written frame.

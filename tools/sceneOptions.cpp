@@ -134,6 +134,8 @@ private:
             options.polar = true;
         } else if (word == "--clean") {
             options.clean = true;
+        } else if (word == "--true-georeference") {
+            options.trueGeoreference = true;
         } else {
             fail("unknown option: " + word);
         }
@@ -155,7 +157,7 @@ parseResult parseSceneOptions(const std::vector<std::string>& arguments) {
 std::string usageLine() {
     return "usage: makeScene [--width N] [--height N] [--tracks N] [--points N] [--ties N] [--seed N] "
            "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--clean] [--polar] [--rotation DEGREES] "
-           "[--tilt METRES] [--bad-tracks N] [--bad-offset METRES] [--out DIR] [--help]";
+           "[--tilt METRES] [--bad-tracks N] [--bad-offset METRES] [--true-georeference] [--out DIR] [--help]";
 }
 
 std::vector<std::string> helpLines() {
@@ -178,6 +180,7 @@ std::vector<std::string> helpLines() {
         "                          north (default 20)",
         "  --bad-tracks N          bad tracks (default 2 with 8 tracks or more, 1 with 3 or more)",
         "  --bad-offset METRES     offset of the first bad track; the second gets -6/5 of it (default 25)",
+        "  --true-georeference     dem.tif with its true georeference: what a perfect alignment leaves",
         "  --out DIR               output folder, made when missing (default .)",
         "  --help                  this text",
     };

@@ -36,7 +36,7 @@ void describeGeometry(truthLines& out, const sceneSummary& scene) {
     out.add("width", (long long)frame.width);
     out.add("height", (long long)frame.height);
     out.add("cell_size", frame.cell);
-    out.addList("geotransform", frame.writtenTransform());
+    out.addList("geotransform", frame.fileTransform());
     out.addList("true_geotransform", frame.trueTransform());
     if (frame.rotation != 0.0) out.add("rotation_degrees", frame.rotation);
     out.add("margin_cells", (long long)frame.margin);
@@ -88,6 +88,7 @@ std::string truthText(const sceneSummary& scene) {
     out.comment("outlier_rows count the data rows of the track tables from 0.");
     if (scene.frame.rotation != 0.0)
         out.comment("With rotation_degrees the cells truly lie where true_geotransform puts them, not only moved.");
+    if (scene.frame.trueGeoreference) out.comment("dem.tif holds the true georeference already: nothing is to be moved.");
     describeGeometry(out, scene);
     describeDemErrors(out, scene);
     describeTracks(out, scene);
