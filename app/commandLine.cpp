@@ -307,6 +307,7 @@ const optionEntry optionTable[] = {
     valueOption("-j", scanThreadCount),
     switchOption("-od", &runSettings::writeAlignedRaster),
     switchOption("-oe", &runSettings::writeErrorTable),
+    switchOption("-robust", &runSettings::robustAlignment),
 };
 
 // The help text names the two defaults -lf and -h as if they were options;

@@ -69,6 +69,7 @@ void printOptionsTable() {
     printOptionRow("Worker threads", "cores", "-j %d");
     printOptionRow("Write aligned GeoTIFF", "off", "-od");
     printOptionRow("Write per-shot error table", "off", "-oe");
+    printOptionRow("Robust alignment", "off", "-robust");
     std::cout << std::endl;
 }
 

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/outputFiles.h"
+#include "app/robustMode.h"
 #include "app/runDriver.h"
 #include "app/trackFiltering.h"
 #include "model/rasterExtent.h"
@@ -89,7 +90,11 @@ bool runMainMode(alignmentModel& model, runSettings& settings, const std::string
     const double initialRms = model.currentRms().rms;
     std::cout << "Initial RMS: " << initialRms << std::endl;
 
-    const bool offsetMayExceedRange = runStages(model, settings, initialRms);
+    bool offsetMayExceedRange = false;
+    if (settings.robustAlignment)
+        runRobustAlignment(model, settings);
+    else
+        offsetMayExceedRange = runStages(model, settings, initialRms);
 
     const double finalRms = settings.quadFit ? model.quadraticFitStage() : model.linearFitStage();
     std::cout << std::endl;

@@ -37,6 +37,7 @@ struct runSettings {
     int threadCount = 0;          // -j: 0 means one thread per core
     bool writeAlignedRaster = false;  // -od
     bool writeErrorTable = false;     // -oe
+    bool robustAlignment = false;     // -robust
 };
 
 // Parses the argument vector. Returns nothing after printing the help text or

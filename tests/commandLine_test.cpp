@@ -109,6 +109,7 @@ std::string expectedHelpText() {
            "  Worker threads                | cores        |   -j %d\n"
            "  Write aligned GeoTIFF         | off          |   -od\n"
            "  Write per-shot error table    | off          |   -oe\n"
+           "  Robust alignment              | off          |   -robust\n"
            "\n"
            "Notes:\n"
            "  size = width or height depending which is larger\n"
