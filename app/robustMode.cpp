@@ -137,8 +137,9 @@ void addAlignedPlane(alignmentModel& model) {
 }  // namespace
 
 void runRobustAlignment(alignmentModel& model, const runSettings& settings) {
-    if (model.notReady) return;
     const double cell = shorterCellSide(model.raster.transform);
+    // Without a cell size nothing can be measured in cells: the final fit alone follows.
+    if (model.notReady || !(cell > 0.0) || !std::isfinite(cell)) return;
     const double range = std::fmax(settings.padding, 0.0) / cell;
     robustShots shots = countedShots(model.molaPoints, model.trackWeights, unjudgedShare);
     bool judged = false;

@@ -15,6 +15,9 @@ constexpr double shrinkFactor = 4.0;
 // reach (a raster sliding off the shots); the search then keeps what it has.
 constexpr int mostMoves = 25;
 
+// More steps than this each way would take days; the caller widens its step first.
+constexpr int mostSteps = 100000;
+
 struct grid {
     gridCandidate centre;
     double step = 1.0;
@@ -45,7 +48,11 @@ struct grid {
     }
 };
 
-int reachFor(double range, double step) { return std::max(0, int(std::ceil(range / step - 1e-9))); }
+// Steps each way that reach at least the range; none for a range that is no number.
+int reachFor(double range, double step) {
+    const double steps = std::ceil(range / step - 1e-9);
+    return steps > 0.0 ? int(std::fmin(steps, double(mostSteps))) : 0;
+}
 
 // The first strictly lowest value; none when every value is NaN.
 std::ptrdiff_t lowestIndex(const std::vector<double>& values) {

@@ -21,6 +21,9 @@ constexpr double pi = 3.141592653589793;
 constexpr double coarsestStep = 3.0;
 constexpr double finestStep = 0.05;
 constexpr double gridSteps = 8.0;  // coarse steps across a range when the range is small
+// A range so wide that the coarse grid would need more steps than this each
+// way gets a coarser step instead: a search that would run for days is no search.
+constexpr double mostCoarseSteps = 200.0;
 
 // Fitting one more parameter to shots with no turn in them lowers the kept sum
 // of squares by about one kept residual's mean square, when the residuals are
@@ -36,7 +39,7 @@ searchPlan planFor(double reach, bool secondAxis) {
     plan.secondAxis = secondAxis;
     plan.firstRange = reach;
     plan.secondRange = secondAxis ? reach : 0.0;
-    plan.coarseStep = std::clamp(reach / gridSteps, 4.0 * finestStep, coarsestStep);
+    plan.coarseStep = std::fmax(std::clamp(reach / gridSteps, 4.0 * finestStep, coarsestStep), reach / mostCoarseSteps);
     plan.finestStep = finestStep;
     return plan;
 }
@@ -67,8 +70,8 @@ pivotNode nodeNearestMiddle(const elevationRaster& raster, const robustShots& sh
     const double column = std::round((u * t[5] - v * t[2]) / det);
     const double row = std::round((v * t[1] - u * t[4]) / det);
     pivotNode pivot;
-    if (std::isfinite(column)) pivot.column = int(std::clamp(column, 0.0, double(raster.width) - 1.0));
-    if (std::isfinite(row)) pivot.row = int(std::clamp(row, 0.0, double(raster.height) - 1.0));
+    if (std::isfinite(column)) pivot.column = int(std::fmax(0.0, std::fmin(column, double(raster.width) - 1.0)));
+    if (std::isfinite(row)) pivot.row = int(std::fmax(0.0, std::fmin(row, double(raster.height) - 1.0)));
     pivot.x = raster.nodeX(pivot.column, pivot.row);
     pivot.y = raster.nodeY(pivot.column, pivot.row);
     return pivot;
