@@ -5,7 +5,7 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: all build demo test unit-test sanitize-test bench fuzz deps clean
+.PHONY: all build demo test unit-test sanitize-test bench accuracy fuzz deps clean
 
 all: build
 
@@ -47,6 +47,11 @@ sanitize-test: deps
 
 bench: build
 	@scripts/bench
+
+# The plain and the robust alignment against the known misplacement of a
+# family of generated scenes, and on the real Mars grid when it is beside the project.
+accuracy: build
+	@scripts/accuracy
 
 fuzz: deps
 	@FUZZ_DIR=$(FUZZ_DIR) FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz

@@ -304,6 +304,7 @@ const optionDeclaration optionTable[] = {
     switchOption("-od", &runSettings::writeAlignedRaster, true, {"Write aligned GeoTIFF", "off", "-od"}),
     switchOption("-oe", &runSettings::writeErrorTable, true, {"Write per-shot error table", "off", "-oe"}),
     switchOption("-os", &runSettings::writeSummary, true, {"Write run summary (JSON)", "off", "-os"}),
+    switchOption("-robust", &runSettings::robustAlignment, true, {"Robust alignment", "off", "-robust"}),
 };
 
 // The help text names the two defaults -lf and -h as if they were options;

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/outputFiles.h"
+#include "app/robustMode.h"
 #include "app/runDriver.h"
 #include "app/trackFiltering.h"
 #include "model/rasterExtent.h"
@@ -102,7 +103,8 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, runSettings& s
     const double initialRms = model.currentRms().rms;
     std::cout << "Initial RMS: " << initialRms << std::endl;
 
-    alignmentRecord record = runStages(model, settings, initialRms);
+    alignmentRecord record =
+        settings.robustAlignment ? runRobustAlignment(model, settings) : runStages(model, settings, initialRms);
     record.initialRms = initialRms;
 
     const double finalRms = settings.quadFit ? model.quadraticFitStage() : model.linearFitStage();

@@ -37,6 +37,7 @@ struct runSettings {
     bool writeAlignedRaster = false;  // -od
     bool writeErrorTable = false;     // -oe
     bool writeSummary = false;        // -os
+    bool robustAlignment = false;     // -robust
 };
 
 }  // namespace kalvex

@@ -45,7 +45,7 @@ bool generateScene(const sceneOptions& options, const sceneFrame& frame) {
     if (!makeFolder(options.outFolder)) return false;
     auto pathOf = [&options](const std::string& name) { return (std::filesystem::path(options.outFolder) / name).string(); };
 
-    scenePerturbation perturbation = makePerturbation(frame);
+    scenePerturbation perturbation = makePerturbation(frame, options.tilt);
     sceneRandom terrainRandom(options.seed, 1);
     sceneTerrain terrain(frame, terrainRandom);
     trackSet tracks = makeTracks(options, frame, terrain);

@@ -23,12 +23,20 @@ void fillCells(const sceneFrame& frame, const scenePerturbation& perturbation, s
                std::vector<float>& cells) {
     terrain.prepareColumns(frame);
     cells.resize(std::size_t(frame.width) * std::size_t(frame.height));
-    std::vector<double> elevations;
+    std::vector<double> elevations(std::size_t(frame.width));
     std::vector<double> tiltOfColumn(std::size_t(frame.width));
     for (int column = 0; column < frame.width; ++column)
         tiltOfColumn[std::size_t(column)] = perturbation.tiltX * (frame.writtenX(column) - perturbation.centreX);
     for (int row = 0; row < frame.height; ++row) {
-        terrain.row(frame, row, elevations);
+        if (frame.rotation == 0.0) {
+            terrain.row(frame, row, elevations);
+        } else {
+            // A turned grid has no rows of the terrain's own: every cell is evaluated.
+            for (int column = 0; column < frame.width; ++column) {
+                const mapPoint where = frame.trueCell(column, row);
+                elevations[std::size_t(column)] = terrain.at(where.x, where.y);
+            }
+        }
         double rowShift = perturbation.offset + perturbation.tiltY * (frame.writtenY(row) - perturbation.centreY);
         float* out = cells.data() + std::size_t(row) * std::size_t(frame.width);
         for (std::size_t column = 0; column < elevations.size(); ++column)
@@ -78,7 +86,7 @@ bool writeDem(const std::string& path, const sceneFrame& frame, sceneDem& dem) {
     options.reset(CSLSetNameValue(options.release(), "BLOCKYSIZE", "256"));
     datasetHandle dataset(driver->Create(path.c_str(), frame.width, frame.height, 1, GDT_Float32, options.get()));
     if (!dataset) return false;
-    std::array<double, 6> transform = frame.writtenTransform();
+    std::array<double, 6> transform = frame.fileTransform();
     if (dataset->SetGeoTransform(transform.data()) != CE_None) return false;
     if (!setCrs(*dataset, frame)) return false;
     GDALRasterBand* band = dataset->GetRasterBand(1);

@@ -1,10 +1,11 @@
 #include "tools/sceneFrame.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
-#include "tools/polarProjection.h"
+#include "model/records.h"
 
 namespace kalvex::scene {
 
@@ -17,8 +18,14 @@ const double lonLatTop = -4.55;
 const double polarCentreX = 150000.0;
 const double polarCentreY = 250000.0;
 const int freeCells = 4;
-const double tiltAcrossX = 20.0;   // metres from the west edge to the east edge
-const double tiltAcrossY = 12.0;   // metres from the south edge to the north edge
+
+// Cells that a turn moves the edge of the grid by at most: tracks stay that
+// much further inside, so that every shot still falls on the turned cells.
+int cellsMovedByTurn(const sceneOptions& options) {
+    if (options.rotation == 0.0) return 0;
+    const double halfDiagonal = 0.5 * std::hypot(options.width - 1, options.height - 1);
+    return int(std::ceil(halfDiagonal * std::sin(std::fabs(options.rotation) * pi / 180.0)));
+}
 
 std::vector<mapPoint> cornersOfBothFrames(const sceneFrame& frame) {
     double lastColumn = frame.width - 1;
@@ -60,7 +67,10 @@ sceneFrame makeFrame(const sceneOptions& options) {
     frame.cell = options.cell > 0.0 ? options.cell : (options.polar ? polarCell : lonLatCell);
     frame.shiftColumns = options.shiftColumns;
     frame.shiftRows = options.shiftRows;
-    frame.margin = freeCells + std::max(std::abs(options.shiftColumns), std::abs(options.shiftRows));
+    frame.rotation = options.rotation;
+    frame.trueGeoreference = options.trueGeoreference;
+    frame.margin = freeCells + std::max(std::abs(options.shiftColumns), std::abs(options.shiftRows)) +
+                   cellsMovedByTurn(options);
     if (options.polar) {
         frame.originX = polarCentreX - 0.5 * (frame.width - 1) * frame.cell;
         frame.originY = polarCentreY + 0.5 * (frame.height - 1) * frame.cell;
@@ -71,10 +81,32 @@ sceneFrame makeFrame(const sceneOptions& options) {
     return frame;
 }
 
-scenePerturbation makePerturbation(const sceneFrame& frame) {
+mapPoint sceneFrame::trueCell(double column, double row) const {
+    if (rotation == 0.0) return {trueX(column), trueY(row)};
+    const double centreColumn = 0.5 * (width - 1);
+    const double centreRow = 0.5 * (height - 1);
+    const double east = (column - centreColumn) * cell;
+    const double north = (centreRow - row) * cell;
+    const double s = std::sin(rotation * pi / 180.0);
+    const double c = std::cos(rotation * pi / 180.0);
+    return {trueX(centreColumn) + c * east - s * north, trueY(centreRow) + s * east + c * north};
+}
+
+std::array<double, 6> sceneFrame::trueTransform() const {
+    if (rotation == 0.0) return {originX, cell, 0.0, originY, 0.0, -cell};
+    const mapPoint origin = trueCell(0, 0);
+    const mapPoint nextColumn = trueCell(1, 0);
+    const mapPoint nextRow = trueCell(0, 1);
+    return {origin.x, nextColumn.x - origin.x, nextRow.x - origin.x,
+            origin.y, nextColumn.y - origin.y, nextRow.y - origin.y};
+}
+
+scenePerturbation makePerturbation(const sceneFrame& frame, double tiltAcrossX) {
     scenePerturbation perturbation;
     double spanX = (frame.width - 1) * frame.cell;
     double spanY = (frame.height - 1) * frame.cell;
+    // Times 12 over 20 rather than 0.6, which is no exact binary fraction.
+    const double tiltAcrossY = tiltAcrossX * 12.0 / 20.0;
     perturbation.tiltX = spanX > 0.0 ? tiltAcrossX / spanX : 0.0;
     perturbation.tiltY = spanY > 0.0 ? tiltAcrossY / spanY : 0.0;
     perturbation.centreX = frame.writtenX(0.5 * (frame.width - 1));

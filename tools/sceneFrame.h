@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "tools/polarProjection.h"
 #include "tools/sceneOptions.h"
 
 namespace kalvex::scene {
@@ -19,6 +20,8 @@ struct sceneFrame {
     int shiftRows = 0;
     int margin = 0;             // cells kept free of tracks along every edge
     bool polar = false;
+    double rotation = 0.0;      // degrees, counter-clockwise: how the true grid is turned about its centre
+    bool trueGeoreference = false;  // dem.tif gets the true georeference instead of the written one
 
     double trueX(double column) const { return originX + column * cell; }
     double trueY(double row) const { return originY - row * cell; }
@@ -30,6 +33,10 @@ struct sceneFrame {
     double translationX() const { return -shiftColumns * cell; }
     double translationY() const { return shiftRows * cell; }
     std::array<double, 6> writtenTransform() const { return {writtenOriginX(), cell, 0.0, writtenOriginY(), 0.0, -cell}; }
+    // Where cell (column, row) truly lies once the turn is taken into account.
+    mapPoint trueCell(double column, double row) const;
+    std::array<double, 6> trueTransform() const;
+    std::array<double, 6> fileTransform() const { return trueGeoreference ? trueTransform() : writtenTransform(); }
 };
 
 // The tilt and offset added to every cell, as a plane in the written frame.
@@ -45,7 +52,8 @@ struct scenePerturbation {
 };
 
 sceneFrame makeFrame(const sceneOptions& options);
-scenePerturbation makePerturbation(const sceneFrame& frame);
+// tiltAcrossX: metres from the west edge to the east edge; 0.6 of it from south to north.
+scenePerturbation makePerturbation(const sceneFrame& frame, double tiltAcrossX);
 
 // Empty when the scene fits on the planet and leaves room for tracks inside
 // its margins; otherwise what is wrong, for the user.

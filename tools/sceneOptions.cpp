@@ -32,14 +32,18 @@ bool readSeed(const std::string& text, std::uint64_t& value) {
     return true;
 }
 
-bool readPositiveReal(const std::string& text, double& value) {
+bool readReal(const std::string& text, double low, double high, double& value) {
     if (text.empty()) return false;
     errno = 0;
     char* end = nullptr;
     double parsed = std::strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(parsed) || parsed < 0.0) return false;
+    if (errno != 0 || *end != '\0' || !std::isfinite(parsed) || parsed < low || parsed > high) return false;
     value = parsed;
     return true;
+}
+
+bool readPositiveReal(const std::string& text, double& value) {
+    return readReal(text, 0.0, std::numeric_limits<double>::max(), value);
 }
 
 class optionScanner {
@@ -82,6 +86,11 @@ private:
         target = int(value);
     }
 
+    void scanReal(const std::string& option, double low, double high, double& target) {
+        std::string text;
+        if (takeValue(option, text) && !readReal(text, low, high, target)) fail("bad value for " + option + ": " + text);
+    }
+
     void scanOne(const std::string& word) {
         sceneOptions& options = result.options;
         std::string text;
@@ -108,6 +117,14 @@ private:
         } else if (word == "--noise") {
             if (takeValue(word, text) && (!readPositiveReal(text, options.noiseSigma) || options.noiseSigma > 1000.0))
                 fail("bad value for --noise: " + text);
+        } else if (word == "--rotation") {
+            scanReal(word, -1.0, 1.0, options.rotation);
+        } else if (word == "--tilt") {
+            scanReal(word, -1000.0, 1000.0, options.tilt);
+        } else if (word == "--bad-tracks") {
+            scanInteger(word, 0, 1000000, options.badTracks);
+        } else if (word == "--bad-offset") {
+            scanReal(word, -1000.0, 1000.0, options.badOffset);
         } else if (word == "--out") {
             if (takeValue(word, text)) {
                 if (text.empty()) fail("--out needs a folder name");
@@ -117,6 +134,8 @@ private:
             options.polar = true;
         } else if (word == "--clean") {
             options.clean = true;
+        } else if (word == "--true-georeference") {
+            options.trueGeoreference = true;
         } else {
             fail("unknown option: " + word);
         }
@@ -137,7 +156,8 @@ parseResult parseSceneOptions(const std::vector<std::string>& arguments) {
 
 std::string usageLine() {
     return "usage: makeScene [--width N] [--height N] [--tracks N] [--points N] [--ties N] [--seed N] "
-           "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--clean] [--polar] [--out DIR] [--help]";
+           "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--clean] [--polar] [--rotation DEGREES] "
+           "[--tilt METRES] [--bad-tracks N] [--bad-offset METRES] [--true-georeference] [--out DIR] [--help]";
 }
 
 std::vector<std::string> helpLines() {
@@ -154,6 +174,13 @@ std::vector<std::string> helpLines() {
         "  --noise SIGMA           altimeter noise in metres (default 0.5)",
         "  --clean                 no bad tracks and no gross outliers",
         "  --polar                 south polar stereographic DEM in metres; tracks stay in degrees",
+        "  --rotation DEGREES      the cells truly lie turned counter-clockwise about the DEM's centre",
+        "                          against the written georeference (-1 to 1, default 0)",
+        "  --tilt METRES           tilt added from the west to the east edge; 0.6 of it from south to",
+        "                          north (default 20)",
+        "  --bad-tracks N          bad tracks (default 2 with 8 tracks or more, 1 with 3 or more)",
+        "  --bad-offset METRES     offset of the first bad track; the second gets -6/5 of it (default 25)",
+        "  --true-georeference     dem.tif with its true georeference: what a perfect alignment leaves",
         "  --out DIR               output folder, made when missing (default .)",
         "  --help                  this text",
     };

@@ -20,6 +20,11 @@ struct sceneOptions {
     double noiseSigma = 0.5;    // metres
     bool polar = false;
     bool clean = false;         // no bad tracks and no gross outliers
+    double rotation = 0.0;      // degrees the cells truly lie turned against the written georeference
+    double tilt = 20.0;         // metres added from the west edge to the east edge (0.6 of it south to north)
+    int badTracks = -1;         // -1: two with 8 tracks or more, one with 3 or more, else none
+    double badOffset = 25.0;    // metres on the first bad track; the second gets -6/5 of it
+    bool trueGeoreference = false;  // dem.tif with its true georeference, as a perfect alignment leaves it
 };
 
 enum class parseOutcome { run, help, bad };

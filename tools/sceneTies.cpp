@@ -32,7 +32,10 @@ std::vector<tieSpot> makeTies(int count, std::uint64_t seed, const sceneFrame& f
         tie.y = frame.writtenY(row);
         // The analytic surface rather than the cells, so that no hole or
         // interpolation gets in the way of the height.
-        tie.height = terrain.at(tie.x + frame.translationX(), tie.y + frame.translationY()) + perturbation.at(tie.x, tie.y);
+        const mapPoint truly = frame.rotation == 0.0
+                                   ? mapPoint{tie.x + frame.translationX(), tie.y + frame.translationY()}
+                                   : frame.trueCell(column, row);
+        tie.height = terrain.at(truly.x, truly.y) + perturbation.at(tie.x, tie.y);
         ties.push_back(tie);
     }
     return ties;

@@ -10,12 +10,21 @@ namespace kalvex::scene {
 namespace {
 
 const int firstOrbit = 10001;
-const double badTrackOffsets[] = {25.0, -30.0};
 const double outlierSize = 150.0;
 const double pointsPerOutlier = 400.0;
 const double nominalRange = 400000.0;
 
-int badTrackCount(int tracks) { return tracks >= 8 ? 2 : (tracks >= 3 ? 1 : 0); }
+int badTrackCount(const sceneOptions& options) {
+    if (options.badTracks >= 0) return std::min(options.badTracks, options.tracks);
+    return options.tracks >= 8 ? 2 : (options.tracks >= 3 ? 1 : 0);
+}
+
+// The first bad track lies above the terrain, the second below by 6/5 as
+// much, every later one alternately above and below by as much as the first two.
+double badTrackOffset(int bad, double firstOffset) {
+    const double secondOffset = -firstOffset * 6.0 / 5.0;
+    return bad % 2 == 0 ? firstOffset : secondOffset;
+}
 
 int outlierCount(int points) { return points < 20 ? 0 : std::max(1, int(points / pointsPerOutlier)); }
 
@@ -68,13 +77,13 @@ void addTrack(int track, int count, const trackLine& line, const sceneOptions& o
     }
 }
 
-void spoilTracks(int tracks, sceneRandom& random, trackSet& set) {
+void spoilTracks(const sceneOptions& options, sceneRandom& random, trackSet& set) {
     std::vector<int> candidates;
-    for (int track = 0; track < tracks; ++track) candidates.push_back(track);
-    for (int bad = 0; bad < badTrackCount(tracks); ++bad) {
+    for (int track = 0; track < options.tracks; ++track) candidates.push_back(track);
+    for (int bad = 0; bad < badTrackCount(options); ++bad) {
         std::size_t chosen = random.index(candidates.size());
         set.badOrbits.push_back(set.orbits[std::size_t(candidates[chosen])]);
-        set.badOffsets.push_back(badTrackOffsets[bad]);
+        set.badOffsets.push_back(badTrackOffset(bad, options.badOffset));
         candidates.erase(candidates.begin() + std::ptrdiff_t(chosen));
     }
     std::sort(set.badOrbits.begin(), set.badOrbits.end());
@@ -119,7 +128,7 @@ trackSet makeTracks(const sceneOptions& options, const sceneFrame& frame, const 
         addTrack(track, count, makeLine(track, options.tracks, frame, random), options, frame, terrain, random, set);
     }
     if (!options.clean) {
-        spoilTracks(options.tracks, random, set);
+        spoilTracks(options, random, set);
         addOutliers(options.points, random, set);
     }
     return set;

@@ -36,8 +36,9 @@ void describeGeometry(truthLines& out, const sceneSummary& scene) {
     out.add("width", (long long)frame.width);
     out.add("height", (long long)frame.height);
     out.add("cell_size", frame.cell);
-    out.addList("geotransform", frame.writtenTransform());
-    out.addList("true_geotransform", std::array<double, 6>{frame.originX, frame.cell, 0.0, frame.originY, 0.0, -frame.cell});
+    out.addList("geotransform", frame.fileTransform());
+    out.addList("true_geotransform", frame.trueTransform());
+    if (frame.rotation != 0.0) out.add("rotation_degrees", frame.rotation);
     out.add("margin_cells", (long long)frame.margin);
 }
 
@@ -85,6 +86,9 @@ std::string truthText(const sceneSummary& scene) {
     out.comment("Adding translation_x to GT0 and translation_y to GT3 puts the DEM back onto the terrain and the tracks.");
     out.comment("Track points = terrain + noise (sigma noise_sigma) + bad track offset + outlier offset;");
     out.comment("outlier_rows count the data rows of the track tables from 0.");
+    if (scene.frame.rotation != 0.0)
+        out.comment("With rotation_degrees the cells truly lie where true_geotransform puts them, not only moved.");
+    if (scene.frame.trueGeoreference) out.comment("dem.tif holds the true georeference already: nothing is to be moved.");
     describeGeometry(out, scene);
     describeDemErrors(out, scene);
     describeTracks(out, scene);

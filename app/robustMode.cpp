@@ -1,0 +1,168 @@
+// The robust alignment in rounds. Each round searches the translation with the
+// robust measure, coarse to fine, then for HiRISE projects the turn; the
+// first round searches the whole range, later ones refine about where the
+// raster is. Tracks are judged only once a round has left the raster where it
+// was, against an aligned raster, and the rounds then go on until one moves
+// it by less than a hundredth of a cell again.
+#include "app/robustMode.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+#include <vector>
+
+#include "model/rasterExtent.h"
+#include "model/robustObjective.h"
+#include "model/robustStages.h"
+#include "model/trackJudgement.h"
+
+namespace kalvex {
+
+namespace {
+
+constexpr double settledMovement = 0.01;  // cells
+constexpr int mostRounds = 12;
+constexpr double widestTurn = 5.0;   // degrees each way, as far as the stage loop turns
+constexpr double localTurn = 0.25;   // degrees each way after the first round
+constexpr double localReach = 1.0;   // cells each way after the first round
+
+struct mapPosition {
+    double x;
+    double y;
+};
+using cornerPositions = std::array<mapPosition, 4>;
+
+cornerPositions cornersOf(const elevationRaster& raster) {
+    const double right = double(raster.width) - 1.0;
+    const double bottom = double(raster.height) - 1.0;
+    return {mapPosition{raster.nodeX(0, 0), raster.nodeY(0, 0)}, {raster.nodeX(right, 0), raster.nodeY(right, 0)},
+            {raster.nodeX(0, bottom), raster.nodeY(0, bottom)}, {raster.nodeX(right, bottom), raster.nodeY(right, bottom)}};
+}
+
+// An affine change moves no node farther than one of the corners.
+double largestMove(const cornerPositions& before, const cornerPositions& after, double cell) {
+    double largest = 0.0;
+    for (std::size_t k = 0; k < before.size(); ++k)
+        largest = std::fmax(largest, std::hypot(after[k].x - before[k].x, after[k].y - before[k].y) / cell);
+    return largest;
+}
+
+void moveBy(alignmentModel& model, double dx, double dy) {
+    model.raster.transform[0] += dx;
+    model.raster.transform[3] += dy;
+    for (tiePoint& point : model.tiePoints) {
+        point.x += dx;
+        point.y += dy;
+    }
+}
+
+void turnBy(alignmentModel& model, const turnFound& turn) {
+    const double pivotX = model.raster.nodeX(turn.column, turn.row);
+    const double pivotY = model.raster.nodeY(turn.column, turn.row);
+    model.raster.rotateGeotransform(turn.column, turn.row, turn.angle);
+    rotatePoints(model.tiePoints, turn.angle, pivotX, pivotY);
+}
+
+// One round; returns the robust RMS at its end. Whether the raster is turned
+// at all is decided once: a turn that stands out from the noise makes the
+// angle a parameter of the alignment (turned), which later rounds refine to
+// the best value they find.
+double alignOnce(alignmentModel& model, const robustShots& shots, double translationReach, bool hirise,
+                 double turnReach, bool& turned) {
+    const offsetFound offset = searchRobustOffset(model, shots, translationReach);
+    std::cout << "x-translation: " << offset.dx << std::endl;
+    std::cout << "y-translation: " << offset.dy << std::endl;
+    moveBy(model, offset.dx, offset.dy);
+    if (!hirise) return offset.rms;
+    const turnFound turn = searchRobustTurn(model, shots, turnReach);
+    turned = turned || turn.beyondNoise;
+    if (!turned || turn.angle == 0.0) {
+        std::cout << "No Rotation Found" << std::endl;
+        return offset.rms;
+    }
+    std::cout << "Min RMS Rotation About: " << turn.column << " : " << turn.row << std::endl;
+    std::cout << "Min RMS Rotation Angle:" << turn.angle << std::endl;
+    turnBy(model, turn);
+    return turn.rms;
+}
+
+// Tracks far off the others get weight 0 and shots far off the rest are
+// removed, as the filtering of the stage loop would: the maps, the report and
+// the shot table then show them so.
+void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
+    const std::vector<double> shotResiduals = robustResiduals(model.raster, shots);
+    std::vector<double> residuals(model.molaPoints.size(), notANumber);
+    for (std::size_t k = 0; k < shots.source.size(); ++k) residuals[shots.source[k]] = shotResiduals[k];
+    std::vector<std::int32_t> trackOf;
+    trackOf.reserve(model.molaPoints.size());
+    for (const molaPoint& point : model.molaPoints) trackOf.push_back(point.trackIndex);
+    const judgement verdict = judgeTracks(trackOf, residuals);
+
+    for (std::size_t k = 0; k < verdict.silencedTracks.size(); ++k) {
+        const std::size_t track = verdict.silencedTracks[k];
+        model.trackWeights[track] = 0.0;
+        std::cout << "Orbit " << model.orbits[track] << " set to weight 0, median residual "
+                  << verdict.silencedMedians[k] << std::endl;
+    }
+    std::vector<molaPoint> kept;
+    kept.reserve(model.molaPoints.size());
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < model.molaPoints.size(); ++i) {
+        const molaPoint& point = model.molaPoints[i];
+        if (next < verdict.outliers.size() && verdict.outliers[next] == i) {
+            ++next;
+            std::cout << "The coordinate " << std::uint32_t(point.trackIndex) << ":" << point.x << ":" << point.y
+                      << ":" << point.elevation << " was removed." << std::endl;
+            continue;
+        }
+        kept.push_back(point);
+    }
+    model.molaPoints = std::move(kept);
+}
+
+// The plane of the aligned errors of the shots that count, added to the
+// raster and the tie points as each stage of the loop adds its plane: the
+// final fit then starts from errors without a tilt or an offset.
+void addAlignedPlane(alignmentModel& model) {
+    std::vector<molaPoint> counted;
+    for (const molaPoint& point : model.molaPoints) {
+        const std::size_t track = std::size_t(std::uint32_t(point.trackIndex));
+        if (track < model.trackWeights.size() && model.trackWeights[track] > 0.0) counted.push_back(point);
+    }
+    model.raster.applyPlaneFit(counted, nullptr, &model.tiePoints);
+}
+
+}  // namespace
+
+alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& settings) {
+    alignmentRecord record;
+    const double cell = shorterCellSide(model.raster.transform);
+    // Without a cell size nothing can be measured in cells: the final fit alone follows.
+    if (model.notReady || !(cell > 0.0) || !std::isfinite(cell)) return record;
+    const double range = std::fmax(settings.padding, 0.0) / cell;
+    robustShots shots = countedShots(model.molaPoints, model.trackWeights, unjudgedShare);
+    bool judged = false;
+    bool turned = false;
+    for (int round = 1;; ++round) {
+        const cornerPositions before = cornersOf(model.raster);
+        std::cout << std::endl;
+        std::cout << "Robust Round: " << round << std::endl;
+        const double rms = alignOnce(model, shots, round == 1 ? range : std::fmin(range, localReach),
+                                     settings.hirise, round == 1 ? widestTurn : localTurn, turned);
+        std::cout << "Round " << round << " Robust RMS: " << rms << std::endl;
+        const bool settled = largestMove(before, cornersOf(model.raster), cell) < settledMovement;
+        record.stages = round;
+        record.converged = settled;
+        if (!settled && round < mostRounds) continue;
+        if (judged) break;
+        judgeAlignedTracks(model, shots);
+        shots = countedShots(model.molaPoints, model.trackWeights, judgedShare);
+        judged = true;
+    }
+    addAlignedPlane(model);
+    return record;
+}
+
+}  // namespace kalvex

@@ -1,0 +1,62 @@
+#pragma once
+// The measure of the robust alignment: how well the raster, at a trial
+// position, matches the shots once a plane of its own is taken out, without
+// letting a bad track or a few gross errors decide.
+//
+// A plane fitted beforehand and held while the raster moves belongs to the
+// old position; at any other one it leaves a tilt that the comparison then
+// blames on the position. So every trial position gets its own plane, fitted
+// to the errors there, and the measure is the RMS of the best share of what
+// the plane leaves: a track tens of metres off, or shots off by hundreds,
+// fall into the ignored share instead of pulling the plane and the position.
+#include <cstddef>
+#include <vector>
+
+#include "model/elevationRaster.h"
+#include "model/records.h"
+
+namespace kalvex {
+
+// Shares of the residuals in the measure; the rest, the largest, is ignored.
+// While bad tracks may still be among the shots, a fifth of them may be off;
+// once the tracks are judged, only a few shots are, and every residual
+// left out is information lost.
+inline constexpr double unjudgedShare = 0.8;
+inline constexpr double judgedShare = 0.95;
+
+// The shots that count (those of tracks with a weight above 0), laid out once.
+// x and y are where the raster is sampled; u and v place each shot in the
+// plane's frame: offsets from the shots' mean position in units of their
+// largest offset, so that the plane is solved on numbers near 1 whatever the
+// map coordinates.
+struct robustShots {
+    std::vector<double> x;
+    std::vector<double> y;
+    std::vector<double> elevation;
+    std::vector<double> u;
+    std::vector<double> v;
+    std::vector<std::size_t> source;  // the shot's index among the altimeter points
+    double keptShare = unjudgedShare;  // of the residuals, in the measure
+};
+
+robustShots countedShots(const std::vector<molaPoint>& points, const std::vector<double>& weights,
+                         double keptShare);
+
+// The same shots sampled at positions turned by angle (degrees,
+// counter-clockwise) about (pivotX, pivotY): a raster turned the other way
+// about the same point sees exactly these positions. The plane frame stays.
+robustShots turnedShots(const robustShots& shots, double angle, double pivotX, double pivotY);
+
+struct robustMeasure {
+    double rms = notANumber;  // NaN when fewer than half the shots have a model elevation
+    std::size_t kept = 0;     // residuals in the RMS
+};
+
+// The measure with the raster moved by (dx, dy).
+robustMeasure measureRobustly(const elevationRaster& raster, const robustShots& shots, double dx, double dy);
+
+// Every shot's residual from the plane of the measure at the raster's own
+// position, in the order of the shots; NaN for a shot without a model elevation.
+std::vector<double> robustResiduals(const elevationRaster& raster, const robustShots& shots);
+
+}  // namespace kalvex

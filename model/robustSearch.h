@@ -1,0 +1,42 @@
+#pragma once
+// A coarse-to-fine grid search for the lowest value of a measure over one or
+// two coordinates: a coarse grid over the whole range, then grids a quarter as
+// fine about the best candidate, down to the finest step, and last the lowest
+// point of the quadratic through the values about the best, when it is lower
+// still. A best candidate on the edge of its grid says the lowest value may
+// lie beyond it, so the grid is moved there and measured again instead of
+// being refined.
+#include <functional>
+#include <vector>
+
+#include "model/records.h"
+
+namespace kalvex {
+
+struct gridCandidate {
+    double first = 0.0;
+    double second = 0.0;
+};
+
+// The values of the candidates in their order; NaN where there is none.
+using gridMeasure = std::function<std::vector<double>(const std::vector<gridCandidate>& candidates)>;
+
+struct searchPlan {
+    bool secondAxis = true;   // false: only the first coordinate is searched
+    double firstRange = 0.0;  // the coarse grid reaches at least this far from 0 each way
+    double secondRange = 0.0;
+    double coarseStep = 1.0;
+    double finestStep = 0.05;
+};
+
+struct searchOutcome {
+    gridCandidate best;             // (0, 0) when nothing had a value
+    double value = notANumber;      // at the best candidate
+    double startValue = notANumber; // at (0, 0)
+};
+
+// Ties go to the first candidate in scan order: rows of the second coordinate
+// upwards, and within a row the first coordinate upwards.
+searchOutcome searchCoarseToFine(const gridMeasure& measure, const searchPlan& plan);
+
+}  // namespace kalvex

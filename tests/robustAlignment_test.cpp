@@ -1,0 +1,130 @@
+// The robust alignment: its measure, its searches, its judgement of tracks,
+// and a whole run on a generated scene with bad tracks and gross errors.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/robustStages.h"
+#include "model/trackJudgement.h"
+#include "tests/support/testSupport.h"
+
+namespace kalvex {
+namespace {
+
+using testing::consoleCapture;
+
+// Shots on 8 tracks about node (30, 30) of a 60 x 60 raster of unit cells,
+// measuring it moved by (dx, dy) and turned by angle about that node, plus a
+// tilted plane; track 7 is 40 m off and one shot 300 m.
+alignmentModel shiftedScene(double dx, double dy, double angle = 0.0) {
+    alignmentModel model;
+    model.raster = testing::makeRaster(60, 60, {1000.0, 1.0, 0.0, 2000.0, 0.0, -1.0}, [](int c, int r) {
+        return 40.0 * std::sin(c * 0.21) * std::cos(r * 0.17) + 15.0 * std::sin((c + 2 * r) * 0.11);
+    });
+    for (int i = 0; i < 800; ++i)
+        model.molaPoints.push_back({i % 8, 1030.0 + (i % 8 - 3.5) * 5.3 + 0.01 * (i / 8 - 49.5), 1990.0 - 0.4 * (i / 8), 0.0});
+    const robustShots turned = turnedShots(countedShots(model.molaPoints, {1, 1, 1, 1, 1, 1, 1, 1}, 1.0), -angle,
+                                           model.raster.nodeX(30, 30), model.raster.nodeY(30, 30));
+    std::vector<molaPoint> measured = model.molaPoints;
+    for (std::size_t i = 0; i < measured.size(); ++i) measured[i].x = turned.x[i], measured[i].y = turned.y[i];
+    const std::vector<double> model0 = model.raster.sampleModel(measured, dx, dy, 0.0);
+    for (std::size_t i = 0; i < model.molaPoints.size(); ++i) {
+        molaPoint& shot = model.molaPoints[i];
+        shot.elevation = model0[i] + 0.3 * (shot.x - 1030.0) - 0.2 * (shot.y - 1970.0) + 8.0 +
+                         (shot.trackIndex == 7 ? 40.0 : 0.0) + (i == 100 ? 300.0 : 0.0);
+    }
+    model.trackWeights.assign(8, 1.0);
+    model.notReady = false;
+    return model;
+}
+
+TEST(RobustMeasure, TakesOutItsOwnPlaneAndIgnoresABadTrackAndAGrossError) {
+    const alignmentModel model = shiftedScene(2.0, -1.0);
+    const robustShots shots = countedShots(model.molaPoints, model.trackWeights, unjudgedShare);
+    EXPECT_LT(measureRobustly(model.raster, shots, 2.0, -1.0).rms, 1e-6);
+    EXPECT_GT(measureRobustly(model.raster, shots, 2.5, -1.0).rms, 0.5);
+    EXPECT_GT(measureRobustly(model.raster, shots, 0.0, 0.0).rms, 5.0);
+}
+
+TEST(RobustSearch, FindsAShiftWithinAOneTwentiethCellGridEvenBeyondItsFirstRange) {
+    struct shiftCase { double dx, dy, reach; };
+    for (const shiftCase& c : {shiftCase{3.3, -2.6, 6.0}, {-4.45, 1.15, 2.0}, {0.0, 0.0, 6.0}}) {
+        const alignmentModel model = shiftedScene(c.dx, c.dy);
+        const offsetFound found =
+            searchRobustOffset(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare), c.reach);
+        EXPECT_NEAR(found.dx, c.dx, 0.025) << c.dx << " " << c.reach;
+        EXPECT_NEAR(found.dy, c.dy, 0.025) << c.dy << " " << c.reach;
+    }
+}
+
+TEST(RobustSearch, FindsATurnAboutTheMiddleOfTheShots) {
+    const alignmentModel model = shiftedScene(0.0, 0.0, 0.6);
+    const turnFound turn =
+        searchRobustTurn(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare), 5.0);
+    EXPECT_TRUE(turn.beyondNoise);
+    EXPECT_NEAR(turn.angle, 0.6, 0.01);
+}
+
+TEST(TrackJudgement, SilencesATrackFarOffTheOthersAndRemovesShotsFarOffTheRest) {
+    std::vector<std::int32_t> tracks;
+    std::vector<double> residuals;
+    for (int i = 0; i < 400; ++i) {
+        tracks.push_back(i % 5);
+        residuals.push_back(std::sin(i * 1.7) + (i % 5 == 3 ? 12.0 : 0.0) + (i == 42 ? 9.0 : 0.0));
+    }
+    residuals[7] = notANumber;
+    const judgement verdict = judgeTracks(tracks, residuals);
+    EXPECT_EQ(verdict.silencedTracks, std::vector<std::size_t>{3});
+    EXPECT_EQ(verdict.outliers, std::vector<std::size_t>{42});
+}
+
+std::vector<std::string> fieldsOf(const std::string& line, char separator) {
+    std::vector<std::string> fields;
+    std::istringstream words(line);
+    for (std::string field; std::getline(words, field, separator);) fields.push_back(field);
+    return fields;
+}
+
+TEST(RobustRun, AlignsASceneAndSilencesItsBadTracksEvenBelowTheOutlierThresholdAndRemovesItsGrossErrors) {
+    const testing::scratchFolder folder("robustrun");
+    ASSERT_EQ(testing::makeSceneIn(folder.path(), {"--width", "150", "--height", "150", "--points", "1500", "--shift",
+                                                   "4", "-3", "--bad-offset", "8", "--seed", "9"}).status, 0);
+    const testing::commandResult run = testing::runProgram(
+        {testing::kalvexPath(), "dem.tif", "tracks.csv", "ties.gpf", "-robust", "-od", "-oe"}, folder.path());
+    ASSERT_EQ(run.status, 0) << run.standardOutput;
+    std::map<std::string, std::string> truth;
+    for (const std::string& line : fieldsOf(testing::readTextFile(folder.file("truth.txt")), '\n'))
+        if (line[0] != '#') truth[line.substr(0, line.find(" = "))] = line.substr(line.find(" = ") + 3);
+    const std::vector<std::string> trueTransform = fieldsOf(truth["true_geotransform"], ' ');
+    elevationRaster aligned;
+    aligned.reset(folder.file("dem_aligned.tif"));
+    ASSERT_TRUE(aligned.read());
+    EXPECT_NEAR(aligned.transform[0], std::stod(trueTransform[0]), 0.05 * std::stod(trueTransform[1]));
+    EXPECT_NEAR(aligned.transform[3], std::stod(trueTransform[3]), 0.05 * std::stod(trueTransform[1]));
+
+    // Gross errors are told by their elevations; a few shots where the cells cannot follow the terrain may go too.
+    const std::vector<std::string> tracks = fieldsOf(testing::readTextFile(folder.file("tracks.csv")), '\n');
+    std::vector<double> gross;
+    for (const std::string& row : fieldsOf(truth["outlier_rows"], ' '))
+        gross.push_back(std::stod(fieldsOf(tracks[std::stoul(row) + 1], ',')[2]));
+    const std::vector<std::string> table = fieldsOf(testing::readTextFile(folder.file("dem_errors.csv")), '\n');
+    std::size_t removed = 0, grossRemoved = 0;
+    for (std::size_t row = 1; row < table.size(); ++row) {
+        const std::vector<std::string> fields = fieldsOf(table[row], ',');  // orbit, x, y, elevation, ..., weight, removed
+        const bool bad = (" " + truth["bad_tracks"] + " ").find(" " + fields[0] + " ") != std::string::npos;
+        EXPECT_EQ(fields[6], bad ? "0" : "1") << table[row];
+        removed += fields[7] == "1";
+        grossRemoved += fields[7] == "1" && std::count(gross.begin(), gross.end(), std::stod(fields[3])) == 1;
+    }
+    EXPECT_EQ(grossRemoved, gross.size());
+    EXPECT_LE(removed, gross.size() + tracks.size() / 100);
+}
+
+}  // namespace
+}  // namespace kalvex
