@@ -1,11 +1,6 @@
 // The tie coordinate map and the weightings map.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <sstream>
-#include <string>
-#include <vector>
-
 #include "model/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
@@ -27,10 +22,6 @@ alignmentModel tinyScene() {
     return model;
 }
 
-std::string expectedScript(const std::string& name) {
-    return testing::readTextFile(testing::testDataDir() + "/maps/" + name);
-}
-
 std::string coordinateMapOf(const alignmentModel& model) {
     std::ostringstream script;
     model.writeCoordinateMap(script, "dem_Coord_Map.png");
@@ -43,7 +34,7 @@ const std::string plotLine = "plot '-' using 1:2:3 with points pt 7 ps 1.5 lc rg
 std::string pointsOf(const std::string& script) { return script.substr(script.find(plotLine) + plotLine.size()); }
 
 TEST(coordinateMap, runThatMovedNothing) {
-    EXPECT_EQ(coordinateMapOf(tinyScene()), expectedScript("coordinate_unmoved.gnu"));
+    EXPECT_EQ(coordinateMapOf(tinyScene()), testing::testDataText("maps/coordinate_unmoved.gnu"));
 }
 
 // Cells of 1e-5 degrees near 137 degrees east, moved three cells west and two
@@ -52,14 +43,12 @@ TEST(coordinateMap, movedRasterNear137DegreesIsDrawnToATwentiethOfACell) {
     alignmentModel model = tinyScene();
     model.raster.width = 120;
     model.raster.height = 80;
-    model.raster.transform = {137.4, 1e-5, 0, -4.55, 0, -1e-5};
-    model.corners = {model.raster.cornerAt(0, 0), model.raster.cornerAt(119, 0), model.raster.cornerAt(0, 79),
-                     model.raster.cornerAt(119, 79)};
+    model.corners = {cornerRecord{0, 137.4, -4.55, 0}, {0, 137.40119, -4.55, 0}, {0, 137.4, -4.55079, 0}, {0, 137.40119, -4.55079, 0}};
     model.raster.transform = {137.4 - 3e-5, 1e-5, 0, -4.55 - 2e-5, 0, -1e-5};
     model.tiePointIds = {"a", "b"};
     model.initialTiePoints = {{0, 137.4004321, -4.5503456, 0}, {1, 137.4013579, -4.5501234, 0}};
     model.tiePoints = {{0, 137.4004321 - 3e-5, -4.5503456 - 2e-5, 0}, {1, 137.4013579 - 3e-5, -4.5501234 - 2e-5, 0}};
-    EXPECT_EQ(coordinateMapOf(model), expectedScript("coordinate_moved_137.gnu"));
+    EXPECT_EQ(coordinateMapOf(model), testing::testDataText("maps/coordinate_moved_137.gnu"));
 }
 
 // The ranges hold every corner of both outlines and every tie point, grown by
@@ -105,7 +94,7 @@ TEST(weightingsMap, wholeScript) {
     model.trackWeights = {0.5, 1, notANumber};
     std::ostringstream script;
     model.writeWeightingsMap(script, "dem_Weightings_Map.png", {{1, 101, 199, 3}, {0, 101.5, 198.5, -2}, {2, 102, 198, 1}});
-    EXPECT_EQ(script.str(), expectedScript("weightings.gnu"));
+    EXPECT_EQ(script.str(), testing::testDataText("maps/weightings.gnu"));
 }
 
 // The colours of the points of one track per weight, in track order.

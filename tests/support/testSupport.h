@@ -52,11 +52,9 @@ struct geoTiffLayout {
     int width = 5;
     int height = 4;
     std::array<double, 6> transform{100.0, 1.0, 0.0, 200.0, 0.0, -1.0};
-    std::vector<float> cells;   // row-major; empty: cell (c, r) = c + 10 * r
-    int blockWidth = 0;         // 0: striped, one row per strip
-    int blockHeight = 0;
-    bool tiled = false;
-    bool int16 = false;         // write a 16-bit integer raster instead
+    std::vector<float> cells;          // row-major; empty: cell (c, r) = c + 10 * r
+    std::vector<std::string> options;  // of the GTiff driver; none: striped, one row per strip
+    bool int16 = false;                // write a 16-bit integer raster instead
     bool hasNoData = false;
     double noDataValue = 0.0;
 };
@@ -88,5 +86,6 @@ std::string makeScenePath();   // build/makeScene
 std::string sourceDir();
 std::string sharedDataDir();   // ../shared/realdata beside the project, may be missing
 std::string testDataDir();     // tests/data
+std::string testDataText(const std::string& name);  // the text of a file below tests/data
 
 }  // namespace kalvex::testing

@@ -4,11 +4,11 @@ set size 0.82, 1
 set title 'Error Map'
 set origin .17,0
 set xrange [999901:1002079]
-set yrange [-651279:-649901]
-set arrow 1 from 1000000,-650000 to 1000000,-651180 nohead lc rgb 'grey'
+set yrange [-648721:-650099]
+set arrow 1 from 1000000,-650000 to 1000000,-648820 nohead lc rgb 'grey'
 set arrow 2 from 1000000,-650000 to 1001980,-650000 nohead lc rgb 'grey'
-set arrow 3 from 1000000,-651180 to 1001980,-651180 nohead lc rgb 'grey'
-set arrow 4 from 1001980,-650000 to 1001980,-651180 nohead lc rgb 'grey'
+set arrow 3 from 1000000,-648820 to 1001980,-648820 nohead lc rgb 'grey'
+set arrow 4 from 1001980,-650000 to 1001980,-648820 nohead lc rgb 'grey'
 unset key
 set label 1 'Initial Values:' at screen 0.02,0.95
 set label 2 'Mean: -6.25' at screen 0.02,0.90
@@ -28,7 +28,7 @@ set label 9 '10 < e <= 15' at screen 0.03,0.40
 set object circle at screen 0.02,0.35 radius char 0.5 fillstyle solid fillcolor rgb '#bb0000'
 set label 10 'e > 15' at screen 0.03,0.35
 plot '-' using 1:2:3 with points pt 7 ps 1.5 lc rgb variable
-1000123 -650322 0xffd700
-1001980 -651180 0x0000ff
+1000123 -649678 0xffd700
+1001980 -648820 0x0000ff
 e
 reset
