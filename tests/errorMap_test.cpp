@@ -10,7 +10,8 @@ namespace kalvex {
 namespace {
 
 // A north-up raster of 3 x 3 nodes from (100, 200) to (102, 198).
-alignmentModel tinyScene(std::uint32_t width = 3, std::uint32_t height = 3, const geoTransform& transform = {100, 1, 0, 200, 0, -1}) {
+alignmentModel tinyScene(std::uint32_t width = 3, std::uint32_t height = 3,
+                         const geoTransform& transform = {100, 1, 0, 200, 0, -1}) {
     alignmentModel model;
     model.raster.width = width;
     model.raster.height = height;
@@ -86,24 +87,19 @@ TEST(errorMapScript, coordinatesAreWrittenToATwentiethOfACell) {
     }
 }
 
-// A quote cannot end the string early, and a line break cannot start a new command.
-TEST(errorMapScript, pathCannotLeaveItsString) {
-    std::ostringstream single, initial;
-    tinyScene().writeErrorMap(single, "it's'\nset output 'x.png", true, {}, {});
-    EXPECT_EQ(single.str().substr(0, single.str().find('\n')), "set output 'it''s''_set output ''x.png'");
-    tinyScene().writeInitialErrorMap(initial, "o'k.png", true, {}, {});
-    EXPECT_EQ(initial.str().substr(0, initial.str().find('\n')), "set output 'o''k.png'");
-}
-
-TEST(errorMapScript, nothingIsWrittenWhileNotReady) {
+// A quote cannot end the string early, and a line break cannot start a new
+// command; nothing at all is written while the model is not ready.
+TEST(errorMapScript, pathCannotLeaveItsStringAndNothingIsWrittenWhileNotReady) {
     alignmentModel model = tinyScene();
+    std::ostringstream single, idle;
+    model.writeErrorMap(single, "it's'\nset output 'x.png", true, {}, {});
+    EXPECT_EQ(single.str().substr(0, single.str().find('\n')), "set output 'it''s''_set output ''x.png'");
     model.notReady = true;
-    std::ostringstream script;
-    model.writeErrorMap(script, "a.png", true, tinyErrors, tinyStatistics);
-    model.writeInitialErrorMap(script, "a.png", false, tinyErrors, tinyStatistics);
-    model.writeFinalErrorMap(script, true, tinyErrors, tinyStatistics);
-    model.writeErrorPoints(script, tinyErrors, true);
-    EXPECT_EQ(script.str(), "");
+    model.writeErrorMap(idle, "a.png", true, tinyErrors, tinyStatistics);
+    model.writeInitialErrorMap(idle, "a.png", false, tinyErrors, tinyStatistics);
+    model.writeFinalErrorMap(idle, true, tinyErrors, tinyStatistics);
+    model.writeErrorPoints(idle, tinyErrors, true);
+    EXPECT_EQ(idle.str(), "");
 }
 
 }  // namespace

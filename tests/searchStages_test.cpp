@@ -13,7 +13,10 @@ namespace {
 
 using testing::consoleCapture;
 using testing::makeRaster;
+using ::testing::DoubleNear;
 using ::testing::NanSensitiveDoubleEq;
+using ::testing::NanSensitiveDoubleNear;
+using ::testing::Pointwise;
 const double infinity = std::numeric_limits<double>::infinity();
 const geoTransform unitCells{0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
 
@@ -63,29 +66,25 @@ TEST(TranslationStage, OnlyAStrictlyLowerRmsCountsAndTheFirstOfEqualOnesWins) {
     EXPECT_EQ(stale.raster.transform, (geoTransform{-1.0, 1.0, 0.0, -1.0, 0.0, 1.0}));
 }
 
-// A step that cannot move the scan from -padding to +padding would never end.
+// A step that cannot move the scan from -padding to +padding would never end;
+// an increment far too fine for its range would take days, and is widened.
 TEST(TranslationStage, NotANumberIncomingOrAStepThatCannotAdvanceTriesOnlyTheUnmovedRaster) {
-    alignmentModel scene = readyModel(makeRaster(30, 30, unitCells, hills), 50, 8.0);
+    alignmentModel scene = readyModel(makeRaster(30, 30, unitCells, hills), 5, 8.0);
     for (molaPoint& point : scene.molaPoints) point.elevation = 0.0;
-    struct row { double incoming, padding, delta; };
-    for (const row& test : std::vector<row>{{notANumber, 3.0, 1.0}, {1e9, 5.0, 0.0},      {1e9, 5.0, -1.0},
-                                            {1e9, 5.0, notANumber}, {1e9, 5.0, infinity}, {1e9, infinity, 1.0},
-                                            {1e9, notANumber, 1.0}, {1e9, 1.0e6, 1.0e-12}, {1e9, 0.0, 0.0}}) {
+    const std::string widened = "Warning: The translation increment 0.5 is too small for the translation range 4000, "
+                                "using 4\n";
+    struct row { double incoming, padding, delta; std::string warning; };
+    for (const row& test : std::vector<row>{{notANumber, 3.0, 1.0, ""},   {1e9, 5.0, 0.0, ""},  {1e9, 5.0, -1.0, ""},
+                                            {1e9, 5.0, notANumber, ""},   {1e9, 5.0, infinity, ""}, {1e9, infinity, 1.0, ""},
+                                            {1e9, notANumber, 1.0, ""},   {1e9, 1.0e6, 1.0e-12, ""}, {1e9, 0.0, 0.0, ""},
+                                            {0.0, 4000.0, 0.5, widened}}) {
         alignmentModel model = scene;
         consoleCapture console;
         const double best = model.translationStage(test.incoming, test.padding, test.delta);
-        EXPECT_EQ(console.text(), "x-translation: 0\ny-translation: 0\n") << test.padding << " " << test.delta;
-        EXPECT_THAT(best, NanSensitiveDoubleEq(std::isnan(test.incoming) ? notANumber : scene.currentRms().rms));
+        EXPECT_EQ(console.text(), test.warning + "x-translation: 0\ny-translation: 0\n") << test.padding << " " << test.delta;
+        EXPECT_THAT(best, NanSensitiveDoubleEq(std::isnan(test.incoming) ? test.incoming : std::min(test.incoming, scene.currentRms().rms)));
         EXPECT_EQ(model.raster.transform, unitCells);
     }
-}
-
-TEST(TranslationStage, AnIncrementFarTooFineForItsRangeIsWidened) {
-    alignmentModel model = readyModel(makeRaster(30, 30, unitCells, hills), 1, 8.0);
-    consoleCapture console;
-    model.translationStage(1.0, 4000.0, 0.5);
-    EXPECT_EQ(console.text(), "Warning: The translation increment 0.5 is too small for the translation range 4000, "
-                              "using 4\nx-translation: 0\ny-translation: 0\n");
 }
 
 TEST(SearchStages, DoNothingWhileNotReady) {
@@ -97,83 +96,57 @@ TEST(SearchStages, DoNothingWhileNotReady) {
     EXPECT_EQ(console.text(), "");
 }
 
-// Turns are counter-clockwise about the pivot's map position, which stays put.
-TEST(Rotation, PivotKeepsItsPlaceDistancesAreKeptAndTurnsAreCounterClockwise) {
-    elevationRaster northUp = makeRaster(30, 30, {100.0, 2.0, 0.0, 500.0, 0.0, -2.0}, hills);
-    const double targetX = northUp.nodeX(10, 19), targetY = northUp.nodeY(10, 19);
-    northUp.rotateGeotransform(10, 20, 90.0);
-    EXPECT_NEAR(northUp.nodeX(11, 20), targetX, 1e-9);
-    EXPECT_NEAR(northUp.nodeY(11, 20), targetY, 1e-9);
-    elevationRaster raster = makeRaster(30, 30, {-73.2, 0.3, 0.04, 12.5, -0.02, -0.31}, hills);
-    const double x = raster.nodeX(7, 13), y = raster.nodeY(7, 13), farX = raster.nodeX(27, 2), farY = raster.nodeY(27, 2);
-    raster.rotateGeotransform(7, 13, -37.0);
-    EXPECT_NEAR(raster.nodeX(7, 13), x, 1e-12);
-    EXPECT_NEAR(raster.nodeY(7, 13), y, 1e-12);
-    EXPECT_NEAR(std::hypot(raster.nodeX(27, 2) - x, raster.nodeY(27, 2) - y), std::hypot(farX - x, farY - y), 1e-12);
-    std::vector<tiePoint> points{{0, 3.0, 2.0, 9.0}, {0, 2.0, 5.0, 0.0}};
-    rotatePoints(points, 90.0, 2.0, 2.0);
-    for (const auto& [found, expected] : std::vector<std::pair<double, double>>{
-             {points[0].x, 2.0}, {points[0].y, 3.0}, {points[1].x, -1.0}, {points[1].y, 2.0}})
-        EXPECT_NEAR(found, expected, 1e-12);
-    EXPECT_EQ(points[0].elevation, 9.0);
+std::vector<double> transformAndTiePoints(const alignmentModel& model) {
+    std::vector<double> values(model.raster.transform.begin(), model.raster.transform.end());
+    for (const tiePoint& point : model.tiePoints) values.insert(values.end(), {point.x, point.y});
+    return values;
 }
 
 // The true georeference turned about node (16, 16) by the 66th angle of the
-// scan from -5 in steps of 0.1 (about 1.5); the shots were measured on the true one.
-TEST(RotationStage, FindsTheTurnOfTheRasterWhicheverWayTheRangeIsGivenAndWithAStepThatCannotAdvance) {
+// scan from -5 in steps of 0.1 (about 1.5), over shots measured on the true one.
+// A range given high to low is swapped; a step that cannot advance tries the
+// angle lo alone, and a range that is not finite none. A search that finds
+// nothing better, or no number, or no pivot to turn about, moves nothing.
+TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
     const elevationRaster truth = makeRaster(65, 65, {300.0, 1.0, 0.0, 400.0, 0.0, -1.0}, hills);
     double angle = -5.0;
     for (int i = 0; i < 65; ++i) angle += 0.1;
-    alignmentModel scene = readyModel(truth, 400, 9.0);
-    scene.raster.rotateGeotransform(16, 16, -angle);
-    scene.tiePoints = {{0, scene.raster.nodeX(40, 30), scene.raster.nodeY(40, 30), 0.0}};
-    const double incoming = scene.currentRms().rms;
+    alignmentModel turned = readyModel(truth, 400, 9.0), back = turned;
+    turned.raster.rotateGeotransform(16, 16, -angle);
+    turned.tiePoints = {{0, turned.raster.nodeX(40, 30), turned.raster.nodeY(40, 30), 0.0}};
+    back.tiePoints = {{0, truth.nodeX(40, 30), truth.nodeY(40, 30), 0.0}};
+    const double incoming = turned.currentRms().rms;
     ASSERT_GT(incoming, 0.5);
-    const std::string found = "Min RMS Rotation About: 16 : 16\nMin RMS Rotation Angle:1.5\n";
-    struct row { double lo, hi, step; std::string console; };
-    for (const row& test : std::vector<row>{{-5.0, 5.0, 0.1, found}, {5.0, -5.0, -0.1, found}, {angle, 5.0, 0.0, found},
-                                            {angle, 5.0, notANumber, found}, {angle, 5.0, infinity, found},
-                                            {angle, 5.0, 1.0e-300, found}, {-infinity, 5.0, 0.1, "No Rotation Found\n"}}) {
-        alignmentModel model = scene;
-        consoleCapture console;
-        const double best = model.rotationStage(incoming, test.lo, test.hi, test.step);
-        EXPECT_EQ(console.text(), test.console) << test.lo << " " << test.step;
-        if (test.console != found) {
-            EXPECT_EQ(best, incoming);
-            continue;
-        }
-        EXPECT_LT(best, 1e-9);
-        for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(model.raster.transform[i], truth.transform[i], 1e-12);
-        EXPECT_NEAR(model.tiePoints[0].x, truth.nodeX(40, 30), 1e-9);
-        EXPECT_NEAR(model.tiePoints[0].y, truth.nodeY(40, 30), 1e-9);
-    }
-}
-
-TEST(RotationStage, NoPivotNoNumberOrNoBetterRmsFindsNoRotationAndTiesEndTheSearch) {
-    const alignmentModel flat = readyModel(makeRaster(30, 30, unitCells, seven), 30, 10.0);
-    alignmentModel offRaster = readyModel(makeRaster(30, 30, unitCells, hills), 1, 10.0), ties = flat, oneColumn = flat;
-    offRaster.molaPoints = {{0, 5000.0, 5000.0, 1.0}};
+    alignmentModel flat = readyModel(makeRaster(30, 30, unitCells, seven), 30, 10.0), off = flat, ties = flat, oneColumn = flat;
+    off.molaPoints = {{0, 5000.0, 5000.0, 1.0}};
     ties.raster = makeRaster(3, 3, unitCells, seven);
     ties.molaPoints = {{0, 1.0, 1.0, 7.0}};
     oneColumn.raster = makeRaster(1, 30, unitCells, hills);
-    struct row { const char* name; const alignmentModel& scene; double incoming; bool debug; std::string text; double best; };
+    const std::string found = "Min RMS Rotation About: 16 : 16\nMin RMS Rotation Angle:1.5\n", none = "No Rotation Found\n";
+    struct row { const alignmentModel& scene; double incoming, lo, hi, step; bool debug; std::string text; double best; };
     for (const row& test : std::vector<row>{
-             {"one column", oneColumn, 4.0, true, "Beginning Rotation Stage\nNo Rotation Found\n", 4.0},
-             {"no point on the raster", offRaster, 2.0, false, "No Rotation Found\n", 2.0},
-             {"equal RMS", flat, 0.0, false, "No Rotation Found\n", 0.0},
-             {"incoming not a number", flat, notANumber, false, "No Rotation Found\n", notANumber},
+             {turned, incoming, -5.0, 5.0, 0.1, false, found, 0.0},
+             {turned, incoming, 5.0, -5.0, -0.1, false, found, 0.0},
+             {turned, incoming, angle, 5.0, 0.0, false, found, 0.0},
+             {turned, incoming, angle, 5.0, notANumber, false, found, 0.0},
+             {turned, incoming, angle, 5.0, infinity, false, found, 0.0},
+             {turned, incoming, angle, 5.0, 1.0e-300, false, found, 0.0},
+             {turned, incoming, -infinity, 5.0, 0.1, false, none, incoming},
+             {oneColumn, 4.0, -5.0, 5.0, 0.1, true, "Beginning Rotation Stage\n" + none, 4.0},
+             {off, 2.0, -5.0, 5.0, 0.1, false, none, 2.0},
+             {flat, 0.0, -5.0, 5.0, 0.1, false, none, 0.0},
+             {flat, notANumber, -5.0, 5.0, 0.1, false, none, notANumber},
              // Every trial about every pivot ties: the first wins, the 404 tied quarters end the search.
-             {"ties", ties, 1.0, true,
+             {ties, 1.0, -5.0, 5.0, 0.1, true,
               "Beginning Rotation Stage\n2 : 0\n2 : 0\n1\nMin RMS Rotation About: 0 : 0\nMin RMS Rotation Angle:-5\n", 0.0}}) {
         alignmentModel model = test.scene;
         model.debug = test.debug;
         consoleCapture console;
-        const double best = model.rotationStage(test.incoming, -5.0, 5.0, 0.1);
-        EXPECT_EQ(console.text(), test.text) << test.name;
-        EXPECT_THAT(best, NanSensitiveDoubleEq(test.best)) << test.name;
-        if (test.text.find("No Rotation") != std::string::npos) {
-            EXPECT_EQ(model.raster.transform, test.scene.raster.transform);
-        }
+        EXPECT_THAT(model.rotationStage(test.incoming, test.lo, test.hi, test.step), NanSensitiveDoubleNear(test.best, 1e-9));
+        EXPECT_EQ(console.text(), test.text) << test.lo << " " << test.step;
+        if (test.text != found && test.text.find(none) == std::string::npos) continue;
+        EXPECT_THAT(transformAndTiePoints(model),
+                    Pointwise(DoubleNear(1e-9), transformAndTiePoints(test.text == found ? back : test.scene)));
     }
 }
 

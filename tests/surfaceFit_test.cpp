@@ -24,7 +24,6 @@ struct surface {
         return c[0] + c[1] * u + c[2] * v + c[3] * u * u + c[4] * u * v + c[5] * v * v;
     }
 };
-const surface bowlNear137{136.99935, 20.42055, {0.5, 300.0, -500.0, 3.0e6, -2.0e6, 4.0e6}};
 
 // A ready model over a raster of one value, without shots.
 alignmentModel flatModel(std::uint32_t size, const geoTransform& transform, float value = 0.0f) {
@@ -37,16 +36,17 @@ alignmentModel flatModel(std::uint32_t size, const geoTransform& transform, floa
 
 // Shots measuring the surface over a raster of zeros, so that each one's error
 // is the surface, on a staggered grid of cells; tie points on and off the raster.
-alignmentModel sceneOf(const geoTransform& transform, std::uint32_t size, const surface& measured, int perSide = 25) {
+alignmentModel sceneOf(const geoTransform& transform, std::uint32_t size, const surface& measured) {
     alignmentModel model = flatModel(size, transform);
-    for (int i = 0; i < perSide * perSide; ++i) {
-        const double c = 2.0 + (i / perSide + 0.5) * (size - 4.0) / perSide + 0.1 * (i % 3);
-        const double r = 2.0 + (i % perSide + 0.5) * (size - 4.0) / perSide - 0.1 * (i / perSide % 4);
+    for (int i = 0; i < 25 * 25; ++i) {
+        const double c = 2.0 + (i / 25 + 0.5) * (size - 4.0) / 25 + 0.1 * (i % 3);
+        const double r = 2.0 + (i % 25 + 0.5) * (size - 4.0) / 25 - 0.1 * (i / 25 % 4);
         model.molaPoints.push_back({0, model.raster.nodeX(c, r), model.raster.nodeY(c, r), 0.0});
         model.molaPoints.back().elevation = measured(model.molaPoints.back().x, model.molaPoints.back().y);
     }
     for (const double c : {-20.0, 10.3, size - 1.0})
-        for (const double r : {0.0, 33.3}) model.tiePoints.push_back({0, model.raster.nodeX(c, r), model.raster.nodeY(c, r), 0.0});
+        for (const double r : {0.0, 33.3})
+            model.tiePoints.push_back({0, model.raster.nodeX(c, r), model.raster.nodeY(c, r), 0.0});
     return model;
 }
 
@@ -56,7 +56,7 @@ TEST(SurfaceFit, KnownSurfacesAreAddedExactlyAtRealCoordinates) {
     for (const auto& [transform, measured] : std::vector<std::pair<geoTransform, surface>>{
              {nearLongitude137, {136.9994, 20.4206, {1.5, 800.0, -1200.0, 0, 0, 0}}},
              {polarMetres, {1.0012e6, -6.513e5, {-2.0, 0.002, 0.0007, 0, 0, 0}}},
-             {nearLongitude137, bowlNear137},
+             {nearLongitude137, {136.99935, 20.42055, {0.5, 300.0, -500.0, 3.0e6, -2.0e6, 4.0e6}}},
              {polarMetres, {1.0015e6, -6.5151e5, {12.0, -0.003, 0.001, 1.0e-6, 3.0e-7, -2.0e-6}}}}) {
         const bool quadratic = measured.c[3] != 0.0;
         alignmentModel model = sceneOf(transform, 150, measured);
@@ -73,15 +73,19 @@ TEST(SurfaceFit, KnownSurfacesAreAddedExactlyAtRealCoordinates) {
 }
 
 // Shots 4 above a raster of 100 in two tracks 19 apart: a weight of 0 pulls
-// the plane to 0 at the second track.
+// the plane to 0 at the second track; with both weighted the raster rises by 4.
 TEST(PlaneFit, ErrorsAreFittedAndATrackOfWeightZeroPullsTheSurfaceTowardsZero) {
     alignmentModel model = flatModel(30, unitCells, 100.0f);
-    for (double y = 2.0; y < 27.0; y += 1.0) model.molaPoints.insert(model.molaPoints.end(), {{0, 5, y, 104}, {1, 24, y, 104}});
+    for (double y = 2.0; y < 27.0; y += 1.0)
+        model.molaPoints.insert(model.molaPoints.end(), {{0, 5, y, 104}, {1, 24, y, 104}});
     const std::vector<double> secondSilenced{1.0, 0.0};
     const std::array<double, 3> tilted = model.raster.planeFit(model.molaPoints, &secondSilenced);
     EXPECT_NEAR(tilted[0] * 5.0 + tilted[2], 4.0, 1e-9);
     EXPECT_NEAR(tilted[0] * 24.0 + tilted[2] + std::fabs(tilted[1]), 0.0, 1e-9);
     model.trackWeights = {1.0, 1.0};
+    model.notReady = true;  // the stages do nothing until the model is ready
+    EXPECT_TRUE(std::isnan(model.linearFitStage()) && std::isnan(model.quadraticFitStage()));
+    model.notReady = false;
     EXPECT_NEAR(model.linearFitStage(), 0.0, 1e-9);
     for (float cell : model.raster.cells) EXPECT_FLOAT_EQ(cell, 104.0f);
 }
@@ -107,21 +111,18 @@ TEST(SurfaceFit, UndeterminedOrFailedFitsWarnAndAreNeverApplied) {
     }
     for (const row& test : rows) {
         alignmentModel model = flatModel(150, nearLongitude137);
-        for (const auto& [c, r, z] : test.shots) model.molaPoints.push_back({0, model.raster.nodeX(c, r), model.raster.nodeY(c, r), z});
+        for (const auto& [c, r, z] : test.shots)
+            model.molaPoints.push_back({0, model.raster.nodeX(c, r), model.raster.nodeY(c, r), z});
         model.tiePoints = {{0, 137.0, 20.42, 0.0}};
         consoleCapture console;
         test.quadratic ? model.quadraticFitStage() : model.linearFitStage();
         EXPECT_EQ(console.text(), test.console) << test.shots.size();
         for (float cell : model.raster.cells) ASSERT_EQ(cell, 0.0f) << test.console;
         EXPECT_EQ(model.tiePoints[0].elevation, 0.0);
+        if (test.console == "NAN ERROR\n") {
+            EXPECT_EQ(model.raster.quadraticFit(model.molaPoints, nullptr), (std::array<double, 6>{}));
+        }
     }
-    alignmentModel failed = flatModel(150, nearLongitude137);
-    for (const auto& [c, r, z] : rows[6].shots) failed.molaPoints.push_back({0, failed.raster.nodeX(c, r), failed.raster.nodeY(c, r), z});
-    consoleCapture console;
-    EXPECT_EQ(failed.raster.quadraticFit(failed.molaPoints, nullptr), (std::array<double, 6>{}));
-    failed.notReady = true;
-    EXPECT_TRUE(std::isnan(failed.linearFitStage()) && std::isnan(failed.quadraticFitStage()));
-    for (float cell : failed.raster.cells) ASSERT_EQ(cell, 0.0f);
 }
 
 // Shots along one line fix the offset and the slope along it only; the plane
@@ -145,39 +146,27 @@ TEST(SurfaceFit, ShotsAlongOneLineGetThePlaneWithoutSlopeAcrossItAndOneWarning) 
     }
 }
 
-// The quadratic fit prints its matrix before, during and after solving, with
-// twelve digits that stay on the console, then the coefficients in map terms.
+// Shots on the nodes 7 to 23 of a raster of zeros, whose offsets from their
+// mean 15 are exact eighths of the largest: the quadratic fit prints its
+// matrix before, during and after solving, with twelve digits that stay on
+// the console, then the coefficients in map terms.
 TEST(SurfaceFit, DebugPrintsTheCoefficientsAndTheQuadraticMatrices) {
-    alignmentModel plane = flatModel(30, unitCells);
-    plane.raster.debug = true;
+    alignmentModel plane = flatModel(30, unitCells), bowl = plane;
+    plane.raster.debug = bowl.raster.debug = true;
+    const surface measured{15, 15, {1.0, 0.25, -0.5, 0.125, 0.0625, -0.25}};
+    for (int i = 0; i < 17 * 17; ++i) bowl.molaPoints.push_back({0, 7.0 + i % 17, 7.0 + i / 17, measured(7 + i % 17, 7 + i / 17)});
     for (double x = 2.0; x < 27.0; x += 1.3)
         for (double y = 2.0; y < 27.0; y += 3.1) plane.molaPoints.push_back({0, x, y, 0.01 * x - 0.5 * y + 7});
-    consoleCapture planeConsole;
-    plane.linearFitStage();
-    EXPECT_EQ(planeConsole.text(), "\nBest Fit Plane:\nCx: 0.01\nCy: -0.5\nC 7\n");
-
-    alignmentModel bowl = sceneOf(nearLongitude137, 60, bowlNear137, 8);
-    bowl.raster.debug = true;
     consoleCapture console;
+    plane.linearFitStage();
+    EXPECT_EQ(console.text(), "\nBest Fit Plane:\nCx: 0.01\nCy: -0.5\nC 7\n");
     bowl.quadraticFitStage();
+    EXPECT_EQ(console.text().substr(39), testing::testDataText("fits/quadratic_debug.txt"));
     EXPECT_EQ(std::cout.precision(), 12);
-    std::istringstream lines(console.text());
-    std::string shape;  // tabs per line, and how the solved rows begin
-    int number = 0;
-    for (std::string line; std::getline(lines, line); ++number)
-        shape += std::to_string(std::count(line.begin(), line.end(), '\t')) +
-                 (number >= 15 && number <= 20 ? ":" + line.substr(0, 12) : "") + " ";
-    EXPECT_EQ(shape, "0 7 7 7 7 7 7 0 7 7 7 7 7 7 0 7:1\t0\t0\t0\t0\t0\t 7:0\t1\t0\t0\t0\t0\t 7:0\t0\t1\t0\t0\t0\t "
-                     "7:0\t0\t0\t1\t0\t0\t 7:0\t0\t0\t0\t1\t0\t 7:0\t0\t0\t0\t0\t1\t 0 0 0 0 0 0 0 0 0 ");
-    const std::string text = console.text();
-    EXPECT_NE(text.find("\n\nBest Fit Plane:\nCx^2: "), std::string::npos) << text;
-    for (const auto& [label, value] : std::vector<std::pair<std::string, double>>{
-             {"\nCx^2: ", 3.0e6}, {"\nCxy:  ", -2.0e6}, {"\nCy^2: ", 4.0e6},
-             {"\nCx: ", -781154700}, {"\nCy: ", 110633800}, {"\nC: ", 52379226108.1625}})
-        EXPECT_NEAR(std::stod(text.substr(text.find(label) + label.size())), value, 1e-2 + std::fabs(value) * 1e-8) << label;
 }
 
-// The mean is taken once, before any removal; a point exactly at the threshold goes.
+// The mean is taken once, before any removal; a point exactly at the threshold
+// goes, and one without a model elevation stays.
 TEST(OutlierRemoval, MeanIsTakenOnceEqualityRemovesAndWeightsDecide) {
     const alignmentModel flat = flatModel(20, unitCells);
     struct row { std::vector<molaPoint> points; std::vector<double> weights; double threshold; std::string console;
@@ -185,8 +174,6 @@ TEST(OutlierRemoval, MeanIsTakenOnceEqualityRemovesAndWeightsDecide) {
     for (const row& test : std::vector<row>{
              {{{0, 3, 3, 0.0}, {1, 4, 3, 1.0}, {2, 5, 3, 100.0}, {3, 6, 3, 2.0}}, {}, 30.0,
               "The coordinate 2:5:3:100 was removed.\n", {3, 4, 6}},
-             {{{0, 3, 3, 0.0}, {0, 4, 3, 0.0}, {0, 5, 3, 0.0}, {0, 6, 3, 40.0}}, {}, 30.0,
-              "The coordinate 0:6:3:40 was removed.\n", {3, 4, 5}},
              {{{0, 3, 4, 0}, {0, 4, 4, 0}, {0, 5, 4, 0}, {0, 6, 4, 0}, {0, 7, 4, 0}, {0, 8, 4, 0},
                {7, 12.5, 7.25, 100.0}, {7, 13.5, 8.25, 100.0}, {7, 40.0, 8.0, 1.0e6}}, {}, 30.0,
               "The coordinate 7:12.5:7.25:100 was removed.\nThe coordinate 7:13.5:8.25:100 was removed.\n",

@@ -30,6 +30,13 @@ scratchFolder::~scratchFolder() {
     std::filesystem::remove_all(folder, ignored);
 }
 
+std::string textOf(const std::vector<double>& values) {
+    std::ostringstream text;
+    text.precision(10);
+    for (const double value : values) text << value << ' ';
+    return text.str();
+}
+
 void writeTextFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 std::string readTextFile(const std::string& path) {

@@ -44,6 +44,9 @@ private:
     std::string folder;
 };
 
+// Numbers as text with ten significant digits, each followed by a space, so that NaN matches NaN.
+std::string textOf(const std::vector<double>& values);
+
 void writeTextFile(const std::string& path, const std::string& text);
 std::string readTextFile(const std::string& path);
 bool fileExists(const std::string& path);
