@@ -1,13 +1,11 @@
 // Reading the GeoTIFF: block layouts, no-data cells, refusals with their one
 // message, the corner records and the replaced top-left coordinate.
-#include <gdal_priv.h>
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <filesystem>
 
 #include "model/alignmentModel.h"
-#include "model/quietGdal.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -86,7 +84,8 @@ TEST_F(RasterRead, DebugPrintsTheCornersAndSetTopLeftMovesThemUntilTracksAreHeld
                                     {-2345.678f, 1.0f, 2.0f, 3.0f, 4.0f, -32767.0f}, {}});
     alignmentModel model;
     model.debug = true;
-    EXPECT_EQ(readInto(model, path), "read|Begin Reading .tif\nDone Reading .tif\nTop Left: 0:137.123:-4.56789:-2345.68\n"
+    EXPECT_EQ(readInto(model, path), "read|Begin Reading .tif\nDone Reading .tif\n"
+                                     "Top Left: 0:137.123:-4.56789:-2345.68\n"
                                      "Top Right: 0:137.124:-4.56764:1\nBottom Left: 0:137.124:-4.56989:4\n"
                                      "Bottom Right: 0:137.125:-4.56964:nan\n");
     EXPECT_TRUE(model.raster.debug && model.notReady);
@@ -94,13 +93,11 @@ TEST_F(RasterRead, DebugPrintsTheCornersAndSetTopLeftMovesThemUntilTracksAreHeld
     EXPECT_EQ(model.raster.transform, (geoTransform{10.0, 0.001, 0.0005, 20.0, 0.00025, -0.001}));
     EXPECT_EQ(std::vector<double>({model.corners[0].x, model.corners[0].y, model.corners[3].x, model.corners[3].y}),
               std::vector<double>({10.0, 20.0, 10.0 + 0.001 + 2 * 0.0005, 20.0 + 0.00025 - 2 * 0.001}));
-    // Once tracks are held, the corners stay as read; a read then leaves the model ready.
+    // Once tracks are held, the corners stay as read.
     model.molaPoints.push_back(molaPoint{0, 250.0, 250.0, 1.0});
     model.notReady = false;
     model.setTopLeft(30.0, 40.0);
     EXPECT_EQ(model.raster.transform[0] + model.corners[0].x, 40.0);
-    ASSERT_EQ(readInto(model, path).substr(0, 5), "read|");
-    EXPECT_FALSE(model.notReady);
     EXPECT_EQ(cellsText({float(model.raster.cornerAt(-1, -1).z), float(model.raster.cornerAt(2, 0).z)}), "nan nan ");
 }
 
@@ -115,15 +112,10 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
         return write({5, 4, {x, 1.0, 0.0, y, 0.0, -1.0}, {}, {}, int16}, name);
     };
     testing::writeTextFile(folder.file("notes.tif"), "this is not a raster\n");
-    // A sparse file declaring 10^12 cells without storing any of them.
-    silenceGdalMessages();
-    GDALAllRegister();
-    char** options = nullptr;
-    for (const char* option : {"TILED=YES", "BLOCKXSIZE=8192", "BLOCKYSIZE=8192", "SPARSE_OK=YES", "BIGTIFF=YES"})
-        options = CSLAddString(options, option);
-    GDALClose(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(folder.file("huge.tif").c_str(), 1000000,
-                                                                        1000000, 1, GDT_Float32, options));
-    CSLDestroy(options);
+    // A sparse file declaring 10^12 cells without storing any of them, nor a georeference.
+    write({1000000, 1000000, {0, 1, 0, 0, 0, 1}, {},
+           {"TILED=YES", "BLOCKXSIZE=8192", "BLOCKYSIZE=8192", "SPARSE_OK=YES", "BIGTIFF=YES"}, false, false, 0, true},
+          "huge.tif");
     ASSERT_LT(std::filesystem::file_size(folder.file("huge.tif")), 10u * 1024u * 1024u);
     const std::string cellsError = "refused|Error: Could not read the cells of the .tif\n";
     for (const auto& [path, console] : std::vector<std::pair<std::string, std::string>>{
@@ -138,7 +130,7 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
              // The directory comes first and the strips follow: cutting loses the last strips.
              {cut("half.tif", 32), cellsError},
              {cut("short.tif", 4), cellsError},
-             {folder.file("huge.tif"),  // without a georeference
+             {folder.file("huge.tif"),
               "refused|" + topLeftWarning +
                   "Error: .tif is too big, only allocated about 0 Megabytes, which is about 0% of the .tif\n"}}) {
         alignmentModel model;

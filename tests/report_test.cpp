@@ -27,24 +27,20 @@ std::string tableOf(const std::vector<tiePoint>& points, bool degreesMinutesSeco
     return stream.str();
 }
 
-const std::string header = "Title\n\npointID\tLongitude\tLatitude\tElevation\n";
-
 // Seconds are not rounded and the degrees carry the sign, also when they are
 // 0; values beyond the whole degrees an integer holds are written as they are.
 TEST(tiePointTable, degreesMinutesSeconds) {
-    EXPECT_EQ(tableOf({{0, 12.5, -0.5, 100.25}, {1, 137.4, 3 + 7.0 / 60, -1234.56789}, {2, -5.5, 10, 0}, {3, 45.25, -0.25, 0},
-                       {4, -0.0, 0, 0}, {5, -179.75, 359.5, 0}, {6, -2147483647.5, 2147483648.5, 0}, {7, notANumber, 3e12, 0}},
-                      true),
-              header + "p1\t12:30:0\t-0:30:0\t100.25\np2\t137:24:2.046363e-11\t3:07:1.065814e-13\t-1234.568\n"
-                       "p3\t-5:30:0\t10:00:0\t0\np4\t45:15:0\t-0:15:0\t0\np5\t0:00:0\t0:00:0\t0\np6\t-179:45:0\t359:30:0\t0\n"
-                       "p7\t-2147483647:30:0\t2.147484e+09\t0\np8\tnan\t3e+12\t0\n\n");
+    EXPECT_EQ(tableOf({{0, 12.5, -0.5, 100.25}, {1, 137.4, 3 + 7.0 / 60, -1234.56789}, {2, -5.5, 10, 0},
+                       {3, 45.25, -0.25, 0}, {4, -0.0, 0, 0}, {5, -179.75, 359.5, 0},
+                       {6, -2147483647.5, 2147483648.5, 0}, {7, notANumber, 3e12, 0}}, true),
+              testing::testDataText("reports/tie_points_degrees.txt"));
 }
 
 // Projected x fills ten columns; identifiers outside the list are left empty.
 TEST(tiePointTable, projectedCoordinates) {
-    EXPECT_EQ(tableOf({{0, 5.5, -2.25, 7}, {1, -1234567.891, 3 + 7.0 / 60, -1234.56789}, {5, 4, 5, 6}, {-1, 7, 8, 9}}, false, 2),
-              header + "p1\t5.5       \t-2.25\t7\np2\t-1234567.891\t3.116666667\t-1234.56789\n\t4         \t5\t6\n"
-                       "\t7         \t8\t9\n\n");
+    EXPECT_EQ(tableOf({{0, 5.5, -2.25, 7}, {1, -1234567.891, 3 + 7.0 / 60, -1234.56789}, {5, 4, 5, 6}, {-1, 7, 8, 9}},
+                      false, 2),
+              testing::testDataText("reports/tie_points_projected.txt"));
 }
 
 const std::vector<errorRecord> reportErrors{{0, 0, 0, 2},   {2, 0, 0, 1.5}, {3, 0, 0, 0}, {0, 0, 0, 4},
@@ -80,9 +76,11 @@ TEST(runReport, nothingWhileNotReady) {
     alignmentModel model = reportScene();
     model.notReady = true;
     std::ostringstream report;
-    const errorStatistics fromList = model.writeReportFrom(report, true, reportErrors), current = model.writeReport(report, true);
+    const errorStatistics fromList = model.writeReportFrom(report, true, reportErrors);
+    const errorStatistics current = model.writeReport(report, true);
     model.writeTiePointTable(report, "T", true);
-    for (const errorStatistics& s : {fromList, current}) report << s.standardDeviation << s.mean << s.minimum << s.maximum;
+    for (const errorStatistics& statistics : {fromList, current})
+        report << statistics.standardDeviation << statistics.mean << statistics.minimum << statistics.maximum;
     EXPECT_EQ(report.str() + "|" + std::to_string(report.precision()), "00000000|6");
 }
 

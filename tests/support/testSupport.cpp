@@ -12,13 +12,6 @@
 
 namespace kalvex::testing {
 
-consoleCapture::consoleCapture() : saved(std::cout.rdbuf(captured.rdbuf())) { savedFormat.copyfmt(std::cout); }
-
-consoleCapture::~consoleCapture() {
-    std::cout.rdbuf(saved);
-    std::cout.copyfmt(savedFormat);
-}
-
 scratchFolder::scratchFolder(const std::string& name) {
     folder = std::string(KALVEX_BINARY_DIR) + "/scratch/" + name + "_" + std::to_string(::getpid());
     std::filesystem::remove_all(folder);
@@ -58,12 +51,13 @@ void writeGeoTiff(const std::string& path, const geoTiffLayout& layout) {
     std::array<double, 6> transform = layout.transform;
     dataset->SetGeoTransform(transform.data());
     std::vector<float> cells = layout.cells;
-    for (int i = 0; layout.cells.empty() && i < layout.width * layout.height; ++i)
+    for (int i = 0; layout.cells.empty() && !layout.sparse && i < layout.width * layout.height; ++i)
         cells.push_back(float(i % layout.width + 10 * (i / layout.width)));
     GDALRasterBand* band = dataset->GetRasterBand(1);
     if (layout.hasNoData) band->SetNoDataValue(layout.noDataValue);
-    CPLErr result = band->RasterIO(GF_Write, 0, 0, layout.width, layout.height, cells.data(), layout.width, layout.height,
-                                   GDT_Float32, 0, 0);
+    const CPLErr result = layout.sparse ? CE_None
+                                        : band->RasterIO(GF_Write, 0, 0, layout.width, layout.height, cells.data(),
+                                                         layout.width, layout.height, GDT_Float32, 0, 0);
     GDALClose(dataset);
     if (result != CE_None) throw std::runtime_error("cannot write " + path);
 }
@@ -85,6 +79,17 @@ elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoT
         for (std::uint32_t c = 0; c < width; ++c) raster.cell(c, r) = float(value(int(c), int(r)));
     raster.loaded = true;
     return raster;
+}
+
+alignmentModel tinyMapModel() {
+    alignmentModel model;
+    model.raster.width = model.raster.height = 3;
+    model.raster.transform = {100, 1, 0, 200, 0, -1};
+    model.corners = {cornerRecord{0, 100, 200, 1}, {2, 102, 200, 2}, {6, 100, 198, 3}, {8, 102, 198, 4}};
+    model.tiePointIds = {"t1"};
+    model.initialTiePoints = model.tiePoints = {{0, 100.5, 199.5, 10}};
+    model.notReady = false;
+    return model;
 }
 
 commandResult runProgram(const std::vector<std::string>& arguments, const std::string& workingFolder) {

@@ -2,15 +2,17 @@
 // Helpers shared by the tests: console capture, scratch folders, small
 // GeoTIFFs and running the kalvex executable.
 #include <array>
-#include <functional>
+#include <cmath>
 #include <cstdint>
-#include <utility>
+#include <functional>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "model/elevationRaster.h"
+#include "model/alignmentModel.h"
 
 namespace kalvex::testing {
 
@@ -18,8 +20,11 @@ namespace kalvex::testing {
 // restores the stream's buffer and its formatting afterwards.
 class consoleCapture {
 public:
-    consoleCapture();
-    ~consoleCapture();
+    consoleCapture() : saved(std::cout.rdbuf(captured.rdbuf())) { savedFormat.copyfmt(std::cout); }
+    ~consoleCapture() {
+        std::cout.rdbuf(saved);
+        std::cout.copyfmt(savedFormat);
+    }
     consoleCapture(const consoleCapture&) = delete;
     consoleCapture& operator=(const consoleCapture&) = delete;
     std::string text() const { return captured.str(); }
@@ -60,6 +65,7 @@ struct geoTiffLayout {
     bool int16 = false;                // write a 16-bit integer raster instead
     bool hasNoData = false;
     double noDataValue = 0.0;
+    bool sparse = false;  // declare the cells without writing any
 };
 void writeGeoTiff(const std::string& path, const geoTiffLayout& layout);
 
@@ -70,6 +76,10 @@ void writePlaneRaster(const std::string& path, int size);
 // A raster held in memory, cell (c, r) = value(c, r), marked as read.
 elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoTransform& transform,
                            const std::function<double(int, int)>& value);
+
+// A ready model of a north-up raster of 3 x 3 nodes from (100, 200) to
+// (102, 198), read so, with one tie point that has not moved yet.
+alignmentModel tinyMapModel();
 
 struct commandResult {
     int status = -1;

@@ -39,7 +39,7 @@ set label 14 'e > 20' at screen 0.03,0.25
 plot '-' using 1:2:3 with points pt 7 ps 1.5 lc rgb variable
 100.5 199.25 0x60a3b5
 101 199 0xfca43f
--1.5 2.25 0xfafa64
+-1234567.5 2.25 0xfafa64
 e
 reset
 set size .45, 1
@@ -53,7 +53,7 @@ set arrow 3 from 101.5,197.75 to 103.5,197.25 nohead lc rgb 'grey'
 set arrow 4 from 102.5,199.25 to 103.5,197.25 nohead lc rgb 'grey'
 unset key
 set label 15 'Final Values:' at screen 0.02,0.15
-set label 16 'Mean: 0.0625' at screen 0.02,0.10
+set label 16 'Mean: 1234.57' at screen 0.02,0.10
 set label 17 'Std Dev: 0.125' at screen 0.02,0.05
 plot '-' using 1:2:3 with points pt 7 ps 1.5 lc rgb variable
 101 199 0x004da8
