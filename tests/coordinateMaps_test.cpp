@@ -1,7 +1,6 @@
 // The tie coordinate map and the weightings map.
 #include <gtest/gtest.h>
 
-#include "model/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -20,8 +19,7 @@ const std::string plotLine = "plot '-' using 1:2:3 with points pt 7 ps 1.5 lc rg
 // The text from the plot line on.
 std::string pointsOf(const std::string& script) { return script.substr(script.find(plotLine) + plotLine.size()); }
 
-// Cells of 1e-5 degrees near 137 degrees east, moved three cells west and two
-// south, with a tie point east of the raster.
+// Cells of 1e-5 degrees near 137 degrees east, moved three cells west and two south; a tie point east of the raster.
 TEST(coordinateMap, movedRasterNear137DegreesIsDrawnToATwentiethOfACell) {
     alignmentModel model = tinyMapModel();
     model.raster.width = 120;
@@ -35,9 +33,8 @@ TEST(coordinateMap, movedRasterNear137DegreesIsDrawnToATwentiethOfACell) {
     EXPECT_EQ(coordinateMapOf(model), testing::testDataText("maps/coordinate_moved_137.gnu"));
 }
 
-// The ranges hold every corner of both outlines and every tie point, grown by
-// a twentieth of the raster's larger extent (0.1); a y axis drawn reversed on
-// the error map is reversed here too.
+// The ranges hold every corner of both outlines and every tie point, grown by a twentieth of the raster's larger extent
+// (0.1); a y axis drawn reversed on the error map is reversed here too.
 TEST(coordinateMap, rangesHoldBothOutlinesAndEveryTiePoint) {
     using outline = std::array<cornerRecord, 4>;
     const outline leftLeaning{{{0, 99, 200.5, 0}, {2, 101, 201, 0}, {6, 100, 198, 0}, {8, 102, 197.5, 0}}};
@@ -73,8 +70,7 @@ TEST(weightingsMap, wholeScript) {
     EXPECT_EQ(script.str(), testing::testDataText("maps/weightings.gnu"));
 }
 
-// The colours of the points of one track per weight, in track order; points
-// of tracks without a weight cannot be shown truthfully and are left off.
+// The colours of one point per track in track order; points of tracks without a weight cannot be shown and stay off.
 std::string weightColours(const std::vector<double>& weights) {
     alignmentModel model = tinyMapModel();
     model.trackWeights = weights;
@@ -88,25 +84,14 @@ std::string weightColours(const std::vector<double>& weights) {
     return colours;
 }
 
-// Bins are closed below. Weights lowered by repeated subtraction end a few
-// units in the last place below a tenth; the report prints them as that
-// tenth, and so they are coloured.
+// Bins are closed below. Weights lowered by repeated subtraction end a few units in the last place below a tenth; the
+// report prints them as that tenth, and so they are coloured.
 TEST(weightingsMap, binsAreClosedBelowAndAWeightWithinABillionthOfAnEdgeCountsAsTheEdge) {
     EXPECT_EQ(weightColours({0, 0.0999, 0.1, 0.2, 0.3, 0.4, 0.4999, 0.5, 0.6, 0.7, 0.8, 0.8999, 0.9, 1, notANumber}),
               "0xff0000 0xff0000 0xff0088 0xff00ff 0xbb00ff 0x8800ff 0x8800ff 0x0000ff 0x0088ff 0x00ffff 0x00ffaa "
               "0x00ffaa 0x00ff00 0x00ff00 0x00ff00 ");
     EXPECT_EQ(weightColours({0.7999999999999998, 0.19999999999999968, 0.9 - 1e-9, 0.8 - 2e-9, 0.1 + 1e-12}),
               "0x00ffaa 0xff00ff 0x00ff00 0x00ffff 0xff0088 ");
-}
-
-TEST(outputMaps, nothingIsWrittenWhileNotReady) {
-    alignmentModel model = tinyMapModel();
-    model.trackWeights = {1};
-    model.notReady = true;
-    std::ostringstream script;
-    model.writeCoordinateMap(script, "c.png");
-    model.writeWeightingsMap(script, "w.png", {{0, 1, 2, 3}});
-    EXPECT_EQ(script.str(), "");
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
-// The error map scripts: the single map and the two panels, the error bins of
-// both project kinds, and the digits of map coordinates.
+// The error map scripts: the single map and the two panels, the bins of both project kinds, quoted paths.
 #include <gtest/gtest.h>
 
-#include "model/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -13,8 +11,7 @@ using testing::tinyMapModel;
 const std::vector<errorRecord> tinyErrors{{0, 100.5, 199.25, -15}, {1, 101, 199, 5}, {0, -1234567.5, 2.25, 0}};
 const errorStatistics tinyStatistics{2.5, -1.25, -15, 5};
 
-// The stage loop moves and turns the georeference between the two halves of
-// one stream; a coordinate given more digits leaves the stream its six.
+// The stage loop moves and turns the raster between the halves; a coordinate given more digits leaves the stream six.
 TEST(errorMapScript, twoPanelsOfLrocProjectShareOneStream) {
     alignmentModel model = tinyMapModel();
     std::ostringstream script;
@@ -24,9 +21,8 @@ TEST(errorMapScript, twoPanelsOfLrocProjectShareOneStream) {
     EXPECT_EQ(script.str(), testing::testDataText("maps/error_two_panels_lroc.gnu"));
 }
 
-// The single map of a HiRISE project in polar stereographic metres, cells of
-// 20 m and rows running north: a coordinate keeps the digits that place it
-// within a twentieth of a cell, and the y range runs from north to south.
+// The single map of a HiRISE project in polar stereographic metres, cells of 20 m and rows running north: a coordinate
+// keeps the digits that place it within a twentieth of a cell, and the y range runs from north to south.
 TEST(errorMapScript, singleMapInPolarMetres) {
     alignmentModel model = tinyMapModel();
     model.raster.width = 100;
@@ -61,8 +57,7 @@ TEST(errorMapScript, binsOfBothProjectsAndErrorThatIsNotANumber) {
     EXPECT_EQ(coloursOf({}, true), "[plot] [e] ");
 }
 
-// A quote cannot end the string early, and a line break cannot start a new
-// command; nothing at all is written while the model is not ready.
+// A quote cannot end the string, a line break cannot start a command; no map is written while the model is not ready.
 TEST(errorMapScript, pathCannotLeaveItsStringAndNothingIsWrittenWhileNotReady) {
     alignmentModel model = tinyMapModel();
     std::ostringstream single, idle;
@@ -73,6 +68,8 @@ TEST(errorMapScript, pathCannotLeaveItsStringAndNothingIsWrittenWhileNotReady) {
     model.writeInitialErrorMap(idle, "a.png", false, tinyErrors, tinyStatistics);
     model.writeFinalErrorMap(idle, true, tinyErrors, tinyStatistics);
     model.writeErrorPoints(idle, tinyErrors, true);
+    model.writeCoordinateMap(idle, "c.png");
+    model.writeWeightingsMap(idle, "w.png", tinyErrors);
     EXPECT_EQ(idle.str(), "");
 }
 

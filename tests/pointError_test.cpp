@@ -1,10 +1,8 @@
-// Model elevations, point errors, the weighted RMS and the coordinate
-// conversions of the altimeter points.
+// Model elevations, point errors, the weighted RMS and the coordinate conversions of the altimeter points.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "model/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -34,8 +32,7 @@ std::string pointsText(const std::vector<molaPoint>& points) {
     return textOf(values);
 }
 
-// The nearest node decides: half a cell beyond an interior node still counts;
-// rasters without an interior node, down to none at all, give no value.
+// The nearest node decides, half a cell beyond an interior node too; rasters without an interior node give no value.
 TEST(ModelElevation, OnlyNodesOffTheOutermostRowsAndColumnsAreInterior) {
     EXPECT_EQ(modelsAt(constantRaster(5, 4), {{1, 1}, {3, 2}, {0.5, 1}, {3.49, 2.49}, {0, 1}, {1, 0}, {4, 2}, {2, 3},
                                               {0.49, 1}, {3.5, 1}, {-0.7, 1}, {-30, -30}}),
@@ -45,8 +42,7 @@ TEST(ModelElevation, OnlyNodesOffTheOutermostRowsAndColumnsAreInterior) {
                   "nan nan nan nan nan ") << width << " x " << height;
 }
 
-// No data among the eight neighbours, or fewer cells than the size says,
-// leave no value; the centre cell is never used.
+// No data among the eight neighbours, or fewer cells than the size says, leave no value; the centre cell is never used.
 TEST(ModelElevation, NonFiniteOrMissingNeighbourGivesNoValueButTheCentreIsNeverUsed) {
     elevationRaster raster = constantRaster(5, 5, 50.0f);
     raster.cell(2, 2) = std::nanf("");
@@ -72,8 +68,7 @@ TEST(ModelElevation, FarAwayOrDegenerateGeoreferenceGivesNoValueWithoutOverflow)
     EXPECT_EQ(modelsAt(raster, {{2, 2}}), "nan ");
 }
 
-// Cells 1000 + 0.5 c - 0.25 r are exact in float32, so the model gives that
-// plane anywhere on the interior, between nodes too, at any coordinates.
+// Cells 1000 + c / 2 - r / 4 are exact in float32: the model gives that plane between nodes too, at any coordinates.
 TEST(ModelElevation, PlaneRasterIsReproducedExactlyAtRealCoordinates) {
     for (const geoTransform& at : std::vector<geoTransform>{{179.93, 0.9e-5, 0.3e-5, 20.41, 0.35e-5, -0.95e-5},
                                                                    {-2.3e6, 20.0, 0.0, 1.7e6, 0.0, 20.0}}) {
@@ -83,8 +78,7 @@ TEST(ModelElevation, PlaneRasterIsReproducedExactlyAtRealCoordinates) {
     }
 }
 
-// Errors +3 and -3 (0 and -6 raised by 3): a weight of 0 adds nothing to the
-// sums but still counts; with nothing to count both results are NaN.
+// Errors +3 and -3 (0 and -6 raised by 3): a weight of 0 adds nothing but counts; nothing to count gives NaN.
 TEST(PointErrors, RmsDividesByPointsWithAModelElevationNotByWeights) {
     const elevationRaster raster = constantRaster(6, 6);
     const std::vector<molaPoint> points{{0, 102.0, 198.0, 103.0}, {1, 103.0, 197.0, 97.0}, {1, -500.0, 197.0, 1000.0}};
@@ -102,8 +96,7 @@ TEST(PointErrors, RmsDividesByPointsWithAModelElevationNotByWeights) {
     EXPECT_THROW(raster.rmsAndMean({{-1, 102.0, 198.0, 1.0}}, &oneWeight, 0, 0, 0), std::out_of_range);
 }
 
-// Longitudes wrap by a single step. The polar stereographic projection uses
-// twice the polar radius of Mars, 6752400 m, and each hemisphere its own formulas.
+// Longitudes wrap by one step; the projection uses twice the polar radius of Mars, and per hemisphere its formulas.
 TEST(PointConversions, LongitudesWrapByOneStepAndPolarStereographicUsesTheMarsPolarSphere) {
     alignmentModel model;
     model.molaPoints = {{0, 350, 10, 1}, {0, 540, -190, 2}, {0, -190, 200, 3}, {0, 180, -180, 4}, {0, 900, 0, 5}};

@@ -1,11 +1,9 @@
-// Reading the GeoTIFF: block layouts, no-data cells, refusals with their one
-// message, the corner records and the replaced top-left coordinate.
+// Reading the GeoTIFF: block layouts, no-data cells, refusals with one message, corners and the moved top left.
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <filesystem>
 
-#include "model/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -21,12 +19,7 @@ std::string readInto(alignmentModel& model, const std::string& path, double noDa
     return (read ? "read|" : "refused|") + capture.text();
 }
 
-// Cells as text with six significant digits, so that NaN matches NaN.
-std::string cellsText(const std::vector<float>& cells) {
-    std::ostringstream text;
-    for (const float cell : cells) text << cell << ' ';
-    return text.str();
-}
+std::string cellsText(const std::vector<float>& cells) { return testing::textOf({cells.begin(), cells.end()}); }
 
 // Cell (c, r) = c + 1000 r unless given, origin (250, 500), cells of 2 by 2.
 geoTiffLayout patternSpec(int width, int height, const std::vector<std::string>& options = {},
@@ -48,11 +41,9 @@ protected:
     }
 };
 
-// Every block layout gives the cells as written: strips of two rows with a
-// partial last one, tiles with partial edge tiles, one tile larger than the
-// raster. The no-data threshold is inclusive, and a NaN threshold masks
-// nothing; a declared no-data value is masked whatever the threshold, also
-// when it is declared as 3.4028235e+38, a hair above the largest float.
+// Every block layout gives the cells as written: a partial last strip, partial edge tiles, a tile larger than the
+// raster. The threshold is inclusive, a NaN one masks nothing; a declared no-data value is masked whatever the
+// threshold, also when declared as 3.4028235e+38, a hair above the largest float.
 TEST_F(RasterRead, CellsOfEveryBlockLayoutWithNoDataAsNan) {
     const float lowest = -3.4e38f;
     struct row { geoTiffLayout layout; double threshold; std::string expected; };
@@ -64,7 +55,7 @@ TEST_F(RasterRead, CellsOfEveryBlockLayoutWithNoDataAsNan) {
               "nan -32766.5 nan nan 5 "},
              {patternSpec(4, 1, {}, {-9999.0f, -9999.5f, 12.0f, -9999.0f}, -9999.0), -32767.0, "nan -9999.5 12 nan "},
              {patternSpec(2, 1, {}, {FLT_MAX, -1.5f}, 3.4028235e38), -32767.0, "nan -1.5 "},
-             {patternSpec(2, 1, {}, {FLT_MAX, -FLT_MAX}, 1e300), notANumber, "3.40282e+38 -3.40282e+38 "},
+             {patternSpec(2, 1, {}, {FLT_MAX, -FLT_MAX}, 1e300), notANumber, "3.402823466e+38 -3.402823466e+38 "},
              {patternSpec(2, 1, {}, {-9999.0f, -32767.0f}, -9999.0), notANumber, "nan -32767 "}}) {
         alignmentModel model;
         EXPECT_EQ(readInto(model, write(test.layout), test.threshold), "read|");
@@ -72,10 +63,6 @@ TEST_F(RasterRead, CellsOfEveryBlockLayoutWithNoDataAsNan) {
         EXPECT_EQ(model.raster.transform, test.layout.transform);
         EXPECT_EQ(cellsText(model.raster.cells), test.expected.empty() ? cellsText(test.layout.cells) : test.expected);
     }
-    elevationRaster raster;
-    raster.cells = {std::nanf(""), -10.0f, -10.5f, 0.0f};
-    raster.maskNoData(-10.0);
-    EXPECT_EQ(cellsText(raster.cells), "nan nan nan 0 ");
 }
 
 // Corner records are printed with the console's six significant digits.
@@ -139,9 +126,6 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(model.raster.loaded, console.rfind("read|", 0) == 0);
     }
-    alignmentModel model;
-    model.debug = true;
-    EXPECT_EQ(readInto(model, ""), "refused|Begin Reading .tif\n");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The tie point table and the run report with its orbit statistics.
 #include <gtest/gtest.h>
 
-#include "model/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -27,8 +26,7 @@ std::string tableOf(const std::vector<tiePoint>& points, bool degreesMinutesSeco
     return stream.str();
 }
 
-// Seconds are not rounded and the degrees carry the sign, also when they are
-// 0; values beyond the whole degrees an integer holds are written as they are.
+// Seconds are unrounded and degrees carry the sign, also as 0; values past an integer's degrees are written as is.
 TEST(tiePointTable, degreesMinutesSeconds) {
     EXPECT_EQ(tableOf({{0, 12.5, -0.5, 100.25}, {1, 137.4, 3 + 7.0 / 60, -1234.56789}, {2, -5.5, 10, 0},
                        {3, 45.25, -0.25, 0}, {4, -0.0, 0, 0}, {5, -179.75, 359.5, 0},
@@ -46,11 +44,9 @@ TEST(tiePointTable, projectedCoordinates) {
 const std::vector<errorRecord> reportErrors{{0, 0, 0, 2},   {2, 0, 0, 1.5}, {3, 0, 0, 0}, {0, 0, 0, 4},
                                             {2, 0, 0, 1.5}, {3, 0, 0, 1},   {2, 0, 0, 1.5}, {3, 0, 0, 0}};
 
-// The orbit rows keep the format that the table before them left on the
-// stream: seven digits right-aligned after degrees, ten left-aligned after
-// projected coordinates, the default without tie points. The statistics are
-// those of the population; the extremes start at the first error; an entry
-// outside the orbit slots counts only overall, and a slot without a weight shows NaN.
+// The orbit rows keep the format the table left: seven digits right-aligned after degrees, ten left-aligned after
+// projected coordinates, the default without tie points. Statistics of the population; the extremes start at the first
+// error; an entry outside the orbit slots counts only overall, and a slot without a weight shows NaN.
 TEST(runReport, rowsAndStatistics) {
     struct row { const char* file; bool tiePoints, degrees; std::size_t weights; std::vector<errorRecord> errors; };
     for (const row& test : std::vector<row>{

@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "model/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -19,8 +18,7 @@ const geoTransform unitCells{0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
 double hills(int c, int r) { return 10.0 * std::sin(c * 0.3) + 8.0 * std::cos(r * 0.25) + 0.05 * c * r; }
 double seven(int, int) { return 7.0; }
 
-// Shots in two tracks spread evenly over the interior, at least margin cells
-// from the edge, that measure the raster exactly.
+// Shots in two tracks, spread evenly at least margin cells inside the edge, that measure the raster exactly.
 alignmentModel readyModel(const elevationRaster& raster, int count, double margin) {
     alignmentModel model;
     model.raster = raster;
@@ -35,8 +33,7 @@ alignmentModel readyModel(const elevationRaster& raster, int count, double margi
     return model;
 }
 
-// On a flat raster every offset ties: the incoming RMS is kept, or the first
-// offset in scan order wins. A model that is not ready is not searched.
+// Every offset ties on a flat raster: the incoming RMS stays, or the first in scan order wins. No search unless ready.
 TEST(TranslationStage, OnlyAStrictlyLowerRmsCountsAndTheFirstOfEqualOnesWins) {
     alignmentModel model = readyModel(makeRaster(30, 30, unitCells, seven), 50, 8.0), stale = model;
     consoleCapture equal;
@@ -55,8 +52,7 @@ TEST(TranslationStage, OnlyAStrictlyLowerRmsCountsAndTheFirstOfEqualOnesWins) {
                             "x-translation: -1\ny-translation: -1\n");
 }
 
-// A step that cannot move the scan from -padding to +padding would never end;
-// an increment far too fine for its range would take days, and is widened.
+// A step that cannot move the scan to +padding would never end; one far too fine would take days, and is widened.
 TEST(TranslationStage, NotANumberIncomingOrAStepThatCannotAdvanceTriesOnlyTheUnmovedRaster) {
     alignmentModel scene = readyModel(makeRaster(30, 30, unitCells, hills), 5, 8.0);
     for (molaPoint& point : scene.molaPoints) point.elevation = 0.0;
@@ -83,11 +79,9 @@ std::vector<double> transformAndTiePoints(const alignmentModel& model) {
     return values;
 }
 
-// The true georeference turned about node (16, 16) by the 66th angle of the
-// scan from -5 in steps of 0.1 (about 1.5), over shots measured on the true
-// one. A range given high to low is swapped; a step that cannot advance tries
-// the angle lo alone, a range that is not finite none. A search that finds
-// nothing better, no number or no pivot to turn about moves nothing.
+// The true georeference turned about node (16, 16) by the 66th angle of the scan from -5 in steps of 0.1 (about 1.5),
+// over shots measured on the true one. A range high to low is swapped; a step that cannot advance tries lo alone, a
+// range not finite nothing. Finding nothing better, no number or no pivot to turn about moves nothing.
 TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
     const elevationRaster truth = makeRaster(65, 65, {300.0, 1.0, 0.0, 400.0, 0.0, -1.0}, hills);
     double angle = -5.0;

@@ -1,8 +1,6 @@
-// Plane and quadratic fits of the point errors, their application to the
-// raster and the tie points, and the outlier removal.
+// Plane and quadratic fits of the point errors, added to the raster and the tie points, and the outlier removal.
 #include <gtest/gtest.h>
 
-#include "model/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -23,8 +21,7 @@ struct surface {
     }
 };
 
-// A ready model over a raster of zeros, so that every shot's error is its
-// elevation, with shots at the given cells (c, r, elevation).
+// A ready model over a raster of zeros, so that a shot's error is its elevation, with shots at cells (c, r, z).
 alignmentModel flatModel(std::uint32_t size, const geoTransform& transform,
                          const std::vector<std::array<double, 3>>& shots = {}) {
     alignmentModel model;
@@ -36,9 +33,8 @@ alignmentModel flatModel(std::uint32_t size, const geoTransform& transform,
     return model;
 }
 
-// Coordinates near 137 degrees with cells of 1e-5 and polar metres near 1e6
-// lose every digit to cancellation unless the fits work in a local frame.
-// Shots measure the surface on a staggered grid; tie points lie on and off the raster.
+// Coordinates near 137 degrees with cells of 1e-5 and polar metres near 1e6 lose every digit to cancellation unless the
+// fits work in a local frame. Shots measure the surface on a staggered grid; tie points lie on and off the raster.
 TEST(SurfaceFit, KnownSurfacesAreAddedExactlyAtRealCoordinates) {
     for (const auto& [transform, measured] : std::vector<std::pair<geoTransform, surface>>{
              {nearLongitude137, {136.9994, 20.4206, {1.5, 800.0, -1200.0, 0, 0, 0}}},
@@ -67,8 +63,7 @@ TEST(SurfaceFit, KnownSurfacesAreAddedExactlyAtRealCoordinates) {
     }
 }
 
-// Fits that the shots do not determine, or that fail, say so and change
-// nothing; nor do the stages while the model is not ready.
+// Fits that the shots do not determine, or that fail, say so and change nothing, nor do stages of a model not ready.
 TEST(SurfaceFit, UndeterminedOrFailedFitsWarnAndAreNeverApplied) {
     const std::string warning = "Warning: The valid mola points do not determine a best fit ";
     const std::string unchanged = ", the raster was left unchanged\n";
@@ -101,9 +96,8 @@ TEST(SurfaceFit, UndeterminedOrFailedFitsWarnAndAreNeverApplied) {
     EXPECT_TRUE(std::isnan(idle.linearFitStage()) && std::isnan(idle.quadraticFitStage()));
 }
 
-// Shots along one line fix the offset and the slope along it only; the plane
-// added has no slope across the line, whether the shots share one longitude
-// exactly (whose mean is not exactly that longitude) or scatter a little.
+// Shots along one line fix the offset and the slope along it only; the plane added has no slope across the line,
+// whether the shots share one longitude exactly (whose mean is not exactly that longitude) or scatter a little.
 TEST(SurfaceFit, ShotsAlongOneLineGetThePlaneWithoutSlopeAcrossItAndOneWarning) {
     for (const double scatter : {0.0, 0.05}) {  // in cells, across the track
         std::vector<std::array<double, 3>> track;
@@ -120,9 +114,8 @@ TEST(SurfaceFit, ShotsAlongOneLineGetThePlaneWithoutSlopeAcrossItAndOneWarning) 
     }
 }
 
-// The plane's coefficients; and on the nodes 7 to 23, whose offsets from their
-// mean 15 are exact eighths of the largest, the quadratic fit's matrix before,
-// during and after solving, with twelve digits that stay on the console.
+// The plane's coefficients; and on the nodes 7 to 23, whose offsets from their mean 15 are exact eighths of the
+// largest, the quadratic fit's matrix before, during and after solving, with twelve digits that stay on the console.
 TEST(SurfaceFit, DebugPrintsTheCoefficientsAndTheQuadraticMatrices) {
     const surface bowl{15, 15, {1.0, 0.25, -0.5, 0.125, 0.0625, -0.25}};
     std::vector<std::array<double, 3>> onBowl, onPlane;
@@ -138,8 +131,7 @@ TEST(SurfaceFit, DebugPrintsTheCoefficientsAndTheQuadraticMatrices) {
     EXPECT_EQ(std::cout.precision(), 12);
 }
 
-// The mean is taken once, before any removal; a point exactly at the
-// threshold goes, and one without a model elevation stays.
+// The mean is taken once, before any removal; a point at the threshold goes, one without a model elevation stays.
 TEST(OutlierRemoval, MeanIsTakenOnceEqualityRemovesAndPointsOffTheRasterStay) {
     const alignmentModel flat = flatModel(20, unitCells);
     const std::vector<double> weight{1.0};

@@ -3,14 +3,12 @@
 
 #include "app/runSettings.h"
 #include "app/trackFiltering.h"
-#include "model/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
 namespace {
 
-// A flat zero raster, so every point's error is its own elevation, with one
-// track per list of errors laid out along row 2 + 3 * track.
+// A raster of zeros, so that a shot's error is its elevation, and a track per list of errors along row 2 + 3 track.
 alignmentModel flatModel(const std::vector<std::vector<double>>& tracks) {
     alignmentModel model;
     model.raster = testing::makeRaster(40, 40, {0.0, 1.0, 0.0, 0.0, 0.0, 1.0}, [](int, int) { return 0.0; });
@@ -22,9 +20,8 @@ alignmentModel flatModel(const std::vector<std::vector<double>>& tracks) {
     return model;
 }
 
-// Both limits are strict, the mean's on its absolute value and the spread's
-// around the signed mean; a track without sampled points keeps its weight,
-// and no weight falls below 0.
+// Both limits are strict, the mean's on its absolute value and the spread's around the signed mean; a track without
+// sampled points keeps its weight, and no weight falls below 0.
 TEST(TrackWeights, ATrackBeyondEitherLimitLosesTheDecrement) {
     struct row { std::vector<double> errors; double meanLimit, spreadLimit, decrement, weight; };
     for (const row& test : std::vector<row>{
@@ -38,15 +35,14 @@ TEST(TrackWeights, ATrackBeyondEitherLimitLosesTheDecrement) {
         model.updateTrackWeights(test.meanLimit, test.spreadLimit, test.decrement);
         EXPECT_EQ(model.trackWeights, (std::vector<double>{test.weight, 1.0})) << test.meanLimit << test.decrement;
     }
-    // Mean 25, deviation 1: the weighted errors shrink with the weight, which
-    // falls in 19 stages until the weighted mean 1.25 lies within the limit 2.
+    // Mean 25, deviation 1: the weighted errors shrink with the weight, which falls in 19 stages until the weighted
+    // mean 1.25 lies within the limit 2.
     alignmentModel model = flatModel({{24.0, 26.0, 24.0, 26.0}});
     for (int stage = 0; stage < 40; ++stage) model.updateTrackWeights(2.0, 7.0, 0.05);
     EXPECT_NEAR(model.trackWeights[0], 0.05, 1e-9);
 }
 
-// Track 1 fails: weight 0.95, weighted error 95 against the mean 19. With a
-// decrement of 1 its error is 0 by the time outliers are judged.
+// Track 1 fails: weight 0.95, error 95 against the mean 19; with a decrement of 1 its error is 0 when judged.
 TEST(FilterTracks, WeightsAreUpdatedBeforeOutliersAreJudgedAndNothingHappensWhileNotReady) {
     const alignmentModel scene = flatModel({{0.0, 0.0, 0.0, 0.0}, {100.0}});
     alignmentModel model = scene, silenced = scene, idle = scene;

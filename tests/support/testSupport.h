@@ -1,6 +1,5 @@
 #pragma once
-// Helpers shared by the tests: console capture, scratch folders, small
-// GeoTIFFs and running the kalvex executable.
+// Helpers shared by the tests: console capture, scratch folders, small GeoTIFFs and running the kalvex executable.
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -16,8 +15,7 @@
 
 namespace kalvex::testing {
 
-// Redirects std::cout into a string for the lifetime of the object and
-// restores the stream's buffer and its formatting afterwards.
+// Redirects std::cout into a string for the lifetime of the object, then restores its buffer and formatting.
 class consoleCapture {
 public:
     consoleCapture() : saved(std::cout.rdbuf(captured.rdbuf())) { savedFormat.copyfmt(std::cout); }
@@ -69,16 +67,15 @@ struct geoTiffLayout {
 };
 void writeGeoTiff(const std::string& path, const geoTiffLayout& layout);
 
-// A size x size GeoTIFF of cells 1 apart from (100, 50) down and to the
-// right, whose cells follow the plane z = 2c - r (z = 2X + Y - 250 in map units).
+// A size x size GeoTIFF of cells 1 apart from (100, 50) down and to the right, whose cells follow the plane z = 2c - r
+// (z = 2X + Y - 250 in map units).
 void writePlaneRaster(const std::string& path, int size);
 
 // A raster held in memory, cell (c, r) = value(c, r), marked as read.
 elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoTransform& transform,
                            const std::function<double(int, int)>& value);
 
-// A ready model of a north-up raster of 3 x 3 nodes from (100, 200) to
-// (102, 198), read so, with one tie point that has not moved yet.
+// A ready model of a north-up raster of 3 x 3 nodes from (100, 200) to (102, 198), read so, and one unmoved tie point.
 alignmentModel tinyMapModel();
 
 struct commandResult {
