@@ -90,8 +90,8 @@ TEST(weightingsMap, binsAreClosedBelowAndAWeightWithinABillionthOfAnEdgeCountsAs
     EXPECT_EQ(weightColours({0, 0.0999, 0.1, 0.2, 0.3, 0.4, 0.4999, 0.5, 0.6, 0.7, 0.8, 0.8999, 0.9, 1, notANumber}),
               "0xff0000 0xff0000 0xff0088 0xff00ff 0xbb00ff 0x8800ff 0x8800ff 0x0000ff 0x0088ff 0x00ffff 0x00ffaa "
               "0x00ffaa 0x00ff00 0x00ff00 0x00ff00 ");
-    EXPECT_EQ(weightColours({0.7999999999999998, 0.19999999999999968, 0.9 - 1e-9, 0.8 - 2e-9, 0.1 + 1e-12}),
-              "0x00ffaa 0xff00ff 0x00ff00 0x00ffff 0xff0088 ");
+    EXPECT_EQ(weightColours({0.7999999999999998, 0.19999999999999968, 0.9 - 1e-9, 0.9 - 1.005e-9, 0.1 + 1e-12}),
+              "0x00ffaa 0xff00ff 0x00ff00 0x00ffaa 0xff0088 ");
 }
 
 }  // namespace
