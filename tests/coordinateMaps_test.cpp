@@ -19,13 +19,15 @@ const std::string plotLine = "plot '-' using 1:2:3 with points pt 7 ps 1.5 lc rg
 // The text from the plot line on.
 std::string pointsOf(const std::string& script) { return script.substr(script.find(plotLine) + plotLine.size()); }
 
-// Cells of 1e-5 degrees near 137 degrees east, moved three cells west and two south; a tie point east of the raster.
+// Cells of 1e-5 degrees near 137 degrees east, read turned a little, then set north up and moved three cells west and
+// two south; a tie point lies east of the raster.
 TEST(coordinateMap, movedRasterNear137DegreesIsDrawnToATwentiethOfACell) {
     alignmentModel model = tinyMapModel();
     model.raster.width = 120;
     model.raster.height = 80;
-    model.corners = {cornerRecord{0, 137.4, -4.55, 0}, {0, 137.40119, -4.55, 0}, {0, 137.4, -4.55079, 0},
-                     {0, 137.40119, -4.55079, 0}};
+    model.raster.transform = {137.4, 1e-5, 2e-7, -4.55, 3e-7, -1e-5};
+    model.corners = {model.raster.cornerAt(0, 0), model.raster.cornerAt(119, 0), model.raster.cornerAt(0, 79),
+                     model.raster.cornerAt(119, 79)};
     model.raster.transform = {137.4 - 3e-5, 1e-5, 0, -4.55 - 2e-5, 0, -1e-5};
     model.tiePointIds = {"a", "b"};
     model.initialTiePoints = {{0, 137.4004321, -4.5503456, 0}, {1, 137.4013579, -4.5501234, 0}};
@@ -39,7 +41,7 @@ TEST(coordinateMap, rangesHoldBothOutlinesAndEveryTiePoint) {
     using outline = std::array<cornerRecord, 4>;
     const outline leftLeaning{{{0, 99, 200.5, 0}, {2, 101, 201, 0}, {6, 100, 198, 0}, {8, 102, 197.5, 0}}};
     const outline rightLeaning{{{0, 101, 200, 0}, {2, 103, 201, 0}, {6, 99, 197, 0}, {8, 104, 196, 0}}};
-    const std::array<cornerRecord, 4> straight = tinyMapModel().corners;
+    const outline straight = tinyMapModel().corners;
     const tiePoint unmoved = tinyMapModel().tiePoints[0];
     struct row { geoTransform transform; outline corners; tiePoint moved; std::string ranges; };
     for (const row& test : std::vector<row>{

@@ -11,7 +11,7 @@ using testing::tinyMapModel;
 const std::vector<errorRecord> tinyErrors{{0, 100.5, 199.25, -15}, {1, 101, 199, 5}, {0, -1234567.5, 2.25, 0}};
 const errorStatistics tinyStatistics{2.5, -1.25, -15, 5};
 
-// The stage loop moves and turns the raster between the halves; a coordinate given more digits leaves the stream six.
+// The stage loop moves and turns the raster between the halves; after a long coordinate other numbers keep six digits.
 TEST(errorMapScript, twoPanelsOfLrocProjectShareOneStream) {
     alignmentModel model = tinyMapModel();
     std::ostringstream script;

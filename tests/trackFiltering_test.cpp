@@ -8,7 +8,7 @@
 namespace kalvex {
 namespace {
 
-// A raster of zeros, so that a shot's error is its elevation, and a track per list of errors along row 2 + 3 track.
+// A raster of zeros, so that a shot's error is its elevation, and a track per list of errors along row 2 + 3 * track.
 alignmentModel flatModel(const std::vector<std::vector<double>>& tracks) {
     alignmentModel model;
     model.raster = testing::makeRaster(40, 40, {0.0, 1.0, 0.0, 0.0, 0.0, 1.0}, [](int, int) { return 0.0; });
