@@ -16,7 +16,6 @@ std::string coordinateMapOf(const alignmentModel& model) {
 
 const std::string plotLine = "plot '-' using 1:2:3 with points pt 7 ps 1.5 lc rgb variable\n";
 
-// The text from the plot line on.
 std::string pointsOf(const std::string& script) { return script.substr(script.find(plotLine) + plotLine.size()); }
 
 // Cells of 1e-5 degrees near 137 degrees east, read turned a little, then set north up and moved three cells west and

@@ -11,23 +11,24 @@ using testing::tinyMapModel;
 const std::vector<errorRecord> tinyErrors{{0, 100.5, 199.25, -15}, {1, 101, 199, 5}, {0, -1234567.5, 2.25, 0}};
 const errorStatistics tinyStatistics{2.5, -1.25, -15, 5};
 
-// The stage loop moves and turns the raster between the halves; after a long coordinate other numbers keep six digits.
+// The stage loop moves and turns the raster between the halves, here so that GT4 and GT5 differ in sign; after a long
+// coordinate other numbers keep six digits.
 TEST(errorMapScript, twoPanelsOfLrocProjectShareOneStream) {
     alignmentModel model = tinyMapModel();
     std::ostringstream script;
     model.writeInitialErrorMap(script, "out/dem_Error_Map.png", false, tinyErrors, tinyStatistics);
-    model.raster.transform = {100.5, 1, 0.5, 199.75, -0.25, -1};
+    model.raster.transform = {100.5, 1, 0.5, 199.75, 0.25, -1};
     model.writeFinalErrorMap(script, false, {{0, 101, 199, -20}, {0, 102, 198, 20}}, {0.125, 1234.56789, -20, 20});
     EXPECT_EQ(script.str(), testing::testDataText("maps/error_two_panels_lroc.gnu"));
 }
 
-// The single map of a HiRISE project in polar stereographic metres, cells of 20 m and rows running north: a coordinate
+// The single map of a HiRISE project in polar stereographic metres, cells of 20 m, columns running north: a coordinate
 // keeps the digits that place it within a twentieth of a cell, and the y range runs from north to south.
 TEST(errorMapScript, singleMapInPolarMetres) {
     alignmentModel model = tinyMapModel();
     model.raster.width = 100;
     model.raster.height = 60;
-    model.raster.transform = {1.0e6, 20, 0, -6.5e5, 0, 20};
+    model.raster.transform = {1.0e6, 0, 20, -6.5e5, 20, 0};
     std::ostringstream script;
     model.writeErrorMap(script, "polar_Error_Map.png", true,
                         {{0, 1000123.456, -649678.211, 3.5}, {0, 1001980, -648820, -16}}, {9.75, -6.25, -16, 3.5});

@@ -75,7 +75,6 @@ TEST_F(RasterRead, DebugPrintsTheCornersAndSetTopLeftMovesThemUntilTracksAreHeld
                                      "Top Left: 0:137.123:-4.56789:-2345.68\n"
                                      "Top Right: 0:137.124:-4.56764:1\nBottom Left: 0:137.124:-4.56989:4\n"
                                      "Bottom Right: 0:137.125:-4.56964:nan\n");
-    EXPECT_TRUE(model.raster.debug && model.notReady);
     model.setTopLeft(10.0, 20.0);
     EXPECT_EQ(model.raster.transform, (geoTransform{10.0, 0.001, 0.0005, 20.0, 0.00025, -0.001}));
     EXPECT_EQ(std::vector<double>({model.corners[0].x, model.corners[0].y, model.corners[3].x, model.corners[3].y}),
@@ -103,7 +102,6 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
     write({1000000, 1000000, {0, 1, 0, 0, 0, 1}, {},
            {"TILED=YES", "BLOCKXSIZE=8192", "BLOCKYSIZE=8192", "SPARSE_OK=YES", "BIGTIFF=YES"}, false, false, 0, true},
           "huge.tif");
-    ASSERT_LT(std::filesystem::file_size(folder.file("huge.tif")), 10u * 1024u * 1024u);
     const std::string cellsError = "refused|Error: Could not read the cells of the .tif\n";
     for (const auto& [path, console] : std::vector<std::pair<std::string, std::string>>{
              {"", "refused|"},

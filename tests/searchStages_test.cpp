@@ -39,7 +39,6 @@ TEST(TranslationStage, OnlyAStrictlyLowerRmsCountsAndTheFirstOfEqualOnesWins) {
     consoleCapture equal;
     EXPECT_EQ(model.translationStage(0.0, 5.0, 1.0), 0.0);
     EXPECT_EQ(equal.text(), "x-translation: 0\ny-translation: 0\n");
-    EXPECT_EQ(model.raster.transform, unitCells);
     stale.debug = true;
     stale.tiePoints = {{0, 3.0, 4.5, 1.0}};
     consoleCapture first;
@@ -79,10 +78,18 @@ std::vector<double> transformAndTiePoints(const alignmentModel& model) {
     return values;
 }
 
-// The true georeference turned about node (16, 16) by the 66th angle of the scan from -5 in steps of 0.1 (about 1.5),
-// over shots measured on the true one. A range high to low is swapped; a step that cannot advance tries lo alone, a
-// range not finite nothing. Finding nothing better, no number or no pivot to turn about moves nothing.
+// Turns are counter-clockwise about the pivot: by 90 degrees about node (10, 20), node (11, 20) of a north-up raster
+// lands where node (10, 19) was. The true georeference turned about node (16, 16) by the 66th angle of the scan from -5
+// in steps of 0.1 (about 1.5), over shots measured on the true one, is turned back. A range high to low is swapped; a
+// step that cannot advance tries lo alone, a range not finite nothing. Finding nothing better, no number or no pivot
+// to turn about moves nothing.
 TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
+    elevationRaster northUp = makeRaster(30, 30, {100.0, 2.0, 0.0, 500.0, 0.0, -2.0}, hills);
+    northUp.rotateGeotransform(10, 20, 90.0);
+    std::vector<tiePoint> point{{0, 3.0, 2.0, 9.0}};
+    rotatePoints(point, 90.0, 2.0, 2.0);
+    EXPECT_EQ(testing::textOf({northUp.nodeX(10, 20), northUp.nodeY(10, 20), northUp.nodeX(11, 20),
+                               northUp.nodeY(11, 20), point[0].x, point[0].y}), "120 460 120 462 2 3 ");
     const elevationRaster truth = makeRaster(65, 65, {300.0, 1.0, 0.0, 400.0, 0.0, -1.0}, hills);
     double angle = -5.0;
     for (int i = 0; i < 65; ++i) angle += 0.1;
@@ -91,7 +98,6 @@ TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
     turned.tiePoints = {{0, turned.raster.nodeX(40, 30), turned.raster.nodeY(40, 30), 0.0}};
     back.tiePoints = {{0, truth.nodeX(40, 30), truth.nodeY(40, 30), 0.0}};
     const double incoming = turned.currentRms().rms;
-    ASSERT_GT(incoming, 0.5);
     alignmentModel flat = readyModel(makeRaster(30, 30, unitCells, seven), 30, 10), off = flat, ties = off, thin = off;
     off.molaPoints = {{0, 5000.0, 5000.0, 1.0}};
     ties.raster = makeRaster(3, 3, unitCells, seven);

@@ -3,12 +3,12 @@ set term png size 750,750
 set size 0.82, 1
 set title 'Error Map'
 set origin .17,0
-set xrange [999901:1002079]
-set yrange [-648721:-650099]
-set arrow 1 from 1000000,-650000 to 1000000,-648820 nohead lc rgb 'grey'
-set arrow 2 from 1000000,-650000 to 1001980,-650000 nohead lc rgb 'grey'
-set arrow 3 from 1000000,-648820 to 1001980,-648820 nohead lc rgb 'grey'
-set arrow 4 from 1001980,-650000 to 1001980,-648820 nohead lc rgb 'grey'
+set xrange [999901:1001279]
+set yrange [-647921:-650099]
+set arrow 1 from 1000000,-650000 to 1001180,-650000 nohead lc rgb 'grey'
+set arrow 2 from 1000000,-650000 to 1000000,-648020 nohead lc rgb 'grey'
+set arrow 3 from 1001180,-650000 to 1001180,-648020 nohead lc rgb 'grey'
+set arrow 4 from 1000000,-648020 to 1001180,-648020 nohead lc rgb 'grey'
 unset key
 set label 1 'Initial Values:' at screen 0.02,0.95
 set label 2 'Mean: -6.25' at screen 0.02,0.90

@@ -46,11 +46,11 @@ set size .45, 1
 set origin .55,0
 set title 'Final Error Map'
 set xrange [100.35:103.65]
-set yrange [197.1:199.9]
+set yrange [197.6:200.4]
 set arrow 1 from 100.5,199.75 to 101.5,197.75 nohead lc rgb 'grey'
-set arrow 2 from 100.5,199.75 to 102.5,199.25 nohead lc rgb 'grey'
-set arrow 3 from 101.5,197.75 to 103.5,197.25 nohead lc rgb 'grey'
-set arrow 4 from 102.5,199.25 to 103.5,197.25 nohead lc rgb 'grey'
+set arrow 2 from 100.5,199.75 to 102.5,200.25 nohead lc rgb 'grey'
+set arrow 3 from 101.5,197.75 to 103.5,198.25 nohead lc rgb 'grey'
+set arrow 4 from 102.5,200.25 to 103.5,198.25 nohead lc rgb 'grey'
 unset key
 set label 15 'Final Values:' at screen 0.02,0.15
 set label 16 'Mean: 1234.57' at screen 0.02,0.10
