@@ -6,20 +6,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <stdexcept>
 
 namespace kalvex::testing {
-
-consoleCapture::consoleCapture() : saved(std::cout.rdbuf(captured.rdbuf())) { savedFormat.copyfmt(std::cout); }
-
-consoleCapture::~consoleCapture() {
-    std::cout.rdbuf(saved);
-    std::cout.copyfmt(savedFormat);
-}
 
 scratchFolder::scratchFolder(const std::string& name) {
     folder = std::string(KALVEX_BINARY_DIR) + "/scratch/" + name + "_" + std::to_string(::getpid());
@@ -28,19 +20,22 @@ scratchFolder::scratchFolder(const std::string& name) {
 }
 
 scratchFolder::~scratchFolder() {
-    std::error_code ignored;
+    std::error_code ignored;  // a destructor throws nothing
     std::filesystem::remove_all(folder, ignored);
 }
 
-void writeTextFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
+std::string textOf(const std::vector<double>& values) {
+    std::ostringstream text;
+    text.precision(10);
+    for (const double value : values) text << value << ' ';
+    return text.str();
 }
 
+void writeTextFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
 std::string readTextFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
 
@@ -48,43 +43,29 @@ bool fileExists(const std::string& path) { return std::filesystem::exists(path);
 
 void writeGeoTiff(const std::string& path, const geoTiffLayout& layout) {
     GDALAllRegister();
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-    if (driver == nullptr) throw std::runtime_error("no GTiff driver");
     char** options = nullptr;
-    if (layout.tiled) {
-        options = CSLSetNameValue(options, "TILED", "YES");
-        if (layout.blockWidth > 0) options = CSLSetNameValue(options, "BLOCKXSIZE", std::to_string(layout.blockWidth).c_str());
-        if (layout.blockHeight > 0) options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(layout.blockHeight).c_str());
-    } else if (layout.blockHeight > 0) {
-        options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(layout.blockHeight).c_str());
-    }
-    GDALDataset* dataset = driver->Create(path.c_str(), layout.width, layout.height, 1,
-                                          layout.int16 ? GDT_Int16 : GDT_Float32, options);
+    for (const std::string& option : layout.options) options = CSLAddString(options, option.c_str());
+    GDALDataset* dataset = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+        path.c_str(), layout.width, layout.height, 1, layout.int16 ? GDT_Int16 : GDT_Float32, options);
     CSLDestroy(options);
     if (dataset == nullptr) throw std::runtime_error("cannot create " + path);
     std::array<double, 6> transform = layout.transform;
     dataset->SetGeoTransform(transform.data());
     std::vector<float> cells = layout.cells;
-    if (cells.empty()) {
-        cells.resize(std::size_t(layout.width) * layout.height);
-        for (int r = 0; r < layout.height; ++r)
-            for (int c = 0; c < layout.width; ++c) cells[std::size_t(r) * layout.width + c] = float(c + 10 * r);
-    }
+    for (int i = 0; layout.cells.empty() && !layout.sparse && i < layout.width * layout.height; ++i)
+        cells.push_back(float(i % layout.width + 10 * (i / layout.width)));
     GDALRasterBand* band = dataset->GetRasterBand(1);
     if (layout.hasNoData) band->SetNoDataValue(layout.noDataValue);
-    CPLErr result = band->RasterIO(GF_Write, 0, 0, layout.width, layout.height, cells.data(), layout.width, layout.height,
-                                   GDT_Float32, 0, 0);
+    const CPLErr result = layout.sparse ? CE_None
+                                        : band->RasterIO(GF_Write, 0, 0, layout.width, layout.height, cells.data(),
+                                                         layout.width, layout.height, GDT_Float32, 0, 0);
     GDALClose(dataset);
     if (result != CE_None) throw std::runtime_error("cannot write " + path);
 }
 
 void writePlaneRaster(const std::string& path, int size) {
-    geoTiffLayout layout;
-    layout.width = size;
-    layout.height = size;
-    layout.transform = {100.0, 1.0, 0.0, 50.0, 0.0, -1.0};
-    for (int r = 0; r < size; ++r)
-        for (int c = 0; c < size; ++c) layout.cells.push_back(float(2 * c - r));
+    geoTiffLayout layout{size, size, {100.0, 1.0, 0.0, 50.0, 0.0, -1.0}, {}, {}};
+    for (int i = 0; i < size * size; ++i) layout.cells.push_back(float(2 * (i % size) - i / size));
     writeGeoTiff(path, layout);
 }
 
@@ -101,28 +82,25 @@ elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoT
     return raster;
 }
 
-namespace {
-std::string readAll(int descriptor) {
-    std::string text;
-    char buffer[65536];
-    ssize_t count;
-    while ((count = ::read(descriptor, buffer, sizeof buffer)) > 0) text.append(buffer, std::size_t(count));
-    return text;
+alignmentModel tinyMapModel() {
+    alignmentModel model;
+    model.raster.width = model.raster.height = 3;
+    model.raster.transform = {100, 1, 0, 200, 0, -1};
+    model.corners = {cornerRecord{0, 100, 200, 1}, {2, 102, 200, 2}, {6, 100, 198, 3}, {8, 102, 198, 4}};
+    model.tiePointIds = {"t1"};
+    model.initialTiePoints = model.tiePoints = {{0, 100.5, 199.5, 10}};
+    model.notReady = false;
+    return model;
 }
-}  // namespace
 
 commandResult runProgram(const std::vector<std::string>& arguments, const std::string& workingFolder) {
-    commandResult result;
-    std::string outPath = std::filesystem::temp_directory_path() / ("kalvex_out_" + std::to_string(::getpid()));
-    std::string errPath = outPath + "_err";
-    pid_t child = ::fork();
+    const std::string outPath = std::filesystem::temp_directory_path() / ("kalvex_out_" + std::to_string(::getpid()));
+    const std::string errPath = outPath + "_err";
+    const pid_t child = ::fork();
     if (child == 0) {
-        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = ::open("/dev/null", O_RDONLY);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::dup2(in, 0);
+        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        ::dup2(::open("/dev/null", O_RDONLY), 0);
         if (::chdir(workingFolder.c_str()) != 0) ::_exit(126);
         std::vector<char*> argv;
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -132,11 +110,8 @@ commandResult runProgram(const std::vector<std::string>& arguments, const std::s
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    int out = ::open(outPath.c_str(), O_RDONLY);
-    int err = ::open(errPath.c_str(), O_RDONLY);
-    if (out >= 0) { result.standardOutput = readAll(out); ::close(out); }
-    if (err >= 0) { result.standardError = readAll(err); ::close(err); }
+    const commandResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), readTextFile(outPath),
+                               readTextFile(errPath)};
     std::remove(outPath.c_str());
     std::remove(errPath.c_str());
     return result;
@@ -164,6 +139,7 @@ std::string makeScenePath() { return std::string(KALVEX_BINARY_DIR) + "/makeScen
 std::string sourceDir() { return KALVEX_SOURCE_DIR; }
 std::string sharedDataDir() { return std::string(KALVEX_SOURCE_DIR) + "/../shared/realdata"; }
 std::string testDataDir() { return std::string(KALVEX_SOURCE_DIR) + "/tests/data"; }
+std::string testDataText(const std::string& name) { return readTextFile(testDataDir() + "/" + name); }
 
 namespace {
 std::set<std::string> filesBelow(const std::string& folder) {

@@ -1,25 +1,28 @@
 #pragma once
-// Helpers shared by the tests: console capture, scratch folders, small
-// GeoTIFFs and running the kalvex executable.
+// Helpers shared by the tests: console capture, scratch folders, small GeoTIFFs and running the kalvex executable.
 #include <array>
-#include <functional>
+#include <cmath>
 #include <cstdint>
-#include <utility>
+#include <functional>
 #include <iostream>
+#include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "model/elevationRaster.h"
+#include "model/alignmentModel.h"
 
 namespace kalvex::testing {
 
-// Redirects std::cout into a string for the lifetime of the object and
-// restores the stream's buffer and its formatting afterwards.
+// Redirects std::cout into a string for the lifetime of the object, then restores its buffer and formatting.
 class consoleCapture {
 public:
-    consoleCapture();
-    ~consoleCapture();
+    consoleCapture() : saved(std::cout.rdbuf(captured.rdbuf())) { savedFormat.copyfmt(std::cout); }
+    ~consoleCapture() {
+        std::cout.rdbuf(saved);
+        std::cout.copyfmt(savedFormat);
+    }
     consoleCapture(const consoleCapture&) = delete;
     consoleCapture& operator=(const consoleCapture&) = delete;
     std::string text() const { return captured.str(); }
@@ -44,6 +47,9 @@ private:
     std::string folder;
 };
 
+// Numbers as text with ten significant digits, each followed by a space, so that NaN matches NaN.
+std::string textOf(const std::vector<double>& values);
+
 void writeTextFile(const std::string& path, const std::string& text);
 std::string readTextFile(const std::string& path);
 bool fileExists(const std::string& path);
@@ -52,23 +58,25 @@ struct geoTiffLayout {
     int width = 5;
     int height = 4;
     std::array<double, 6> transform{100.0, 1.0, 0.0, 200.0, 0.0, -1.0};
-    std::vector<float> cells;   // row-major; empty: cell (c, r) = c + 10 * r
-    int blockWidth = 0;         // 0: striped, one row per strip
-    int blockHeight = 0;
-    bool tiled = false;
-    bool int16 = false;         // write a 16-bit integer raster instead
+    std::vector<float> cells;          // row-major; empty: cell (c, r) = c + 10 * r
+    std::vector<std::string> options;  // of the GTiff driver; none: striped, one row per strip
+    bool int16 = false;                // write a 16-bit integer raster instead
     bool hasNoData = false;
     double noDataValue = 0.0;
+    bool sparse = false;  // declare the cells without writing any
 };
 void writeGeoTiff(const std::string& path, const geoTiffLayout& layout);
 
-// A size x size GeoTIFF of cells 1 apart from (100, 50) down and to the
-// right, whose cells follow the plane z = 2c - r (z = 2X + Y - 250 in map units).
+// A size x size GeoTIFF of cells 1 apart from (100, 50) down and to the right, whose cells follow the plane z = 2c - r
+// (z = 2X + Y - 250 in map units).
 void writePlaneRaster(const std::string& path, int size);
 
 // A raster held in memory, cell (c, r) = value(c, r), marked as read.
 elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoTransform& transform,
                            const std::function<double(int, int)>& value);
+
+// A ready model of a north-up raster of 3 x 3 nodes from (100, 200) to (102, 198), read so, and one unmoved tie point.
+alignmentModel tinyMapModel();
 
 struct commandResult {
     int status = -1;
@@ -88,6 +96,7 @@ std::string makeScenePath();   // build/makeScene
 std::string sourceDir();
 std::string sharedDataDir();   // ../shared/realdata beside the project, may be missing
 std::string testDataDir();     // tests/data
+std::string testDataText(const std::string& name);  // the text of a file below tests/data
 
 // Replays a transcript of kalvex runs in a folder and returns it as the runs
 // give it now. A line "$ kalvex WORDS" is run there and followed by its
