@@ -22,6 +22,14 @@ constexpr double angleStep = 0.1;
 // last, with a step as much finer: the grid keeps its size while it closes in.
 constexpr double rangeShrink = 1.75;
 
+// What changes from stage to stage: the translation range and increment
+// close in, the mean-error limit of the track filter is lowered.
+struct stageSearch {
+    double padding;
+    double increment;
+    double maxError;
+};
+
 const char* const offsetBeyondRange =
     "Warning: The best translation of the first stage lies on the edge of its range, the raster may be off by more "
     "than the range (-p widens it)";
@@ -32,8 +40,9 @@ const char* const offsetBeyondRange =
 // only shrinks from stage to stage, so an offset beyond the first range is
 // never reached: the record says when the first stage's best offset lay on
 // its edge.
-alignmentRecord runStages(alignmentModel& model, runSettings& settings, double rms) {
+alignmentRecord runStages(alignmentModel& model, const runSettings& settings, double rms) {
     alignmentRecord record;
+    stageSearch search{settings.padding, settings.delta, settings.sfMaxError};
     std::vector<double> rmsHistory{rms};
     const int lookback = std::max(settings.maxStages / 4, 2);
     double change = settings.convergeValue + 1.0;
@@ -42,19 +51,18 @@ alignmentRecord runStages(alignmentModel& model, runSettings& settings, double r
         std::cout << std::endl;
         std::cout << "Stage: " << stage + 1 << std::endl;
         if (stage >= settings.sfStartStage && settings.sfRemovePercent > 0) {
-            model.filterTracks(settings.sfRemovePercent, settings.sfMaxError, settings.sfMaxStdDev,
-                               settings.errorThreshold);
-            lowerMaxError(settings);
+            model.filterTracks({search.maxError, settings.sfMaxStdDev, settings.sfRemovePercent, settings.errorThreshold});
+            search.maxError = lowerMaxError(search.maxError, settings);
         }
         if (model.debug) std::cout << "Beginning Linear Surface Fitting:" << std::endl;
         rms = model.linearFitStage();
         rmsHistory.push_back(rms);
-        const translationOutcome translation = model.searchTranslation(rms, settings.padding, settings.delta);
+        const translationOutcome translation = model.searchTranslation(rms, search.padding, search.increment);
         rms = translation.rms;
         rmsHistory.back() = rms;
         if (stage == 0) record.firstTranslationOnRangeEdge = translation.onRangeEdge;
-        settings.padding = settings.padding / rangeShrink;
-        settings.delta = settings.delta / rangeShrink;
+        search.padding = search.padding / rangeShrink;
+        search.increment = search.increment / rangeShrink;
         if (settings.hirise) {
             rms = model.rotationStage(rms, lowestAngle, highestAngle, angleStep);
             rmsHistory.back() = rms;
@@ -90,9 +98,9 @@ void writeScript(const std::string& path, std::vector<std::string>& scriptList, 
 
 }  // namespace
 
-std::optional<alignmentRecord> runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
-                                           std::ostream& errorMapStream, std::vector<std::string>& scriptList,
-                                           bool& runFailed) {
+std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSettings& settings,
+                                           const std::string& base, std::ostream& errorMapStream,
+                                           std::vector<std::string>& scriptList, bool& runFailed) {
     if (!model.readTiePoints(settings.tiePath)) {
         std::cout << "Tie Coordinate Read Unsuccessful" << std::endl;
         return std::nullopt;

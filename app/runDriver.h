@@ -27,8 +27,8 @@ std::string outputBase(const std::string& rasterPath, const std::string& addStri
 // Main mode: tie points, stage loop, final fit and outputs. Nothing after a
 // failed tie point read. runFailed is set when an output file could not be
 // created or no altimeter point was left to align to.
-std::optional<alignmentRecord> runMainMode(alignmentModel& model, runSettings& settings, const std::string& base,
-                                           std::ostream& errorMapStream, std::vector<std::string>& scriptList,
-                                           bool& runFailed);
+std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSettings& settings,
+                                           const std::string& base, std::ostream& errorMapStream,
+                                           std::vector<std::string>& scriptList, bool& runFailed);
 
 }  // namespace kalvex

@@ -13,32 +13,33 @@
 
 namespace kalvex {
 
-void alignmentModel::updateTrackWeights(double maxError, double maxStdDev, double decrement) {
+void alignmentModel::updateTrackWeights(const trackFilterLimits& limits) {
     const std::vector<errorRecord> errors = raster.errorList(molaPoints, &trackWeights);
     const std::vector<trackStatistics> tracks = statisticsPerTrack(errors, trackWeights.size());
     for (std::size_t t = 0; t < tracks.size(); ++t) {
         // A track without a single sampled point has nothing to judge it by.
         if (tracks[t].count == 0) continue;
-        const bool fails = std::fabs(tracks[t].mean()) > maxError || tracks[t].standardDeviation() > maxStdDev;
+        const bool fails =
+            std::fabs(tracks[t].mean()) > limits.maxError || tracks[t].standardDeviation() > limits.maxStdDev;
         if (!fails) continue;
-        trackWeights[t] -= decrement;
+        trackWeights[t] -= limits.decrement;
         if (trackWeights[t] < 0.0) trackWeights[t] = 0.0;
     }
 }
 
-void alignmentModel::filterTracks(double decrement, double maxError, double maxStdDev, double errorThreshold) {
+void alignmentModel::filterTracks(const trackFilterLimits& limits) {
     if (notReady) return;
-    updateTrackWeights(maxError, maxStdDev, decrement);
-    raster.removeOutliers(molaPoints, &trackWeights, errorThreshold);
+    updateTrackWeights(limits);
+    raster.removeOutliers(molaPoints, &trackWeights, limits.errorThreshold);
 }
 
-void lowerMaxError(runSettings& settings) {
-    if (!(settings.sfMaxError > settings.sfCutoff)) return;
+double lowerMaxError(double maxError, const runSettings& settings) {
+    if (!(maxError > settings.sfCutoff)) return maxError;
     // The integer part, taken on the double itself: no conversion can overflow.
-    double lowered = std::trunc(settings.sfDecrease * settings.sfMaxError);
+    double lowered = std::trunc(settings.sfDecrease * maxError);
     if (lowered <= settings.sfCutoff) lowered = settings.sfCutoff;
-    settings.sfMaxError = lowered;
     std::cout << "The new max error threshold is: " << lowered << std::endl;
+    return lowered;
 }
 
 }  // namespace kalvex

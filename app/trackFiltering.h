@@ -6,8 +6,8 @@
 
 namespace kalvex {
 
-// Lowers sfMaxError towards sfCutoff and announces the new limit; a limit
-// already at or below the floor stays as it is, silently.
-void lowerMaxError(runSettings& settings);
+// The mean-error limit lowered by the settings' share towards their floor,
+// announced; a limit already at or below the floor stays, silently.
+double lowerMaxError(double maxError, const runSettings& settings);
 
 }  // namespace kalvex

@@ -22,6 +22,14 @@ struct translationOutcome {
     bool onRangeEdge = false;
 };
 
+// What a filtering stage judges the tracks and shots by.
+struct trackFilterLimits {
+    double maxError = 0.0;        // largest acceptable |mean| of a track's weighted errors
+    double maxStdDev = 0.0;       // largest acceptable standard deviation of them
+    double decrement = 0.0;       // weight a failing track loses
+    double errorThreshold = 0.0;  // a shot this far from the mean error is an outlier
+};
+
 class alignmentModel {
 public:
     elevationRaster raster;
@@ -59,8 +67,8 @@ public:
     double rotationStage(double currentRms, double lo, double hi, double step);
 
     // Statistical track filtering
-    void updateTrackWeights(double maxError, double maxStdDev, double decrement);
-    void filterTracks(double decrement, double maxError, double maxStdDev, double errorThreshold);
+    void updateTrackWeights(const trackFilterLimits& limits);
+    void filterTracks(const trackFilterLimits& limits);
 
     // Outputs
     void writeErrorMap(std::ostream& script, const std::string& pngPath, bool hirise,

@@ -32,13 +32,13 @@ TEST(TrackWeights, ATrackBeyondEitherLimitLosesTheDecrement) {
              {{}, 0.0, 0.0, 0.05, 1.0}}) {
         alignmentModel model = flatModel({test.errors, {0.0}});
         model.molaPoints.push_back({0, -100.0, 5.0, 500.0});  // off the raster
-        model.updateTrackWeights(test.meanLimit, test.spreadLimit, test.decrement);
+        model.updateTrackWeights({test.meanLimit, test.spreadLimit, test.decrement, 0.0});
         EXPECT_EQ(model.trackWeights, (std::vector<double>{test.weight, 1.0})) << test.meanLimit << test.decrement;
     }
     // Mean 25, deviation 1: the weighted errors shrink with the weight, which falls in 19 stages until the weighted
     // mean 1.25 lies within the limit 2.
     alignmentModel model = flatModel({{24.0, 26.0, 24.0, 26.0}});
-    for (int stage = 0; stage < 40; ++stage) model.updateTrackWeights(2.0, 7.0, 0.05);
+    for (int stage = 0; stage < 40; ++stage) model.updateTrackWeights({2.0, 7.0, 0.05, 0.0});
     EXPECT_NEAR(model.trackWeights[0], 0.05, 1e-9);
 }
 
@@ -48,9 +48,9 @@ TEST(FilterTracks, WeightsAreUpdatedBeforeOutliersAreJudgedAndNothingHappensWhil
     alignmentModel model = scene, silenced = scene, idle = scene;
     idle.notReady = true;
     testing::consoleCapture console;
-    model.filterTracks(0.05, 10.0, 7.0, 30.0);
-    silenced.filterTracks(1.0, 10.0, 7.0, 30.0);
-    idle.filterTracks(0.05, 10.0, 7.0, 30.0);
+    model.filterTracks({10.0, 7.0, 0.05, 30.0});
+    silenced.filterTracks({10.0, 7.0, 1.0, 30.0});
+    idle.filterTracks({10.0, 7.0, 0.05, 30.0});
     EXPECT_EQ(console.text(), "The coordinate 1:2:5:100 was removed.\n");
     EXPECT_EQ(testing::textOf({model.trackWeights[1], silenced.trackWeights[1], idle.trackWeights[1]}), "0.95 0 1 ");
     EXPECT_EQ(model.molaPoints.size() * 100 + silenced.molaPoints.size() * 10 + idle.molaPoints.size(), 455u);
@@ -69,11 +69,11 @@ TEST(MaxErrorLimit, IsLoweredByTheKeptShareInWholeNumbersDownToTheFloor) {
              {2.0, 0.1, 1, "", 2.0},
              {1.0e300, 0.5, 1, line + "5e+299\n", 5e299}}) {  // without overflow
         runSettings settings;
-        settings.sfMaxError = test.limit;
         settings.sfDecrease = test.keptShare;
         testing::consoleCapture console;
-        for (int i = 0; i < test.times; ++i) lowerMaxError(settings);
-        EXPECT_EQ(console.text() + std::to_string(settings.sfMaxError), test.text + std::to_string(test.final));
+        double limit = test.limit;
+        for (int i = 0; i < test.times; ++i) limit = lowerMaxError(limit, settings);
+        EXPECT_EQ(console.text() + std::to_string(limit), test.text + std::to_string(test.final));
     }
 }
 
