@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/elevationRaster.h"
+#include "model/errorKernel.h"
 #include "model/records.h"
 
 namespace kalvex {
@@ -73,6 +74,8 @@ private:
     std::vector<double> ys;
     std::vector<double> elevations;
     std::vector<double> weightOf;
+    std::vector<double> nodePlanes;  // the local plane of every node, for the wide kernels
+    errorKernel kernel = portableErrorKernel;
 };
 
 }  // namespace kalvex

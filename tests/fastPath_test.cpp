@@ -94,6 +94,21 @@ alignmentModel randomScene(const sceneShape& shape, unsigned seed) {
     return model;
 }
 
+// Every kernel path this processor runs, each forced in turn for the life of the guard.
+std::vector<kernelPath> runnablePaths() {
+    std::vector<kernelPath> paths;
+    for (const kernelPath path : {kernelPath::portable, kernelPath::avx2, kernelPath::avx512})
+        if (kernelPathRuns(path)) paths.push_back(path);
+    return paths;
+}
+
+struct forcedPath {
+    explicit forcedPath(kernelPath path) { forceKernelPath(path); }
+    ~forcedPath() { forceKernelPath(kernelPath::automatic); }
+    forcedPath(const forcedPath&) = delete;
+    forcedPath& operator=(const forcedPath&) = delete;
+};
+
 bool closeRelative(double value, double expected, double tolerance) {
     if (std::isnan(expected)) return std::isnan(value);
     return std::fabs(value - expected) <= tolerance * std::fabs(expected);
@@ -101,7 +116,24 @@ bool closeRelative(double value, double expected, double tolerance) {
 
 // ---------------------------------------------------------------- the evaluation
 
-TEST(FastEvaluation, MatchesThePlainEvaluationOnRandomScenes) {
+TEST(FastEvaluation, PortableAndAutomaticPathsAlwaysRun) {
+    EXPECT_TRUE(kernelPathRuns(kernelPath::portable));
+    EXPECT_TRUE(kernelPathRuns(kernelPath::automatic));
+    const forcedPath portable(kernelPath::portable);
+    EXPECT_EQ(chosenKernelPath(), kernelPath::portable);
+}
+
+class EveryKernelPath : public ::testing::TestWithParam<kernelPath> {
+    forcedPath forced{GetParam()};
+};
+
+std::string pathName(const ::testing::TestParamInfo<kernelPath>& info) {
+    return info.param == kernelPath::avx512 ? "avx512" : info.param == kernelPath::avx2 ? "avx2" : "portable";
+}
+
+INSTANTIATE_TEST_SUITE_P(FastEvaluation, EveryKernelPath, ::testing::ValuesIn(runnablePaths()), pathName);
+
+TEST_P(EveryKernelPath, MatchesThePlainEvaluationOnRandomScenes) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> offset(-4.0, 4.0);
     int scenesWithPoints = 0;
@@ -150,7 +182,7 @@ TEST(FastEvaluation, MatchesThePlainEvaluationOnRandomScenes) {
     EXPECT_GT(scenesWithPoints, 150);
 }
 
-TEST(FastEvaluation, UnweightedErrorsAreThePlainOnes) {
+TEST_P(EveryKernelPath, UnweightedErrorsAreThePlainOnes) {
     const alignmentModel model = randomScene({25, 17, true, 0.02, 500}, 77);
     const errorEvaluator evaluator(model.raster, model.molaPoints, nullptr);
     const rmsResult fast = errorEvaluator::resultOf(evaluator.sums(model.raster.transform, 0.3, -0.2, 1.5));
@@ -158,7 +190,7 @@ TEST(FastEvaluation, UnweightedErrorsAreThePlainOnes) {
     EXPECT_TRUE(closeRelative(fast.rms, referenceRms(model.raster, model.molaPoints, nullptr, 0.3, -0.2, 1.5).rms, 1e-12));
 }
 
-TEST(FastEvaluation, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
+TEST_P(EveryKernelPath, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
     std::mt19937 random(5);
     std::uniform_real_distribution<double> offset(-6.0, 6.0);
     int abandoned = 0;
@@ -181,7 +213,7 @@ TEST(FastEvaluation, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
     EXPECT_GT(abandoned, 100);
 }
 
-TEST(FastEvaluation, PositionsMeasuredTogetherGetTheirOwnValues) {
+TEST_P(EveryKernelPath, PositionsMeasuredTogetherGetTheirOwnValues) {
     std::mt19937 random(17);
     std::uniform_real_distribution<double> offset(-3.0, 3.0);
     int abandoned = 0;
