@@ -3,13 +3,17 @@
 // chosen for this processor.
 #include "model/errorEvaluator.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 namespace kalvex {
 
 namespace {
+
+std::atomic<std::uint64_t> shotEvaluations{0};
 
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
@@ -33,17 +37,32 @@ double sumOfSquaresLimit(double bound, std::size_t pointTotal) {
 
 }  // namespace
 
+std::uint64_t shotEvaluationsSoFar() { return shotEvaluations.load(std::memory_order_relaxed); }
+
 errorEvaluator::errorEvaluator(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                               const std::vector<double>* weights)
+                               const std::vector<double>* weights, const searchReach* reach)
     : cells(raster.cells.data()),
       width(raster.width),
       height(raster.height),
       cellsComplete(raster.cells.size() >= std::size_t(raster.width) * raster.height) {
+    const kernelPath path = chosenKernelPath();
+    const std::size_t nodes = width * height;
+    if (path != kernelPath::portable && cellsComplete && width >= 3 && height >= 3 && !points.empty() &&
+        nodes <= planeBudgetBytes / (3 * sizeof(double))) {
+        nodePlanes.resize(3 * nodes);
+        fillNodePlanes(cells, width, height, nodePlanes.data());
+        kernel = kernelFor(path);
+    }
+    const std::optional<reachTest> reachable =
+        reach == nullptr ? std::nullopt
+                         : std::optional<reachTest>(std::in_place, *reach, raster.width, raster.height,
+                                                    nodePlanes.empty() ? nullptr : nodePlanes.data());
     xs.reserve(points.size());
     ys.reserve(points.size());
     elevations.reserve(points.size());
     weightOf.reserve(points.size());
     for (const molaPoint& point : points) {
+        if (reachable && !reachable->mayCount(point.x, point.y)) continue;
         xs.push_back(point.x);
         ys.push_back(point.y);
         elevations.push_back(point.elevation);
@@ -54,14 +73,6 @@ errorEvaluator::errorEvaluator(const elevationRaster& raster, const std::vector<
             if (slot < weights->size()) weight = (*weights)[slot]; else allWeighted = false;
         }
         weightOf.push_back(weight);
-    }
-    const kernelPath path = chosenKernelPath();
-    const std::size_t nodes = width * height;
-    if (path != kernelPath::portable && cellsComplete && width >= 3 && height >= 3 && !points.empty() &&
-        nodes <= planeBudgetBytes / (3 * sizeof(double))) {
-        nodePlanes.resize(3 * nodes);
-        fillNodePlanes(cells, width, height, nodePlanes.data());
-        kernel = kernelFor(path);
     }
 }
 
@@ -119,8 +130,12 @@ void errorEvaluator::sumsUpTo(const candidatePosition* positions, std::size_t co
                             nodePlanes.data(), width, lastInteriorIndex(width), lastInteriorIndex(height)};
     kernelSums sums[groupLimit];
     kernel(input, live, liveCount, sumOfSquaresLimit, sums);
-    for (std::size_t k = 0; k < liveCount; ++k)
+    std::uint64_t seen = 0;
+    for (std::size_t k = 0; k < liveCount; ++k) {
         results[slotOf[k]] = errorSums{sums[k].sumOfSquares, sums[k].sum, sums[k].count, sums[k].abandoned};
+        seen += sums[k].shotsSeen;
+    }
+    shotEvaluations.fetch_add(seen, std::memory_order_relaxed);
 }
 
 }  // namespace kalvex

@@ -43,6 +43,7 @@ struct kernelSums {
     double sum;
     std::size_t count;
     bool abandoned;  // the sum of squares passed the limit: the rest was not measured
+    std::size_t shotsSeen;  // shots measured before the end or the limit
 };
 
 // Shots between two looks at the limit: a position is given up at the end of

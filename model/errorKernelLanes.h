@@ -38,6 +38,7 @@ void measureLanes(const kernelInput& input, const kernelPosition* positions, std
     typename lanes::counter counts = lanes::noCounts();
     mask live = lanes::firstLanes(count);
     mask abandoned = lanes::firstLanes(0);
+    std::size_t seen[kernelLanes] = {};
 
     for (std::size_t start = 0; start < input.shotCount && lanes::any(live); start += kernelStretch) {
         const std::size_t end = input.shotCount - start < kernelStretch ? input.shotCount : start + kernelStretch;
@@ -72,6 +73,8 @@ void measureLanes(const kernelInput& input, const kernelPosition* positions, std
             counts = lanes::countIn(counts, usable);
         }
         const mask over = lanes::above(live, sumOfSquares, limit);
+        for (std::size_t k = 0; k < lanes::width; ++k)
+            if (lanes::has(live, k)) seen[k] = end;
         abandoned = lanes::either(abandoned, over);
         live = lanes::without(live, over);
     }
@@ -84,7 +87,7 @@ void measureLanes(const kernelInput& input, const kernelPosition* positions, std
     lanes::storeCounts(counted, counts);
     for (std::size_t k = 0; k < count && k < lanes::width; ++k)
         sums[k] = kernelSums{squares[k], sums1[k], static_cast<std::size_t>(counted[k]),
-                             lanes::has(abandoned, k)};
+                             lanes::has(abandoned, k), seen[k]};
 }
 
 }  // namespace

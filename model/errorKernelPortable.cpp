@@ -70,13 +70,16 @@ void portableErrorKernel(const kernelInput& input, const kernelPosition* positio
     double errors[kernelLanes][kernelStretch] = {};
     std::size_t liveCount = count;
     for (std::size_t k = 0; k < count; ++k) {
-        sums[k] = kernelSums{0.0, 0.0, 0, false};
+        sums[k] = kernelSums{0.0, 0.0, 0, false, 0};
         live[k] = true;
     }
     for (std::size_t start = 0; start < input.shotCount && liveCount > 0; start += kernelStretch) {
         const std::size_t n = input.shotCount - start < kernelStretch ? input.shotCount - start : kernelStretch;
         for (std::size_t k = 0; k < count; ++k)
-            if (live[k]) sums[k].count += stretchErrors(positions[k], input, start, n, errors[k]);
+            if (live[k]) {
+                sums[k].count += stretchErrors(positions[k], input, start, n, errors[k]);
+                sums[k].shotsSeen += n;
+            }
         for (std::size_t i = 0; i < n; ++i) {
             for (std::size_t k = 0; k < count; ++k) {
                 const double error = errors[k][i];

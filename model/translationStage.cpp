@@ -47,8 +47,10 @@ double usableIncrement(double padding, double delta) {
 
 class translationScan {
 public:
-    translationScan(alignmentModel& model, double currentRms)
-        : best(currentRms), model(model), evaluator(model.raster, model.molaPoints, &model.trackWeights) {
+    // Every offset added must lie within shift of zero along each axis.
+    translationScan(alignmentModel& model, double currentRms, double shift)
+        : best(currentRms), model(model), reach{model.raster.transform, shift, 0.0},
+          evaluator(model.raster, model.molaPoints, &model.trackWeights, &reach) {
         batch.reserve(batchLimit);
     }
 
@@ -112,6 +114,7 @@ private:
     }
 
     alignmentModel& model;
+    searchReach reach;
     errorEvaluator evaluator;
     std::vector<offset> batch;
     std::size_t candidateCount = 0;
@@ -129,8 +132,9 @@ translationOutcome alignmentModel::searchTranslation(double currentRms, double p
     if (notReady) return {-1.0, 0.0, 0.0, false};
     if (debug) std::cout << "Beginning Translation Stage" << std::endl;
 
-    translationScan scan(*this, currentRms);
-    if (scanCanAdvance(padding, delta)) {
+    const bool advances = scanCanAdvance(padding, delta);
+    translationScan scan(*this, currentRms, advances ? std::fabs(padding) : 0.0);
+    if (advances) {
         delta = usableIncrement(padding, delta);
         // 0 - padding rather than -padding: a zero padding reports 0, not -0.
         const double first = 0.0 - padding;

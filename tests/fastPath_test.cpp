@@ -277,6 +277,40 @@ TEST_P(EveryKernelPath, PositionsMeasuredTogetherGetTheirOwnValues) {
     EXPECT_GT(complete, 200);
 }
 
+TEST_P(EveryKernelPath, ShotsThatNoCandidateCanCountAreLeftOutWithoutChangingAnySum) {
+    std::mt19937 random(23);
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        alignmentModel model = randomScene({40, 36, seed % 2 == 0, 0.0, 800}, seed);
+        elevationRaster& raster = model.raster;
+        for (std::uint32_t r = 8; r < 24; ++r)
+            for (std::uint32_t c = 10; c < 30; ++c) raster.cell(c, r) = std::nanf("");
+        for (int i = 0; i < 200; ++i) {
+            const double column = i % 2 == 0 ? -60.0 + i % 7 : 14.0 + i % 11;
+            model.molaPoints.push_back({int(i % 5), raster.nodeX(column, 15.0 + i % 3), raster.nodeY(column, 15.0 + i % 3), 300.0});
+        }
+        const bool turning = seed > 3;
+        const double scale = std::fabs(raster.transform[1]) + std::fabs(raster.transform[2]);
+        const searchReach reach{raster.transform, turning ? 0.0 : 0.5 * scale, turning ? 3.0 : 0.0};
+        const errorEvaluator all(raster, model.molaPoints, &model.trackWeights);
+        const errorEvaluator reachable(raster, model.molaPoints, &model.trackWeights, &reach);
+        // Far outside for every candidate; over the hole only where the kernel has node planes to tell.
+        const std::size_t leftOut = GetParam() == kernelPath::portable || turning ? 100 : 150;
+        EXPECT_LE(reachable.pointCount() + leftOut, all.pointCount()) << "seed " << seed;
+        std::uniform_real_distribution<double> within(-1.0, 1.0);
+        for (int trial = 0; trial < 30; ++trial) {
+            elevationRaster frame;
+            frame.transform = raster.transform;
+            if (turning) frame.rotateGeotransform(int(random() % 40), int(random() % 36), 3.0 * within(random));
+            const double dx = reach.shift * within(random), dy = reach.shift * within(random);
+            const errorSums expected = all.sums(frame.transform, dx, dy, 0.0);
+            const errorSums left = reachable.sums(frame.transform, dx, dy, 0.0);
+            EXPECT_EQ(left.count, expected.count);
+            EXPECT_EQ(left.sumOfSquares, expected.sumOfSquares);
+            EXPECT_EQ(left.sum, expected.sum);
+        }
+    }
+}
+
 // ---------------------------------------------------------------- the searches
 
 struct stageRun {
