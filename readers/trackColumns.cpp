@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+#include <unordered_map>
 
 #include "readers/numberConversion.h"
 
@@ -135,11 +136,48 @@ bool trackBox::admits(molaPoint& point) const {
     return false;
 }
 
+namespace {
+
+// The position of every orbit number in a read's orbit list. A read only
+// ever appends to its list through appendTrackPoint, so the index follows it
+// from call to call; a list it does not match (another read's, or one changed
+// elsewhere) is indexed anew.
+class orbitIndex {
+public:
+    std::int32_t positionOf(std::int32_t orbit, std::vector<std::int32_t>& orbits) {
+        if (!matches(orbits)) rebuild(orbits);
+        const auto found = positions.find(orbit);
+        if (found != positions.end()) return found->second;
+        const auto position = static_cast<std::int32_t>(orbits.size());
+        orbits.push_back(orbit);
+        positions.emplace(orbit, position);
+        return position;
+    }
+
+private:
+    bool matches(const std::vector<std::int32_t>& orbits) const {
+        if (owner != &orbits || positions.size() != orbits.size()) return false;
+        if (orbits.empty()) return true;
+        const auto last = positions.find(orbits.back());
+        return last != positions.end() && std::size_t(last->second) + 1 == orbits.size();
+    }
+
+    // The first occurrence of a number keeps its position, as a search from the front finds it.
+    void rebuild(const std::vector<std::int32_t>& orbits) {
+        owner = &orbits;
+        positions.clear();
+        for (std::size_t k = 0; k < orbits.size(); ++k) positions.emplace(orbits[k], static_cast<std::int32_t>(k));
+    }
+
+    const std::vector<std::int32_t>* owner = nullptr;
+    std::unordered_map<std::int32_t, std::int32_t> positions;
+};
+
+}  // namespace
+
 void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points) {
-    const std::int32_t orbit = point.trackIndex;
-    const auto found = std::find(orbits.begin(), orbits.end(), orbit);
-    point.trackIndex = static_cast<std::int32_t>(found - orbits.begin());
-    if (found == orbits.end()) orbits.push_back(orbit);
+    thread_local orbitIndex index;
+    point.trackIndex = index.positionOf(point.trackIndex, orbits);
     points.push_back(point);
 }
 

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <cstdint>
 #include <random>
 #include <stdexcept>
@@ -12,6 +16,7 @@
 
 #include "model/alignmentModel.h"
 #include "model/errorEvaluator.h"
+#include "readers/numberConversion.h"
 #include "tests/support/referenceModel.h"
 #include "tests/support/testSupport.h"
 
@@ -482,6 +487,33 @@ TEST(FastSearches, TrackWithoutAWeightIsStillRefusedWhenItCounts) {
     consoleCapture console;
     EXPECT_THROW(model.translationStage(1.0, 1.0, 0.5), std::out_of_range);
     EXPECT_THROW(model.rotationStage(1.0, -1.0, 1.0, 0.5), std::out_of_range);
+}
+
+// ---------------------------------------------------------------- the readers
+
+TEST(FastConversions, GiveTheValuesOfTheCLibrary) {
+    for (const char* text : {"12", " -7.25e3x", "+5", "0x1p3", "-0x10", "1e", "1e-400", "-1e-320", "4.9e-324", "-0",
+                             "0.000", "007", ".5", "5.", "--5", "1e400", "inf", "-nan", "99999999999", "-2147483648",
+                             "2147483648", "\t3.25E-2,", "", "abc", "1.7976931348623157e308", "2.2250738585072014e-308"}) {
+        SCOPED_TRACE(text);
+        char* end = nullptr;
+        errno = 0;
+        const double value = std::strtod(text, &end);
+        const bool converts = end != text && !(errno == ERANGE && std::isinf(value));
+        const std::optional<double> fast = leadingDouble(text);
+        ASSERT_EQ(fast.has_value(), converts);
+        if (converts && !std::isnan(value)) {
+            EXPECT_EQ(std::memcmp(&*fast, &value, sizeof value), 0);
+        }
+        errno = 0;
+        const long whole = std::strtol(text, &end, 10);
+        const bool fits = end != text && errno != ERANGE && whole >= INT32_MIN && whole <= INT32_MAX;
+        const std::optional<std::int32_t> fastWhole = leadingInt32(text);
+        ASSERT_EQ(fastWhole.has_value(), fits);
+        if (fits) {
+            EXPECT_EQ(*fastWhole, whole);
+        }
+    }
 }
 
 }  // namespace
