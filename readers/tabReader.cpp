@@ -43,8 +43,6 @@ struct streamedNumber {
 };
 
 std::optional<double> convertedAsStreamed(const std::string& taken) {
-    const std::string_view plain = !taken.empty() && taken.front() == '+' ? std::string_view(taken).substr(1) : taken;
-    if (const std::optional<double> quick = wholePlainDecimal(plain)) return quick;
     const char* start = taken.c_str();
     char* end = nullptr;
     const double value = std::strtod(start, &end);
@@ -53,34 +51,41 @@ std::optional<double> convertedAsStreamed(const std::string& taken) {
 }
 
 streamedNumber streamNumber(std::string_view text) {
-    std::string taken;
     std::size_t at = 0;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) taken += text[at++];
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    const std::size_t firstDigit = at;
     bool mantissa = false;
     while (at < text.size() && text[at] == '0') {
-        if (!mantissa) taken += '0';
         mantissa = true;
         ++at;
     }
+    const std::size_t zeros = at - firstDigit;
     bool point = false;
     bool exponent = false;
     while (at < text.size()) {
         const char c = text[at];
         if (isDigit(c)) {
-            taken += c;
             mantissa = true;
         } else if (c == '.' && !point && !exponent) {
-            taken += '.';
             point = true;
         } else if ((c == 'e' || c == 'E') && !exponent && mantissa) {
-            taken += 'e';
             exponent = true;
-            if (at + 1 < text.size() && (text[at + 1] == '+' || text[at + 1] == '-')) taken += text[++at];
+            if (at + 1 < text.size() && (text[at + 1] == '+' || text[at + 1] == '-')) ++at;
         } else {
             break;
         }
         ++at;
     }
+    // The common number: the characters taken are those strtod would see (a
+    // plus sign aside, which changes no value).
+    const std::size_t sign = !text.empty() && text[0] == '+' ? 1 : 0;
+    const std::string_view number = text.substr(sign, at - sign);
+    if (zeros <= 1) {
+        if (const std::optional<double> quick = wholePlainDecimal(number)) return {quick, at};
+    }
+    std::string taken(text.substr(0, firstDigit));
+    if (zeros > 0) taken += '0';
+    taken += text.substr(firstDigit + zeros, at - firstDigit - zeros);
     return {convertedAsStreamed(taken), at};
 }
 
