@@ -27,14 +27,6 @@ std::int32_t lastInteriorIndex(std::size_t count) {
     return count < 2 ? -1 : std::int32_t(count - 2 < largest ? count - 2 : largest);
 }
 
-// With n <= N points counted, rms = sqrt(S / n) >= sqrt(S_partial / N), and
-// rounding keeps that order. The relative margin covers the roundings of this
-// limit itself and the floor keeps everything clear of subnormals.
-double sumOfSquaresLimit(double bound, std::size_t pointTotal) {
-    if (!(bound > 0.0) || !std::isfinite(bound)) return infinity;
-    return std::fmax(bound * bound * double(pointTotal) * (1.0 + 1e-9), 1e-290);
-}
-
 }  // namespace
 
 std::uint64_t shotEvaluationsSoFar() { return shotEvaluations.load(std::memory_order_relaxed); }
@@ -61,8 +53,10 @@ errorEvaluator::errorEvaluator(const elevationRaster& raster, const std::vector<
     ys.reserve(points.size());
     elevations.reserve(points.size());
     weightOf.reserve(points.size());
-    for (const molaPoint& point : points) {
+    for (std::size_t place = 0; place < points.size(); ++place) {
+        const molaPoint& point = points[place];
         if (reachable && !reachable->mayCount(point.x, point.y)) continue;
+        pointOf.push_back(place);
         xs.push_back(point.x);
         ys.push_back(point.y);
         elevations.push_back(point.elevation);
@@ -93,7 +87,7 @@ double errorEvaluator::rmsUnlessAbove(const geoTransform& transform, double dx, 
 
 void errorEvaluator::rmsUnlessAboveEach(const candidatePosition* positions, std::size_t count, double bound,
                                         double* results) const {
-    const double limit = sumOfSquaresLimit(bound, pointCount());
+    const double limit = squaresLimit(bound, pointCount());
     for (std::size_t first = 0; first < count; first += groupLimit) {
         const std::size_t size = count - first < groupLimit ? count - first : groupLimit;
         errorSums sums[groupLimit];
@@ -101,6 +95,14 @@ void errorEvaluator::rmsUnlessAboveEach(const candidatePosition* positions, std:
         for (std::size_t k = 0; k < size; ++k)
             results[first + k] = sums[k].abandoned ? notANumber : resultOf(sums[k]).rms;
     }
+}
+
+// With n <= N points counted, rms = sqrt(S / n) >= sqrt(S_partial / N), and
+// rounding keeps that order. The relative margin covers the roundings of this
+// limit itself and the floor keeps everything clear of subnormals.
+double errorEvaluator::squaresLimit(double bound, std::size_t shots) {
+    if (!(bound > 0.0) || !std::isfinite(bound)) return infinity;
+    return std::fmax(bound * bound * double(shots) * (1.0 + 1e-9), 1e-290);
 }
 
 rmsResult errorEvaluator::resultOf(const errorSums& sums) {

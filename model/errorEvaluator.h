@@ -69,7 +69,13 @@ public:
 
     static rmsResult resultOf(const errorSums& sums);
 
+    // A sum of squares above this, over at most shots shots, makes an RMS
+    // strictly greater than bound; infinite when bound is no positive number.
+    static double squaresLimit(double bound, std::size_t shots);
+
 private:
+    friend class translationBound;
+
     void sumsUpTo(const candidatePosition* positions, std::size_t count, double sumOfSquaresLimit,
                   errorSums* results) const;
 
@@ -82,6 +88,7 @@ private:
     std::vector<double> ys;
     std::vector<double> elevations;
     std::vector<double> weightOf;
+    std::vector<std::size_t> pointOf;  // each shot's place in the points the evaluator was given
     std::vector<double> nodePlanes;  // the local plane of every node, for the wide kernels
     errorKernel kernel = portableErrorKernel;
 };
