@@ -74,8 +74,8 @@ void timeStage(benchmark::State& state, std::size_t candidates, stage&& run) {
     state.counters["pointEvaluations/s"] =
         benchmark::Counter(double(state.iterations()) * double(candidates) * double(model.molaPoints.size()),
                            benchmark::Counter::kIsRate);
-    if (processor > 0.0)
-        state.counters["shotEvaluations/s/core"] = double(shotEvaluationsSoFar() - shotsBefore) / processor;
+    const double shots = double(shotEvaluationsSoFar() - shotsBefore);
+    if (processor > 0.0 && shots > 0.0) state.counters["shotEvaluations/s/core"] = shots / processor;
 }
 
 void translationStage(benchmark::State& state, int evaluation) {

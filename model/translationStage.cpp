@@ -3,9 +3,11 @@
 //
 // The offsets are measured in batches, on as many threads as the model may
 // use; each batch is then walked in scan order, which makes the choices and
-// the debug lines exactly those of a one-by-one scan.
-#include <cmath>
+// the debug lines exactly those of a one-by-one scan. Without debug lines,
+// when most shots keep their node over the whole grid, the offsets are
+// bounded from below first and only those that may reach the best are measured.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <iostream>
 #include <limits>
@@ -112,10 +114,9 @@ private:
     bool bounded() const { return bound != nullptr && bound->useful(); }
 
     // The offsets in the order of their lower bounds, each measured against
-    // the best RMS so far, until the bound of the next one shows that it and
-    // all after it lie above that RMS. Every offset that might reach the best
-    // RMS is measured in full, so the first in scan order among those that
-    // reach it wins, as in the scan.
+    // the best RMS so far unless its bound already shows it to lie above that
+    // RMS. Every offset that might reach the best RMS is measured in full, so
+    // the first in scan order among those that reach it wins, as in the scan.
     void measureBestFirst() {
         std::vector<double> dx(batch.size()), dy(batch.size());
         for (std::size_t k = 0; k < batch.size(); ++k) {
