@@ -17,9 +17,9 @@ std::atomic<std::uint64_t> shotEvaluations{0};
 
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
-// Eight bytes for each of three numbers per node: beyond this the wide
-// kernels would cost more memory than the raster is worth, and the portable
-// one reads the cells instead.
+// Eight bytes for each of three numbers per node: beyond this the planes
+// would cost more memory than the raster is worth, and the kernels read the
+// cells around each node instead.
 constexpr std::size_t planeBudgetBytes = std::size_t(192) << 20;
 
 std::int32_t lastInteriorIndex(std::size_t count) {
@@ -39,10 +39,11 @@ errorEvaluator::errorEvaluator(const elevationRaster& raster, const std::vector<
       cellsComplete(raster.cells.size() >= std::size_t(raster.width) * raster.height) {
     const kernelPath path = chosenKernelPath();
     const std::size_t nodes = width * height;
-    if (path != kernelPath::portable && cellsComplete && width >= 3 && height >= 3 && !points.empty() &&
-        nodes <= planeBudgetBytes / (3 * sizeof(double))) {
-        nodePlanes.resize(3 * nodes);
-        fillNodePlanes(cells, width, height, nodePlanes.data());
+    if (path != kernelPath::portable && cellsComplete && width >= 3 && height >= 3 && !points.empty()) {
+        if (!kernelReadsCells() && nodes <= planeBudgetBytes / (3 * sizeof(double))) {
+            nodePlanes.resize(3 * nodes);
+            fillNodePlanes(cells, width, height, nodePlanes.data());
+        }
         kernel = kernelFor(path);
     }
     const std::optional<reachTest> reachable =
@@ -129,7 +130,8 @@ void errorEvaluator::sumsUpTo(const candidatePosition* positions, std::size_t co
     }
     if (liveCount == 0 || pointCount() == 0) return;
     const kernelInput input{xs.data(), ys.data(), elevations.data(), weightOf.data(), pointCount(), cells,
-                            nodePlanes.data(), width, lastInteriorIndex(width), lastInteriorIndex(height)};
+                            nodePlanes.empty() ? nullptr : nodePlanes.data(), width, lastInteriorIndex(width),
+                            lastInteriorIndex(height)};
     kernelSums sums[groupLimit];
     kernel(input, live, liveCount, sumOfSquaresLimit, sums);
     std::uint64_t seen = 0;

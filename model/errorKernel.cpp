@@ -10,6 +10,7 @@ namespace kalvex {
 namespace {
 
 std::atomic<kernelPath> forcedPath{kernelPath::automatic};
+std::atomic<bool> forcedCells{false};
 
 bool processorHas(kernelPath path) {
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -31,7 +32,12 @@ kernelPath chosenKernelPath() {
     return kernelPath::portable;
 }
 
-void forceKernelPath(kernelPath path) { forcedPath.store(kernelPathRuns(path) ? path : kernelPath::automatic); }
+void forceKernelPath(kernelPath path, bool readingCells) {
+    forcedPath.store(kernelPathRuns(path) ? path : kernelPath::automatic);
+    forcedCells.store(readingCells);
+}
+
+bool kernelReadsCells() { return forcedCells.load(); }
 
 errorKernel kernelFor(kernelPath path) {
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -54,25 +60,25 @@ void spreadOverLanes(const kernelPosition* positions, std::size_t count,
 // The same sums, in the same order, as the one-point evaluation forms for a
 // node each time a point falls next to it; only the offsets of the point from
 // the node are left for the kernels.
+void nodePlane(const float* cells, std::size_t width, std::size_t node, double* plane) {
+    const float* above = cells + node - width - 1;
+    const float* middle = above + width;
+    const float* below = middle + width;
+    const double leftColumn = double(above[0]) + double(middle[0]) + double(below[0]);
+    const double rightColumn = double(above[2]) + double(middle[2]) + double(below[2]);
+    const double rowAbove = double(above[0]) + double(above[1]) + double(above[2]);
+    const double rowBelow = double(below[0]) + double(below[1]) + double(below[2]);
+    const double sumZ = leftColumn + rightColumn + double(above[1]) + double(below[1]);
+    plane[0] = (rightColumn - leftColumn) / 6.0;
+    plane[1] = (rowBelow - rowAbove) / 6.0;
+    plane[2] = sumZ / 8.0;
+}
+
 void fillNodePlanes(const float* cells, std::size_t width, std::size_t height, double* planes) {
     const double notANumber = __builtin_nan("");
     for (std::size_t node = 0; node < width * height * 3; ++node) planes[node] = notANumber;
-    for (std::size_t r = 1; r + 1 < height; ++r) {
-        for (std::size_t c = 1; c + 1 < width; ++c) {
-            const float* above = cells + (r - 1) * width + (c - 1);
-            const float* middle = above + width;
-            const float* below = middle + width;
-            const double leftColumn = double(above[0]) + double(middle[0]) + double(below[0]);
-            const double rightColumn = double(above[2]) + double(middle[2]) + double(below[2]);
-            const double rowAbove = double(above[0]) + double(above[1]) + double(above[2]);
-            const double rowBelow = double(below[0]) + double(below[1]) + double(below[2]);
-            const double sumZ = leftColumn + rightColumn + double(above[1]) + double(below[1]);
-            double* plane = planes + 3 * (r * width + c);
-            plane[0] = (rightColumn - leftColumn) / 6.0;
-            plane[1] = (rowBelow - rowAbove) / 6.0;
-            plane[2] = sumZ / 8.0;
-        }
-    }
+    for (std::size_t r = 1; r + 1 < height; ++r)
+        for (std::size_t c = 1; c + 1 < width; ++c) nodePlane(cells, width, r * width + c, planes + 3 * (r * width + c));
 }
 
 }  // namespace kalvex

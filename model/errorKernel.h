@@ -24,7 +24,7 @@ struct kernelPosition {
 // planes holds the local plane of every node, three doubles per node in row
 // order: the slopes along the columns and the rows and the mean of the eight
 // neighbours (NaN or infinite where a neighbour has no data). Without planes
-// only the portable path can measure.
+// the wide paths read the eight cells around each node instead.
 struct kernelInput {
     const double* x;
     const double* y;
@@ -63,9 +63,11 @@ bool kernelPathRuns(kernelPath path);
 // The widest path that runs, unless one was forced.
 kernelPath chosenKernelPath();
 // Makes every evaluator made afterwards use the given path (automatic undoes
-// it); for the tests, which hold each path against the others.
-void forceKernelPath(kernelPath path);
-// The kernel of a path that runs; the wide paths need the planes.
+// it), reading the cells rather than the planes when told so, as it does for a
+// raster too large for them; for the tests, which hold each path against the others.
+void forceKernelPath(kernelPath path, bool readingCells = false);
+bool kernelReadsCells();
+// The kernel of a path that runs.
 errorKernel kernelFor(kernelPath path);
 
 // The ten numbers of each position, field by field, one column per lane;
@@ -73,6 +75,10 @@ errorKernel kernelFor(kernelPath path);
 constexpr int positionFields = 10;
 void spreadOverLanes(const kernelPosition* positions, std::size_t count,
                      double (&fields)[positionFields][kernelLanes]);
+
+// The local plane of one interior node, from the eight cells around it: the
+// slopes along the columns and the rows and the mean, in plane[0..2].
+void nodePlane(const float* cells, std::size_t width, std::size_t node, double* plane);
 
 // The local planes of every node for kernelInput::planes.
 void fillNodePlanes(const float* cells, std::size_t width, std::size_t height, double* planes);

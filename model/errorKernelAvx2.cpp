@@ -17,6 +17,7 @@ struct narrowLanes {
     using real = __m256d;
     using mask = __m256d;
     using whole = __m128i;
+    using index = __m256i;
     using counter = __m256i;
     static constexpr std::size_t width = 4;
 
@@ -45,27 +46,29 @@ struct narrowLanes {
 
     static whole truncate(real a) { return _mm256_cvttpd_epi32(a); }
     static real widen(whole a) { return _mm256_cvtepi32_pd(a); }
-    static __m256i nodes(whole r, whole c, std::size_t width) {
+    static index nodes(whole r, whole c, std::size_t width) {
         const __m256i product =
             _mm256_mul_epu32(_mm256_cvtepi32_epi64(r), _mm256_set1_epi64x(static_cast<long long>(width)));
         return _mm256_add_epi64(product, _mm256_cvtepi32_epi64(c));
     }
-    // Neighbouring positions mostly put a shot next to the same node: one read serves every lane.
-    static void planesAt(const kernelInput& input, __m256i node, mask inside, real& a, real& b, real& g) {
+    // Whether every lane inside lies next to the node of the first lane, which is inside.
+    static bool shared(index node, mask inside, std::size_t& first) {
         const int insideBits = _mm256_movemask_pd(inside);
-        const __m256i first = _mm256_permute4x64_epi64(node, 0);
-        const int sameBits = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(node, first)));
-        if ((insideBits & 1) != 0 && (sameBits & insideBits) == insideBits) {
-            const double* plane = input.planes + 3 * static_cast<std::size_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(node)));
-            a = set(plane[0]);
-            b = set(plane[1]);
-            g = set(plane[2]);
-            return;
-        }
+        const __m256i firstNode = _mm256_permute4x64_epi64(node, 0);
+        const int sameBits = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpeq_epi64(node, firstNode)));
+        first = static_cast<std::size_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(node)));
+        return (insideBits & 1) != 0 && (sameBits & insideBits) == insideBits;
+    }
+    static real planeField(const double* planes, index node, mask inside, int field) {
         const __m256i slot = _mm256_add_epi64(_mm256_add_epi64(node, node), node);
-        a = _mm256_mask_i64gather_pd(set(0.0), input.planes, slot, inside, 8);
-        b = _mm256_mask_i64gather_pd(set(0.0), input.planes + 1, slot, inside, 8);
-        g = _mm256_mask_i64gather_pd(set(0.0), input.planes + 2, slot, inside, 8);
+        return _mm256_mask_i64gather_pd(set(0.0), planes + field, slot, inside, 8);
+    }
+    // A gather of floats takes its mask in 32-bit lanes: the low halves of the 64-bit ones.
+    static real cellAt(const float* cells, index node, long long offset, mask inside) {
+        const __m256i slot = _mm256_add_epi64(node, _mm256_set1_epi64x(offset));
+        const __m256i halves = _mm256_permutevar8x32_epi32(_mm256_castpd_si256(inside), _mm256_set_epi32(7, 5, 3, 1, 6, 4, 2, 0));
+        const __m128 lanesOn = _mm_castsi128_ps(_mm256_castsi256_si128(halves));
+        return _mm256_cvtps_pd(_mm256_mask_i64gather_ps(_mm_setzero_ps(), cells, slot, lanesOn, 4));
     }
 
     static counter noCounts() { return _mm256_setzero_si256(); }

@@ -19,6 +19,7 @@ struct wideLanes {
     using real = __m512d;
     using mask = __mmask8;
     using whole = __m256i;
+    using index = __m512i;
     using counter = __m512i;
     static constexpr std::size_t width = 8;
 
@@ -44,26 +45,25 @@ struct wideLanes {
 
     static whole truncate(real a) { return _mm512_maskz_cvttpd_epi32(every, a); }
     static real widen(whole a) { return _mm512_maskz_cvtepi32_pd(every, a); }
-    static __m512i nodes(whole r, whole c, std::size_t width) {
+    static index nodes(whole r, whole c, std::size_t width) {
         const __m512i rows = _mm512_maskz_cvtepi32_epi64(every, r);
         const __m512i product = _mm512_maskz_mul_epu32(every, rows, _mm512_set1_epi64(static_cast<long long>(width)));
         return _mm512_add_epi64(product, _mm512_maskz_cvtepi32_epi64(every, c));
     }
-    // Neighbouring positions mostly put a shot next to the same node: one read serves every lane.
-    static void planesAt(const kernelInput& input, __m512i node, mask inside, real& a, real& b, real& g) {
-        const __m512i first = _mm512_maskz_permutexvar_epi64(every, _mm512_setzero_si512(), node);
-        if ((inside & 1u) != 0 && _mm512_mask_cmpeq_epi64_mask(inside, node, first) == inside) {
-            const __m256i low = _mm512_maskz_extracti64x4_epi64(every, node, 0);
-            const double* plane = input.planes + 3 * static_cast<std::size_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(low)));
-            a = set(plane[0]);
-            b = set(plane[1]);
-            g = set(plane[2]);
-            return;
-        }
+    // Whether every lane inside lies next to the node of the first lane, which is inside.
+    static bool shared(index node, mask inside, std::size_t& first) {
+        const __m512i firstNode = _mm512_maskz_permutexvar_epi64(every, _mm512_setzero_si512(), node);
+        const __m256i low = _mm512_maskz_extracti64x4_epi64(every, node, 0);
+        first = static_cast<std::size_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(low)));
+        return (inside & 1u) != 0 && _mm512_mask_cmpeq_epi64_mask(inside, node, firstNode) == inside;
+    }
+    static real planeField(const double* planes, index node, mask inside, int field) {
         const __m512i slot = _mm512_add_epi64(_mm512_add_epi64(node, node), node);
-        a = _mm512_mask_i64gather_pd(set(0.0), inside, slot, input.planes, 8);
-        b = _mm512_mask_i64gather_pd(set(0.0), inside, slot, input.planes + 1, 8);
-        g = _mm512_mask_i64gather_pd(set(0.0), inside, slot, input.planes + 2, 8);
+        return _mm512_mask_i64gather_pd(set(0.0), inside, slot, planes + field, 8);
+    }
+    static real cellAt(const float* cells, index node, long long offset, mask inside) {
+        const __m512i slot = _mm512_add_epi64(node, _mm512_set1_epi64(offset));
+        return _mm512_maskz_cvtps_pd(every, _mm512_mask_i64gather_ps(_mm256_setzero_ps(), inside, slot, cells, 4));
     }
 
     static counter noCounts() { return _mm512_setzero_si512(); }

@@ -14,6 +14,48 @@ namespace kalvex {
 
 namespace {
 
+// The planes of the lanes' nodes: from the table when there is one, else
+// from the eight cells around each node, summed as nodePlane sums them.
+// Neighbouring positions mostly put a shot next to the same node: then one
+// plane serves every lane.
+template <typename lanes>
+void planesOf(const kernelInput& input, const typename lanes::index& node, const typename lanes::mask& inside,
+              typename lanes::real& a, typename lanes::real& b, typename lanes::real& g) {
+    std::size_t first = 0;
+    if (lanes::shared(node, inside, first)) {
+        double computed[3];
+        const double* plane = input.planes + 3 * first;
+        if (input.planes == nullptr) {
+            nodePlane(input.cells, input.width, first, computed);
+            plane = computed;
+        }
+        a = lanes::set(plane[0]);
+        b = lanes::set(plane[1]);
+        g = lanes::set(plane[2]);
+        return;
+    }
+    if (input.planes != nullptr) {
+        a = lanes::planeField(input.planes, node, inside, 0);
+        b = lanes::planeField(input.planes, node, inside, 1);
+        g = lanes::planeField(input.planes, node, inside, 2);
+        return;
+    }
+    using real = typename lanes::real;
+    const long long w = static_cast<long long>(input.width);
+    const auto cell = [&](long long offset) { return lanes::cellAt(input.cells, node, offset, inside); };
+    const real aboveLeft = cell(-w - 1), above = cell(-w), aboveRight = cell(-w + 1);
+    const real left = cell(-1), right = cell(1);
+    const real belowLeft = cell(w - 1), below = cell(w), belowRight = cell(w + 1);
+    const real leftColumn = lanes::add(lanes::add(aboveLeft, left), belowLeft);
+    const real rightColumn = lanes::add(lanes::add(aboveRight, right), belowRight);
+    const real rowAbove = lanes::add(lanes::add(aboveLeft, above), aboveRight);
+    const real rowBelow = lanes::add(lanes::add(belowLeft, below), belowRight);
+    const real sumZ = lanes::add(lanes::add(lanes::add(leftColumn, rightColumn), above), below);
+    a = lanes::div(lanes::sub(rightColumn, leftColumn), lanes::set(6.0));
+    b = lanes::div(lanes::sub(rowBelow, rowAbove), lanes::set(6.0));
+    g = lanes::div(sumZ, lanes::set(8.0));
+}
+
 template <typename lanes>
 void measureLanes(const kernelInput& input, const kernelPosition* positions, std::size_t count,
                   double sumOfSquaresLimit, kernelSums* sums) {
@@ -61,7 +103,7 @@ void measureLanes(const kernelInput& input, const kernelPosition* positions, std
             const real columnOffset = lanes::sub(columnPosition, lanes::widen(c));
             const real rowOffset = lanes::sub(rowPosition, lanes::widen(r));
             real a, b, g;
-            lanes::planesAt(input, lanes::nodes(r, c, input.width), inside, a, b, g);
+            planesOf<lanes>(input, lanes::nodes(r, c, input.width), inside, a, b, g);
             const real elevation =
                 lanes::add(lanes::add(lanes::add(g, lanes::mul(a, columnOffset)), lanes::mul(b, rowOffset)), dz);
             // NaN and infinities both fail this test: neither is a model elevation.
