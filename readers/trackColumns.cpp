@@ -146,20 +146,23 @@ class orbitIndex {
 public:
     std::int32_t positionOf(std::int32_t orbit, std::vector<std::int32_t>& orbits) {
         if (!matches(orbits)) rebuild(orbits);
+        // Rows come orbit by orbit: most ask for the orbit of the row before.
+        if (recent < orbits.size() && orbits[recent] == orbit) return static_cast<std::int32_t>(recent);
         const auto found = positions.find(orbit);
-        if (found != positions.end()) return found->second;
-        const auto position = static_cast<std::int32_t>(orbits.size());
-        orbits.push_back(orbit);
-        positions.emplace(orbit, position);
-        return position;
+        if (found != positions.end()) {
+            recent = std::size_t(found->second);
+        } else {
+            recent = orbits.size();
+            orbits.push_back(orbit);
+            positions.emplace(orbit, static_cast<std::int32_t>(recent));
+            lastOrbit = orbit;
+        }
+        return static_cast<std::int32_t>(recent);
     }
 
 private:
     bool matches(const std::vector<std::int32_t>& orbits) const {
-        if (owner != &orbits || positions.size() != orbits.size()) return false;
-        if (orbits.empty()) return true;
-        const auto last = positions.find(orbits.back());
-        return last != positions.end() && std::size_t(last->second) + 1 == orbits.size();
+        return owner == &orbits && positions.size() == orbits.size() && (orbits.empty() || orbits.back() == lastOrbit);
     }
 
     // The first occurrence of a number keeps its position, as a search from the front finds it.
@@ -167,10 +170,14 @@ private:
         owner = &orbits;
         positions.clear();
         for (std::size_t k = 0; k < orbits.size(); ++k) positions.emplace(orbits[k], static_cast<std::int32_t>(k));
+        recent = orbits.size();
+        lastOrbit = orbits.empty() ? 0 : orbits.back();
     }
 
     const std::vector<std::int32_t>* owner = nullptr;
     std::unordered_map<std::int32_t, std::int32_t> positions;
+    std::size_t recent = 0;  // the position asked for last
+    std::int32_t lastOrbit = 0;  // the orbit at the end of the list
 };
 
 }  // namespace
