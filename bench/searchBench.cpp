@@ -1,13 +1,18 @@
 // The first translation stage and the first rotation stage of the medium
 // scene: the threaded search on one and on two threads, a one-by-one scan
 // sampling point by point, and a one-by-one scan with the reference
-// evaluation. The counter is candidates times points per second of wall time.
+// evaluation. pointEvaluations/s is candidates times points per second of wall
+// time; shotEvaluations/s/core counts the shots the kernels actually measured,
+// per second of the process's processor time, over all its threads.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <ctime>
 
 #include "bench/benchScenes.h"
+#include "model/errorEvaluator.h"
 #include "tests/support/referenceModel.h"
 #include "tests/support/testSupport.h"
 
@@ -19,6 +24,13 @@ std::size_t translationCandidates(double padding, double delta) {
     std::size_t row = 0;
     for (double dx = 0.0 - padding; dx <= padding; dx += delta) ++row;
     return row * row;
+}
+
+// Processor time of the whole process, every thread included.
+double processorSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
 }
 
 std::size_t countedTrials = 0;
@@ -50,15 +62,20 @@ void timeStage(benchmark::State& state, std::size_t candidates, stage&& run) {
     }
     alignmentModel model = prepared.model;
     model.threadCount = int(state.range(0));
+    const std::uint64_t shotsBefore = shotEvaluationsSoFar();
+    const double processorBefore = processorSeconds();
     for (auto _ : state) {
         model.raster.transform = prepared.model.raster.transform;
         model.tiePoints = prepared.model.tiePoints;
         testing::consoleCapture quiet;
         benchmark::DoNotOptimize(run(model, prepared));
     }
+    const double processor = processorSeconds() - processorBefore;
     state.counters["pointEvaluations/s"] =
         benchmark::Counter(double(state.iterations()) * double(candidates) * double(model.molaPoints.size()),
                            benchmark::Counter::kIsRate);
+    const double shots = double(shotEvaluationsSoFar() - shotsBefore);
+    if (processor > 0.0 && shots > 0.0) state.counters["shotEvaluations/s/core"] = shots / processor;
 }
 
 void translationStage(benchmark::State& state, int evaluation) {

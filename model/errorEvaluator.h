@@ -9,10 +9,13 @@
 // offsets. The searches depend on that: a candidate never looks better or
 // worse than the same position measured any other way.
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "model/elevationRaster.h"
+#include "model/errorKernel.h"
 #include "model/records.h"
+#include "model/searchReach.h"
 
 namespace kalvex {
 
@@ -31,12 +34,18 @@ struct errorSums {
     bool abandoned = false;  // stopped early: the RMS provably lies above the bound it was given
 };
 
+// Shots measured by every evaluator so far, one for each shot under each
+// position: what the benchmarks divide by the time taken.
+std::uint64_t shotEvaluationsSoFar();
+
 class errorEvaluator {
 public:
     // The evaluator reads the raster's cells (not its georeference) for as long
     // as it lives; the cells must not change meanwhile. weights may be null.
+    // Given the reach of a search, it measures only the candidates of that
+    // search, and leaves out the shots that none of them can count.
     errorEvaluator(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                   const std::vector<double>* weights);
+                   const std::vector<double>* weights, const searchReach* reach = nullptr);
 
     // False when a point's track has no weight; rmsAndMean refuses such a point
     // only once it has a model elevation, so callers then take the plain path.
@@ -60,7 +69,13 @@ public:
 
     static rmsResult resultOf(const errorSums& sums);
 
+    // A sum of squares above this, over at most shots shots, makes an RMS
+    // strictly greater than bound; infinite when bound is no positive number.
+    static double squaresLimit(double bound, std::size_t shots);
+
 private:
+    friend class translationBound;
+
     void sumsUpTo(const candidatePosition* positions, std::size_t count, double sumOfSquaresLimit,
                   errorSums* results) const;
 
@@ -73,6 +88,9 @@ private:
     std::vector<double> ys;
     std::vector<double> elevations;
     std::vector<double> weightOf;
+    std::vector<std::size_t> pointOf;  // each shot's place in the points the evaluator was given
+    std::vector<double> nodePlanes;  // the local plane of every node, for the wide kernels
+    errorKernel kernel = portableErrorKernel;
 };
 
 }  // namespace kalvex

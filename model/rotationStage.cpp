@@ -249,7 +249,8 @@ double alignmentModel::rotationStage(double currentRms, double lo, double hi, do
     // A pass in which no trial gave a number leaves no region to refine, which
     // ends the search like exhausted regions do.
     std::vector<nodeRegion> regions{wholeRaster(raster)};
-    const errorEvaluator evaluator(raster, molaPoints, &trackWeights);
+    const searchReach reach{raster.transform, 0.0, std::max(std::fabs(lo), std::fabs(hi))};
+    const errorEvaluator evaluator(raster, molaPoints, &trackWeights, &reach);
     trialMemory memory;
     while (!regions.empty() && canBeSplit(regions.front()) && regions.size() < regionLimit) {
         if (debug) {

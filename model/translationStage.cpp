@@ -3,15 +3,22 @@
 //
 // The offsets are measured in batches, on as many threads as the model may
 // use; each batch is then walked in scan order, which makes the choices and
-// the debug lines exactly those of a one-by-one scan.
+// the debug lines exactly those of a one-by-one scan. Without debug lines,
+// when most shots keep their node over the whole grid, the offsets are
+// bounded from below first and only those that may reach the best are measured.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <iostream>
+#include <limits>
+#include <memory>
+#include <numeric>
 #include <vector>
 
 #include "model/alignmentModel.h"
 #include "model/errorEvaluator.h"
 #include "model/searchThreads.h"
+#include "model/translationBound.h"
 
 namespace kalvex {
 
@@ -47,9 +54,16 @@ double usableIncrement(double padding, double delta) {
 
 class translationScan {
 public:
-    translationScan(alignmentModel& model, double currentRms)
-        : best(currentRms), model(model), evaluator(model.raster, model.molaPoints, &model.trackWeights) {
+    // Every offset added must lie within shift of zero along each axis.
+    translationScan(alignmentModel& model, double currentRms, double shift)
+        : best(currentRms), model(model), reach{model.raster.transform, shift, 0.0},
+          evaluator(model.raster, model.molaPoints, &model.trackWeights, &reach) {
         batch.reserve(batchLimit);
+        // Without the debug lines only the best offset matters, and the order
+        // in which the offsets are measured is free.
+        if (!model.debug && shift > 0.0 && evaluator.everyPointWeighted())
+            bound = std::make_unique<translationBound>(evaluator, model.raster, model.molaPoints, &model.trackWeights,
+                                                       shift);
     }
 
     void add(double dx, double dy) {
@@ -60,12 +74,17 @@ public:
             highest = {std::fmax(highest.dx, dx), std::fmax(highest.dy, dy)};
         }
         batch.push_back({dx, dy});
-        if (batch.size() == batchLimit) finishBatch();
+        if (batch.size() == batchLimit && !bounded()) finishBatch();
     }
 
     // Measures the pending offsets and walks them in scan order.
     void finishBatch() {
         if (batch.empty()) return;
+        if (bounded()) {
+            measureBestFirst();
+            batch.clear();
+            return;
+        }
         const std::vector<double> results = measure();
         for (std::size_t k = 0; k < batch.size(); ++k) {
             const double rms = results[k];
@@ -92,6 +111,57 @@ public:
     double bestDy = 0.0;
 
 private:
+    bool bounded() const { return bound != nullptr && bound->useful(); }
+
+    // The offsets in the order of their lower bounds, each measured against
+    // the best RMS so far unless its bound already shows it to lie above that
+    // RMS. Every offset that might reach the best RMS is measured in full, so
+    // the first in scan order among those that reach it wins, as in the scan.
+    void measureBestFirst() {
+        std::vector<double> dx(batch.size()), dy(batch.size());
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+            dx[k] = batch[k].dx;
+            dy[k] = batch[k].dy;
+        }
+        std::vector<std::size_t> counts;
+        const std::vector<double> lower = bound->lowerBounds(dx, dy, model.threadCount, counts);
+        std::vector<std::size_t> order(batch.size());
+        std::iota(order.begin(), order.end(), std::size_t(0));
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return lower[a] < lower[b]; });
+        constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
+        std::size_t bestIndex = none;
+        // Offsets whose bound lies above the limit of their own count are passed over.
+        const auto mayReach = [&](std::size_t k) {
+            return !(lower[k] > errorEvaluator::squaresLimit(best, counts[k]));
+        };
+        for (std::size_t next = 0; next < order.size();) {
+            std::size_t size = 0;
+            std::size_t chosen[errorEvaluator::groupLimit];
+            candidatePosition positions[errorEvaluator::groupLimit];
+            for (; size < errorEvaluator::groupLimit && next < order.size(); ++next) {
+                const std::size_t k = order[next];
+                if (!mayReach(k)) continue;
+                chosen[size] = k;
+                positions[size++] = {model.raster.transform, dx[k], dy[k], 0.0};
+            }
+            if (size == 0) break;
+            double results[errorEvaluator::groupLimit];
+            evaluator.rmsUnlessAboveEach(positions, size, best, results);
+            for (std::size_t j = 0; j < size; ++j) {
+                const std::size_t k = chosen[j];
+                if (results[j] < best) {
+                    best = results[j];
+                    bestIndex = k;
+                } else if (results[j] == best && bestIndex != none && k < bestIndex) {
+                    bestIndex = k;
+                }
+            }
+        }
+        if (bestIndex == none) return;
+        bestDx = dx[bestIndex];
+        bestDy = dy[bestIndex];
+    }
+
     std::vector<double> measure() const {
         const geoTransform& transform = model.raster.transform;
         if (!evaluator.everyPointWeighted()) {
@@ -112,7 +182,9 @@ private:
     }
 
     alignmentModel& model;
+    searchReach reach;
     errorEvaluator evaluator;
+    std::unique_ptr<translationBound> bound;
     std::vector<offset> batch;
     std::size_t candidateCount = 0;
     offset lowest{0.0, 0.0};
@@ -129,8 +201,9 @@ translationOutcome alignmentModel::searchTranslation(double currentRms, double p
     if (notReady) return {-1.0, 0.0, 0.0, false};
     if (debug) std::cout << "Beginning Translation Stage" << std::endl;
 
-    translationScan scan(*this, currentRms);
-    if (scanCanAdvance(padding, delta)) {
+    const bool advances = scanCanAdvance(padding, delta);
+    translationScan scan(*this, currentRms, advances ? std::fabs(padding) : 0.0);
+    if (advances) {
         delta = usableIncrement(padding, delta);
         // 0 - padding rather than -padding: a zero padding reports 0, not -0.
         const double first = 0.0 - padding;

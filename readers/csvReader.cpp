@@ -5,6 +5,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "readers/numberConversion.h"
@@ -15,7 +16,7 @@ namespace kalvex {
 namespace {
 
 // Converts a key field; a field that is not a finite number leaves the value missing.
-void convertKeyField(const std::string& field, double& value, const std::string& messageStart, long lineNumber,
+void convertKeyField(std::string_view field, double& value, const std::string& messageStart, long lineNumber,
                      int column) {
     const std::optional<double> converted = leadingFiniteDouble(field);
     if (converted) {
@@ -58,9 +59,8 @@ std::optional<fieldCut> cutQuotedField(const std::string& line, std::size_t star
     return std::nullopt;
 }
 
-// The fields of a line; a line without quotes splits at every comma.
+// The fields of a line with quotes.
 std::vector<std::string> splitFields(const std::string& line) {
-    if (line.find('"') == std::string::npos) return splitAtCommas(line);
     std::vector<std::string> fields;
     for (std::size_t start = 0;;) {
         const std::optional<fieldCut> quoted = cutQuotedField(line, start);
@@ -71,18 +71,37 @@ std::vector<std::string> splitFields(const std::string& line) {
     }
 }
 
-rowOutcome readRow(const std::vector<std::string>& fields, const trackColumns& columns, long lineNumber,
+// The fields of a line: with quotes, the texts that splitFields makes of it;
+// without, the stretches between its commas, read in place.
+void viewFields(const std::string& line, std::vector<std::string>& quotedFields,
+                std::vector<std::string_view>& fields) {
+    fields.clear();
+    if (line.find('"') != std::string::npos) {
+        quotedFields = splitFields(line);
+        fields.assign(quotedFields.begin(), quotedFields.end());
+        return;
+    }
+    const std::string_view text(line);
+    std::size_t start = 0;
+    for (std::size_t comma = text.find(','); comma != std::string_view::npos; comma = text.find(',', start)) {
+        fields.push_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    fields.push_back(text.substr(start));
+}
+
+rowOutcome readRow(const std::vector<std::string_view>& fields, const trackColumns& columns, long lineNumber,
                    std::vector<pointFilter>& filters, molaPoint& point) {
     for (std::size_t position = 0; position < fields.size(); ++position) {
         const int column = static_cast<int>(position);
-        const std::string& field = fields[position];
+        const std::string_view field = fields[position];
         if (column == columns.longitude) {
             convertKeyField(field, point.x, "Warning: Couldn't convert the Longitude Value ", lineNumber, column);
         } else if (column == columns.latitude) {
             convertKeyField(field, point.y, "Error: Couldn't convert the Latitude Value ", lineNumber, column);
         } else if (column == columns.elevation) {
             convertKeyField(field, point.elevation, "Error: Couldn't convert the Topology Value ", lineNumber, column);
-        } else if (offerDelimitedField(field, column, lineNumber, columns, filters, point)) {
+        } else if (offerDelimitedField(std::string(field), column, lineNumber, columns, filters, point)) {
             // The rest of a removed row is of no interest.
             return rowOutcome::removed;
         }
@@ -103,12 +122,19 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
     skipByteOrderMark(file);
     std::string header;
     readTableLine(file, header);
-    const trackColumns columns = recognizeColumns(splitFields(header), filters, "csv");
+    std::vector<std::string> headerFields;
+    std::vector<std::string_view> headerViews;
+    viewFields(header, headerFields, headerViews);
+    const trackColumns columns =
+        recognizeColumns(std::vector<std::string>(headerViews.begin(), headerViews.end()), filters, "csv");
     if (!checkColumns(columns, filters)) return false;
     printColumnLines(columns);
 
+    std::vector<std::string> quotedFields;
+    std::vector<std::string_view> fields;
     const rowParser parseRow = [&](const std::string& line, long lineNumber, molaPoint& point) {
-        return readRow(splitFields(line), columns, lineNumber, filters, point);
+        viewFields(line, quotedFields, fields);
+        return readRow(fields, columns, lineNumber, filters, point);
     };
     const long trimmedCount = readDelimitedRows(file, parseRow, box, orbits, points);
     printReadCounts(verbose, trimmedCount, points.size());

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "readers/numberConversion.h"
@@ -87,7 +89,8 @@ public:
         std::size_t offset = 1;
         for (const dbfField& field : fields) {
             const std::size_t length = std::size_t(field.length);
-            const std::string text = textBeforeNul(record.data() + offset, length);
+            const char* start = record.data() + offset;
+            const std::string_view text(start, std::size_t(std::find(start, start + length, '\0') - start));
             offset += length;
             if (offerField(field.index, text, recordNumber, point)) dropped = true;
         }
@@ -95,7 +98,7 @@ public:
     }
 
 private:
-    void convertKeyField(const std::string& text, double& value, const char* what, long recordNumber, int column) {
+    void convertKeyField(std::string_view text, double& value, const char* what, long recordNumber, int column) {
         const std::optional<double> converted = leadingFiniteDouble(text);
         if (converted)
             value = *converted;
@@ -106,7 +109,7 @@ private:
 
     // Returns true when a filter removes the record. Every filter sees its
     // field, also in a record that is already removed.
-    bool offerField(int column, const std::string& text, long recordNumber, molaPoint& point) {
+    bool offerField(int column, std::string_view text, long recordNumber, molaPoint& point) {
         if (column == columns.longitude) {
             convertKeyField(text, point.x, "Longitude", recordNumber, column);
             return false;
@@ -131,7 +134,10 @@ private:
             std::cout << "Warning: Couldn't convert the Filter Value in row " << recordNumber << " and column "
                       << column + 1 << std::endl;
         };
-        return applyFilters(filters, column, text, false, reportFailure);
+        // Only a column with a filter needs its text as a string of its own.
+        const bool filtered =
+            std::any_of(filters.begin(), filters.end(), [column](const pointFilter& filter) { return filter.column == column; });
+        return filtered && applyFilters(filters, column, std::string(text), false, reportFailure);
     }
 
     const std::vector<dbfField>& fields;

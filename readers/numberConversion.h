@@ -3,13 +3,13 @@
 // any leading blanks, with a number; whatever follows the number is ignored.
 #include <cstdint>
 #include <optional>
-#include <string>
+#include <string_view>
 
 namespace kalvex {
 
 // The number at the start of the text; none when there is no number there or
 // it lies beyond the range of a double.
-std::optional<double> leadingDouble(const std::string& text);
+std::optional<double> leadingDouble(std::string_view text);
 
 // A coordinate or elevation beyond this size is no measurement but a broken
 // value: squared and summed by the fits it would overflow to inf and turn
@@ -23,10 +23,17 @@ bool isUsableValue(double value);
 // As leadingDouble, but a coordinate or elevation must also be usable: a nan,
 // an inf or a huge number in a table would otherwise poison every sum made
 // over the points.
-std::optional<double> leadingFiniteDouble(const std::string& text);
+std::optional<double> leadingFiniteDouble(std::string_view text);
 
 // The base-10 integer at the start of the text; none when there is none or it
 // does not fit in 32 bits.
-std::optional<std::int32_t> leadingInt32(const std::string& text);
+std::optional<std::int32_t> leadingInt32(std::string_view text);
+
+// The value of a plain decimal number that fills the whole text (a sign, if
+// any, only in front or in the exponent; no blanks, no hexadecimal, no inf or
+// nan) when that value is a normal double: then every conversion of the C
+// library rounds it the same way. None in every other case, which the caller
+// leaves to the C library.
+std::optional<double> wholePlainDecimal(std::string_view text);
 
 }  // namespace kalvex

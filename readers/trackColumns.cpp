@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <iostream>
+#include <unordered_map>
 
 #include "readers/numberConversion.h"
 
@@ -135,11 +136,55 @@ bool trackBox::admits(molaPoint& point) const {
     return false;
 }
 
+namespace {
+
+// The position of every orbit number in a read's orbit list. A read only
+// ever appends to its list through appendTrackPoint, so the index follows it
+// from call to call; a list it does not match (another read's, or one changed
+// elsewhere) is indexed anew.
+class orbitIndex {
+public:
+    std::int32_t positionOf(std::int32_t orbit, std::vector<std::int32_t>& orbits) {
+        if (!matches(orbits)) rebuild(orbits);
+        // Rows come orbit by orbit: most ask for the orbit of the row before.
+        if (recent < orbits.size() && orbits[recent] == orbit) return static_cast<std::int32_t>(recent);
+        const auto found = positions.find(orbit);
+        if (found != positions.end()) {
+            recent = std::size_t(found->second);
+        } else {
+            recent = orbits.size();
+            orbits.push_back(orbit);
+            positions.emplace(orbit, static_cast<std::int32_t>(recent));
+            lastOrbit = orbit;
+        }
+        return static_cast<std::int32_t>(recent);
+    }
+
+private:
+    bool matches(const std::vector<std::int32_t>& orbits) const {
+        return owner == &orbits && positions.size() == orbits.size() && (orbits.empty() || orbits.back() == lastOrbit);
+    }
+
+    // The first occurrence of a number keeps its position, as a search from the front finds it.
+    void rebuild(const std::vector<std::int32_t>& orbits) {
+        owner = &orbits;
+        positions.clear();
+        for (std::size_t k = 0; k < orbits.size(); ++k) positions.emplace(orbits[k], static_cast<std::int32_t>(k));
+        recent = orbits.size();
+        lastOrbit = orbits.empty() ? 0 : orbits.back();
+    }
+
+    const std::vector<std::int32_t>* owner = nullptr;
+    std::unordered_map<std::int32_t, std::int32_t> positions;
+    std::size_t recent = 0;  // the position asked for last
+    std::int32_t lastOrbit = 0;  // the orbit at the end of the list
+};
+
+}  // namespace
+
 void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points) {
-    const std::int32_t orbit = point.trackIndex;
-    const auto found = std::find(orbits.begin(), orbits.end(), orbit);
-    point.trackIndex = static_cast<std::int32_t>(found - orbits.begin());
-    if (found == orbits.end()) orbits.push_back(orbit);
+    thread_local orbitIndex index;
+    point.trackIndex = index.positionOf(point.trackIndex, orbits);
     points.push_back(point);
 }
 

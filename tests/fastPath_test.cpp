@@ -3,15 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/alignmentModel.h"
 #include "model/errorEvaluator.h"
+#include "readers/numberConversion.h"
 #include "tests/support/referenceModel.h"
 #include "tests/support/testSupport.h"
 
@@ -94,6 +100,16 @@ alignmentModel randomScene(const sceneShape& shape, unsigned seed) {
     return model;
 }
 
+// Every kernel path this processor runs, the wide ones also reading cells
+// instead of planes; each test of EveryKernelPath forces one.
+using forcedKernel = std::pair<kernelPath, bool>;
+std::vector<forcedKernel> runnablePaths() {
+    std::vector<forcedKernel> paths{{kernelPath::portable, false}};
+    for (const kernelPath path : {kernelPath::avx2, kernelPath::avx512})
+        if (kernelPathRuns(path)) paths.insert(paths.end(), {{path, false}, {path, true}});
+    return paths;
+}
+
 bool closeRelative(double value, double expected, double tolerance) {
     if (std::isnan(expected)) return std::isnan(value);
     return std::fabs(value - expected) <= tolerance * std::fabs(expected);
@@ -101,7 +117,20 @@ bool closeRelative(double value, double expected, double tolerance) {
 
 // ---------------------------------------------------------------- the evaluation
 
-TEST(FastEvaluation, MatchesThePlainEvaluationOnRandomScenes) {
+class EveryKernelPath : public ::testing::TestWithParam<forcedKernel> {
+    void SetUp() override { forceKernelPath(GetParam().first, GetParam().second); }
+    void TearDown() override { forceKernelPath(kernelPath::automatic); }
+};
+
+std::string pathName(const ::testing::TestParamInfo<forcedKernel>& info) {
+    const kernelPath path = info.param.first;
+    return std::string(path == kernelPath::avx512 ? "avx512" : path == kernelPath::avx2 ? "avx2" : "portable") +
+           (info.param.second ? "Cells" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(FastEvaluation, EveryKernelPath, ::testing::ValuesIn(runnablePaths()), pathName);
+
+TEST_P(EveryKernelPath, MatchesThePlainEvaluationOnRandomScenes) {
     std::mt19937 random(11);
     std::uniform_real_distribution<double> offset(-4.0, 4.0);
     int scenesWithPoints = 0;
@@ -150,7 +179,7 @@ TEST(FastEvaluation, MatchesThePlainEvaluationOnRandomScenes) {
     EXPECT_GT(scenesWithPoints, 150);
 }
 
-TEST(FastEvaluation, UnweightedErrorsAreThePlainOnes) {
+TEST_P(EveryKernelPath, UnweightedErrorsAreThePlainOnes) {
     const alignmentModel model = randomScene({25, 17, true, 0.02, 500}, 77);
     const errorEvaluator evaluator(model.raster, model.molaPoints, nullptr);
     const rmsResult fast = errorEvaluator::resultOf(evaluator.sums(model.raster.transform, 0.3, -0.2, 1.5));
@@ -158,7 +187,7 @@ TEST(FastEvaluation, UnweightedErrorsAreThePlainOnes) {
     EXPECT_TRUE(closeRelative(fast.rms, referenceRms(model.raster, model.molaPoints, nullptr, 0.3, -0.2, 1.5).rms, 1e-12));
 }
 
-TEST(FastEvaluation, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
+TEST_P(EveryKernelPath, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
     std::mt19937 random(5);
     std::uniform_real_distribution<double> offset(-6.0, 6.0);
     int abandoned = 0;
@@ -181,7 +210,7 @@ TEST(FastEvaluation, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
     EXPECT_GT(abandoned, 100);
 }
 
-TEST(FastEvaluation, PositionsMeasuredTogetherGetTheirOwnValues) {
+TEST_P(EveryKernelPath, PositionsMeasuredTogetherGetTheirOwnValues) {
     std::mt19937 random(17);
     std::uniform_real_distribution<double> offset(-3.0, 3.0);
     int abandoned = 0;
@@ -245,6 +274,37 @@ TEST(FastEvaluation, PositionsMeasuredTogetherGetTheirOwnValues) {
     EXPECT_GT(complete, 200);
 }
 
+TEST_P(EveryKernelPath, ShotsThatNoCandidateCanCountAreLeftOutWithoutChangingAnySum) {
+    std::mt19937 random(23);
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        alignmentModel model = randomScene({40, 36, seed % 2 == 0, 0.0, 800}, seed);
+        elevationRaster& raster = model.raster;
+        for (std::uint32_t r = 8; r < 24; ++r)
+            for (std::uint32_t c = 10; c < 30; ++c) raster.cell(c, r) = std::nanf("");
+        for (int i = 0; i < 200; ++i) {  // half far outside, half over the hole
+            const double column = i % 2 == 0 ? -60.0 + i % 7 : 14.0 + i % 11, row = 15.0 + i % 3;
+            model.molaPoints.push_back({i % 5, raster.nodeX(column, row), raster.nodeY(column, row), 300.0});
+        }
+        const bool turning = seed > 3;
+        const double scale = std::fabs(raster.transform[1]) + std::fabs(raster.transform[2]);
+        const searchReach reach{raster.transform, turning ? 0.0 : 0.5 * scale, turning ? 3.0 : 0.0};
+        const errorEvaluator all(raster, model.molaPoints, &model.trackWeights);
+        const errorEvaluator reachable(raster, model.molaPoints, &model.trackWeights, &reach);
+        // Far outside for every candidate; over the hole only where the kernel has node planes to tell.
+        const std::size_t leftOut = GetParam().first == kernelPath::portable || GetParam().second || turning ? 100 : 150;
+        EXPECT_LE(reachable.pointCount() + leftOut, all.pointCount()) << "seed " << seed;
+        std::uniform_real_distribution<double> within(-1.0, 1.0);
+        for (int trial = 0; trial < 30; ++trial) {
+            elevationRaster frame;
+            frame.transform = raster.transform;
+            if (turning) frame.rotateGeotransform(int(random() % 40), int(random() % 36), 3.0 * within(random));
+            const double dx = reach.shift * within(random), dy = reach.shift * within(random);
+            const errorSums expected = all.sums(frame.transform, dx, dy, 0.0), left = reachable.sums(frame.transform, dx, dy, 0.0);
+            EXPECT_TRUE(left.count == expected.count && left.sumOfSquares == expected.sumOfSquares && left.sum == expected.sum);
+        }
+    }
+}
+
 // ---------------------------------------------------------------- the searches
 
 struct stageRun {
@@ -296,23 +356,33 @@ void expectSameRun(const stageRun& run, const stageRun& expected) {
     if (std::isnan(expected.best)) EXPECT_TRUE(std::isnan(run.best)); else EXPECT_EQ(run.best, expected.best);
 }
 
+// Grids of cells and grids of a fiftieth of a cell, where most shots keep
+// their node and a search without debug lines bounds every offset first.
 TEST(FastSearches, TranslationDecidesAsTheOneByOneScanForEveryThreadCount) {
-    for (unsigned seed = 1; seed <= 6; ++seed) {
-        const alignmentModel scene = searchScene(seed, seed % 2 == 0, seed == 3);
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        const double cells = seed > 6 ? 0.02 : 4.0;
+        alignmentModel scene = searchScene(seed, seed % 2 == 0, seed % 6 == 3);
+        scene.debug = seed % 3 != 1;
         const double incoming = scene.currentRms().rms;
-        const double padding = 4.0 * std::fabs(scene.raster.transform[1]);
+        const double padding = cells * std::fabs(scene.raster.transform[1]);
         const double delta = padding / 12.0;
         const stageRun expected = runStage(scene, [&](alignmentModel& model) {
             return testing::plainTranslationStage(model, incoming, padding, delta, sampledRms);
         });
-        EXPECT_NE(expected.console.find("New Lowest RMS"), std::string::npos);
+        if (cells > 1.0) {
+            EXPECT_EQ(expected.console.find("New Lowest RMS") != std::string::npos, scene.debug);
+        }
         for (int threads : {1, 2, 3}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", threads " + std::to_string(threads));
+            const std::uint64_t before = shotEvaluationsSoFar();
             const stageRun run = runStage(scene, [&](alignmentModel& model) {
                 model.threadCount = threads;
                 return model.translationStage(incoming, padding, delta);
             });
             expectSameRun(run, expected);
+            if (!scene.debug && cells < 1.0) {
+                EXPECT_LT(shotEvaluationsSoFar() - before, 625u * 400u);
+            }
         }
     }
 }
@@ -416,6 +486,27 @@ TEST(FastSearches, TrackWithoutAWeightIsStillRefusedWhenItCounts) {
     consoleCapture console;
     EXPECT_THROW(model.translationStage(1.0, 1.0, 0.5), std::out_of_range);
     EXPECT_THROW(model.rotationStage(1.0, -1.0, 1.0, 0.5), std::out_of_range);
+}
+
+// ---------------------------------------------------------------- the readers
+
+TEST(FastConversions, GiveTheValuesOfTheCLibrary) {
+    for (const char* text : {"12", " -7.25e3x", "+5", "0x1p3", "-0x10", "1e", "1e-400", "-1e-320", "4.9e-324", "-0",
+                             "0.000", "007", ".5", "5.", "--5", "1e400", "inf", "-nan", "99999999999", "-2147483648",
+                             "2147483648", "\t3.25E-2,", "", "abc", "1.7976931348623157e308", "2.2250738585072014e-308"}) {
+        SCOPED_TRACE(text);
+        char *end = nullptr, *wholeEnd = nullptr;
+        errno = 0;
+        const double value = std::strtod(text, &end);
+        const bool converts = end != text && !(errno == ERANGE && std::isinf(value));
+        errno = 0;
+        const long whole = std::strtol(text, &wholeEnd, 10);
+        const bool fits = wholeEnd != text && errno != ERANGE && whole >= INT32_MIN && whole <= INT32_MAX;
+        // Compared bit for bit, with every NaN alike.
+        const double fast = leadingDouble(text).value_or(-1.0), expected = converts ? value : -1.0;
+        EXPECT_TRUE(std::memcmp(&fast, &expected, sizeof fast) == 0 || (std::isnan(fast) && std::isnan(expected)));
+        EXPECT_EQ(leadingInt32(text), fits ? std::optional<std::int32_t>(std::int32_t(whole)) : std::nullopt);
+    }
 }
 
 }  // namespace
