@@ -11,7 +11,6 @@ namespace kalvex {
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
 // Nodes looked at for data around one shot; beyond this the shot is kept.
 constexpr double mostNodesChecked = 256.0;
 
