@@ -1,9 +1,7 @@
-// Splits arbitrary bytes into argument words at line feeds and NUL bytes and
-// hands them to the command line, then checks that every value the run will
-// use lies in the range the scan promises.
+// Splits arbitrary bytes into argument words at line feeds and NUL bytes (64
+// at the most: longer inputs only slow the fuzzer down), hands them to the
+// command line and checks that every value a run will use lies in its range.
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,66 +9,38 @@
 #include "app/helpText.h"
 #include "tests/fuzz/fuzzSupport.h"
 
-namespace {
-
 using namespace kalvex;
 using kalvex::fuzzing::require;
 
-// The scan never has more than a few hundred words to look at in practice;
-// longer inputs only slow the fuzzer down.
-constexpr std::size_t wordLimit = 64;
-
-std::vector<std::string> splitIntoWords(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::string> words{"kalvex"};
-    std::string word;
-    for (std::size_t i = 0; i < size && words.size() < wordLimit; ++i) {
-        const char character = static_cast<char>(data[i]);
-        if (character == '\n' || character == '\0') {
-            words.push_back(word);
-            word.clear();
-        } else {
-            word.push_back(character);
-        }
-    }
-    if (words.size() < wordLimit) words.push_back(word);
-    return words;
-}
-
-bool isFraction(double value) { return std::isfinite(value) && value >= 0.0 && value <= 1.0; }
-
-void checkSettings(const runSettings& settings) {
-    require(!settings.rasterPath.empty() && !settings.trackPath.empty(), "a run has a raster and a track table");
-    require(settings.maxStages >= 0, "the stage count is an absolute value");
-    require(settings.sfStartStage >= -1 && (settings.sfStartStage < settings.maxStages || settings.sfStartStage == -1),
-            "filtering starts inside the run");
-    require(std::isfinite(settings.convergeValue) && settings.convergeValue >= 0.0, "the convergence value is usable");
-    require(std::isfinite(settings.delta) && std::isfinite(settings.padding), "the search values are finite");
-    require(isFraction(settings.sfDecrease) && isFraction(settings.sfRemovePercent), "percentages are fractions");
-    require(std::isfinite(settings.errorThreshold) && settings.errorThreshold >= 0.0, "the threshold is usable");
-    require(std::isfinite(settings.sfMaxError) && std::isfinite(settings.sfMaxStdDev), "filter limits are finite");
-    require(std::isfinite(settings.sfCutoff) && settings.sfCutoff >= 0.0, "the cutoff is usable");
-    require(settings.addString.find_first_of("<>:\"\\/|?*") == std::string::npos,
-            "the -as text makes a valid file name");
-    if (settings.topLeftGiven)
-        require(std::isfinite(settings.topLeftX) && std::isfinite(settings.topLeftY), "the top left is finite");
-    if (settings.hirise) require(settings.pointFilters.size() == 0 || settings.pointFilters.back().keyword == "orbit",
-                                 "a HiRISE project has only orbit filters");
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::vector<std::string> words = splitIntoWords(data, size);
+    fuzzing::silenceConsole();
+    std::vector<std::string> words{"kalvex", ""};
+    for (std::size_t i = 0; i < size && words.size() < 64; ++i)
+        if (data[i] == '\n' || data[i] == '\0')
+            words.emplace_back();
+        else
+            words.back() += char(data[i]);
     std::vector<const char*> vector;
     for (const std::string& word : words) vector.push_back(word.c_str());
     vector.push_back(nullptr);
-
-    const kalvex::fuzzing::silentConsole quiet;
     std::optional<runSettings> settings = parseCommandLine(int(words.size()), vector.data());
     if (!settings) return 0;
-    checkSettings(*settings);
+    const runSettings& s = *settings;
+    const auto usable = [](double value) { return std::isfinite(value) && value >= 0.0; };
+    require(!s.rasterPath.empty() && !s.trackPath.empty(), "a run has a raster and a track table");
+    require(s.maxStages >= 0 && s.sfStartStage >= -1 && (s.sfStartStage < s.maxStages || s.sfStartStage == -1),
+            "the stage count is an absolute value and filtering starts inside the run");
+    require(usable(s.convergeValue) && usable(s.errorThreshold) && usable(s.sfCutoff), "the limits are usable");
+    require(std::isfinite(s.delta) && std::isfinite(s.padding) && std::isfinite(s.sfMaxError) &&
+            std::isfinite(s.sfMaxStdDev), "the search values and filter limits are finite");
+    require(usable(s.sfDecrease) && s.sfDecrease <= 1.0 && usable(s.sfRemovePercent) && s.sfRemovePercent <= 1.0,
+            "percentages are fractions");
+    require(s.addString.find_first_of("<>:\"\\/|?*") == std::string::npos, "the -as text makes a valid file name");
+    require(!s.topLeftGiven || (std::isfinite(s.topLeftX) && std::isfinite(s.topLeftY)), "the top left is finite");
+    require(!s.hirise || s.pointFilters.empty() || s.pointFilters.back().keyword == "orbit",
+            "a HiRISE project has only orbit filters");
     finishDefaults(*settings, 1000.0);
-    require(settings->padding >= 0.0 && settings->delta >= 0.0, "the computed defaults fill the unset values");
-    printSettings(*settings);
+    require(s.padding >= 0.0 && s.delta >= 0.0, "the computed defaults fill the unset values");
+    printSettings(s);
     return 0;
 }

@@ -10,31 +10,22 @@
 
 namespace kalvex::fuzzing {
 
-namespace {
-
-std::string scratchFolder() {
-    std::error_code ignored;
-    if (std::filesystem::is_directory("/dev/shm", ignored)) return "/dev/shm";
-    return std::filesystem::temp_directory_path(ignored).string();
+std::string scratchFile(const std::uint8_t* data, std::size_t size, const std::string& extension) {
+    static const std::string folder =
+        std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path().string();
+    static const std::string path = folder + "/kalvexFuzz_" + std::to_string(::getpid()) + extension;
+    [[maybe_unused]] static const int removedAtExit = std::atexit([] { std::remove(path.c_str()); });
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    return path;
 }
 
-}  // namespace
-
-scratchInput::scratchInput(const std::string& extension)
-    : filePath(scratchFolder() + "/kalvexFuzz_" + std::to_string(::getpid()) + extension) {}
-
-scratchInput::~scratchInput() { std::remove(filePath.c_str()); }
-
-bool scratchInput::write(const std::uint8_t* data, std::size_t size) const {
-    std::ofstream file(filePath, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(data), std::streamsize(size));
-    file.close();
-    return !file.fail();
+void silenceConsole() {
+    static struct : std::streambuf {
+        int_type overflow(int_type character) override { return traits_type::not_eof(character); }
+        std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+    } sink;
+    std::cout.rdbuf(&sink);
 }
-
-silentConsole::silentConsole() : saved(std::cout.rdbuf(&sink)) {}
-
-silentConsole::~silentConsole() { std::cout.rdbuf(saved); }
 
 void require(bool condition, const char* promise) {
     if (condition) return;

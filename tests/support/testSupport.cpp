@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -174,6 +175,57 @@ std::string replayRuns(const std::string& transcript, const std::string& folder)
         replayed += "\n";
     }
     return replayed;
+}
+
+std::string textCase::operator[](const std::string& key) const {
+    for (const auto& [name, value] : fields)
+        if (name == key) return value;
+    return "";
+}
+
+std::string textCase::identifier() const {
+    std::string text = name;
+    for (char& c : text) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return text;
+}
+
+namespace {
+std::string unescaped(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char code = text[i] == '\\' && i + 1 < text.size() ? text[++i] : '\0';
+        if (code == 'x') {
+            out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += code == '\0' ? text[i] : code == 'n' ? '\n' : code == 'r' ? '\r' : code == 't' ? '\t' : code;
+        }
+    }
+    return out;
+}
+}  // namespace
+
+std::vector<textCase> readTextCases(const std::string& path) {
+    std::vector<textCase> cases;
+    std::istringstream lines(readTextFile(path));
+    std::string* open = nullptr;  // the field whose lines are being read
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("== ", 0) == 0) {
+            cases.push_back({line.substr(3), {}});
+            open = nullptr;
+        } else if (line.rfind("-- ", 0) == 0 && !cases.empty()) {
+            const std::size_t colon = line.find(": ");
+            cases.back().fields.emplace_back(line.substr(3, colon - 3),
+                                             colon == std::string::npos ? "" : unescaped(line.substr(colon + 2)));
+            open = colon == std::string::npos ? &cases.back().fields.back().second : nullptr;
+        } else if (open != nullptr && line.rfind("# ", 0) != 0) {
+            *open += unescaped(line) + "\n";
+        }
+    }
+    for (textCase& test : cases)
+        for (auto& [key, value] : test.fields)
+            while (value.size() >= 2 && value.compare(value.size() - 2, 2, "\n\n") == 0) value.pop_back();
+    return cases;
 }
 
 }  // namespace kalvex::testing

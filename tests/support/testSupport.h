@@ -106,4 +106,17 @@ std::string testDataText(const std::string& name);  // the text of a file below 
 // removed before the next run.
 std::string replayRuns(const std::string& transcript, const std::string& folder);
 
+// Cases kept in a text file under tests/data. "== name" starts a case, "-- key: value"
+// gives it a one-line field and "-- key" a field of the lines that follow, each with its
+// line feed (blank lines at its end left out); lines starting with "# " are comments.
+// Values take the escapes \n \r \t \\ and \xHH.
+struct textCase {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::string operator[](const std::string& key) const;  // empty when the case has no such field
+    std::string identifier() const;                        // the name with "_" for all but letters and digits
+};
+std::vector<textCase> readTextCases(const std::string& path);
+inline void PrintTo(const textCase& test, std::ostream* stream) { *stream << test.name; }
+
 }  // namespace kalvex::testing
