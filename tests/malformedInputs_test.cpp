@@ -57,8 +57,8 @@ protected:
         return name;
     }
     // Expects the status and the whole output, or with no line feed at the end of
-    // expected, each of its lines among the output's; returns the output.
-    std::string check(const std::vector<std::string>& arguments, int status, const std::string& expected) const {
+    // expected, each of its lines among the output's.
+    void check(const std::vector<std::string>& arguments, int status, const std::string& expected) const {
         std::map<std::string, std::string> before;
         for (const std::string& argument : arguments)
             if (std::filesystem::is_regular_file(folder.file(argument)))
@@ -73,12 +73,11 @@ protected:
             EXPECT_TRUE(readTextFile(folder.file(name)) == bytes) << name << " was changed by the run";
         if (expected.back() == '\n') {
             EXPECT_EQ(out, expected);
-            return out;
+            return;
         }
         std::istringstream lines(expected);
         for (std::string line; std::getline(lines, line);)
             EXPECT_NE(("\n" + out).find("\n" + line + "\n"), std::string::npos) << line << " not in:\n" << out;
-        return out;
     }
 
     scratchFolder folder{"malformed"};

@@ -53,8 +53,7 @@ TEST_P(tieCases, giveTheirConsoleAndPoints) {
 }
 
 INSTANTIATE_TEST_SUITE_P(readerCases, tieCases,
-                         ::testing::ValuesIn(testing::readTextCases(tieData("readerCases.txt"))),
-                         [](const auto& info) { return info.param.identifier(); });
+                         ::testing::ValuesIn(testing::readTextCases(tieData("readerCases.txt"))));
 
 TEST(tiePointModel, keepsAnInitialCopyOfTheTiePointsAndKeepsThemThroughAFailedRead) {
     testing::scratchFolder folder("tiePointModel");

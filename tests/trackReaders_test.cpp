@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -82,14 +83,13 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
     std::istringstream patches(test["patch"]);
     for (std::string at, text; patches >> at >> text;) bytes.replace(std::stoul(at), text.size(), text);
     const std::string path = write(test["file"], bytes);
+    const std::map<std::string, std::int32_t> comparisons{
+        {"=", pointFilter::equalTo}, {"<", pointFilter::lessThan}, {">", pointFilter::greaterThan}};
     filterList filters;
     std::istringstream filterWords(test["filters"]);
     double threshold = 0.0;
     for (std::string comparison, keyword; filterWords >> comparison >> keyword >> threshold;)
-        filters.emplace_back(comparison == "=" ? pointFilter::equalTo
-                             : comparison == "<" ? pointFilter::lessThan
-                                                 : pointFilter::greaterThan,
-                             keyword, threshold);
+        filters.emplace_back(comparisons.at(comparison), keyword, threshold);
     std::istringstream numbers(test["box"] + test["raster"]);
     alignmentModel model;  // holds what the read gave
     model.debug = !test["verbose"].empty();
@@ -129,8 +129,7 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
 }
 
 INSTANTIATE_TEST_SUITE_P(readerCases, trackCases,
-                         ::testing::ValuesIn(testing::readTextCases(trackData("readerCases.txt"))),
-                         [](const auto& info) { return info.param.identifier(); });
+                         ::testing::ValuesIn(testing::readTextCases(trackData("readerCases.txt"))));
 
 TEST_F(trackFiles, readersAreChosenByTheExactEndingAndRefuseOtherOrMissingFiles) {
     for (const char* name : {"a.b/t.csv", "t.tab", ".dbf"}) EXPECT_NE(makeTrackReader(name), nullptr) << name;

@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -181,12 +180,6 @@ std::string textCase::operator[](const std::string& key) const {
     for (const auto& [name, value] : fields)
         if (name == key) return value;
     return "";
-}
-
-std::string textCase::identifier() const {
-    std::string text = name;
-    for (char& c : text) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return text;
 }
 
 namespace {

@@ -114,7 +114,6 @@ struct textCase {
     std::string name;
     std::vector<std::pair<std::string, std::string>> fields;
     std::string operator[](const std::string& key) const;  // empty when the case has no such field
-    std::string identifier() const;                        // the name with "_" for all but letters and digits
 };
 std::vector<textCase> readTextCases(const std::string& path);
 inline void PrintTo(const textCase& test, std::ostream* stream) { *stream << test.name; }
