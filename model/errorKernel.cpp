@@ -5,6 +5,8 @@
 #include <atomic>
 #include <initializer_list>
 
+#include "model/localPlane.h"
+
 namespace kalvex {
 
 namespace {
@@ -61,17 +63,10 @@ void spreadOverLanes(const kernelPosition* positions, std::size_t count,
 // node each time a point falls next to it; only the offsets of the point from
 // the node are left for the kernels.
 void nodePlane(const float* cells, std::size_t width, std::size_t node, double* plane) {
-    const float* above = cells + node - width - 1;
-    const float* middle = above + width;
-    const float* below = middle + width;
-    const double leftColumn = double(above[0]) + double(middle[0]) + double(below[0]);
-    const double rightColumn = double(above[2]) + double(middle[2]) + double(below[2]);
-    const double rowAbove = double(above[0]) + double(above[1]) + double(above[2]);
-    const double rowBelow = double(below[0]) + double(below[1]) + double(below[2]);
-    const double sumZ = leftColumn + rightColumn + double(above[1]) + double(below[1]);
-    plane[0] = (rightColumn - leftColumn) / 6.0;
-    plane[1] = (rowBelow - rowAbove) / 6.0;
-    plane[2] = sumZ / 8.0;
+    const neighbourPlane neighbours = neighbourPlaneOf(cells + node - width - 1, width);
+    plane[0] = neighbours.a;
+    plane[1] = neighbours.b;
+    plane[2] = neighbours.g;
 }
 
 void fillNodePlanes(const float* cells, std::size_t width, std::size_t height, double* planes) {

@@ -19,12 +19,18 @@
 
 namespace kalvex {
 
-// The least-squares plane through the eight neighbours of a node, evaluated
-// at an offset in cells from the node; above points at the neighbour up and
-// to the left. In cell space the neighbours' sums of i, j and ij vanish and
-// those of i^2 and j^2 are 6, so the plane needs no solving and nothing
-// cancels, whatever the map coordinates of the raster.
-inline double neighbourPlaneAt(const float* above, std::size_t width, double columnOffset, double rowOffset) {
+// The least-squares plane through the eight neighbours of a node, in cells
+// from the node: z = g + a * column offset + b * row offset; above points at
+// the neighbour up and to the left. In cell space the neighbours' sums of i,
+// j and ij vanish and those of i^2 and j^2 are 6, so the plane needs no
+// solving and nothing cancels, whatever the map coordinates of the raster.
+struct neighbourPlane {
+    double a;
+    double b;
+    double g;
+};
+
+inline neighbourPlane neighbourPlaneOf(const float* above, std::size_t width) {
     const float* middle = above + width;
     const float* below = middle + width;
     const double leftColumn = double(above[0]) + double(middle[0]) + double(below[0]);
@@ -32,10 +38,12 @@ inline double neighbourPlaneAt(const float* above, std::size_t width, double col
     const double rowAbove = double(above[0]) + double(above[1]) + double(above[2]);
     const double rowBelow = double(below[0]) + double(below[1]) + double(below[2]);
     const double sumZ = leftColumn + rightColumn + double(above[1]) + double(below[1]);
-    const double a = (rightColumn - leftColumn) / 6.0;
-    const double b = (rowBelow - rowAbove) / 6.0;
-    const double g = sumZ / 8.0;
-    return g + a * columnOffset + b * rowOffset;
+    return {(rightColumn - leftColumn) / 6.0, (rowBelow - rowAbove) / 6.0, sumZ / 8.0};
+}
+
+inline double neighbourPlaneAt(const float* above, std::size_t width, double columnOffset, double rowOffset) {
+    const neighbourPlane plane = neighbourPlaneOf(above, width);
+    return plane.g + plane.a * columnOffset + plane.b * rowOffset;
 }
 
 
