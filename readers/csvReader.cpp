@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <fstream>
-#include <iostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,14 +16,14 @@ namespace kalvex {
 namespace {
 
 // Converts a key field; a field that is not a finite number leaves the value missing.
-void convertKeyField(std::string_view field, double& value, const std::string& messageStart, long lineNumber,
-                     int column) {
+void convertKeyField(std::ostream& console, std::string_view field, double& value, const std::string& messageStart,
+                     long lineNumber, int column) {
     const std::optional<double> converted = leadingFiniteDouble(field);
     if (converted) {
         value = *converted;
         return;
     }
-    std::cout << messageStart << field << " in row " << lineNumber << " and column " << column + 1 << std::endl;
+    console << messageStart << field << " in row " << lineNumber << " and column " << column + 1 << std::endl;
 }
 
 struct fieldCut {
@@ -90,18 +90,20 @@ void viewFields(const std::string& line, std::vector<std::string>& quotedFields,
     fields.push_back(text.substr(start));
 }
 
-rowOutcome readRow(const std::vector<std::string_view>& fields, const trackColumns& columns, long lineNumber,
-                   std::vector<pointFilter>& filters, molaPoint& point) {
+rowOutcome readRow(std::ostream& console, const std::vector<std::string_view>& fields, const trackColumns& columns,
+                   long lineNumber, std::vector<pointFilter>& filters, molaPoint& point) {
     for (std::size_t position = 0; position < fields.size(); ++position) {
         const int column = static_cast<int>(position);
         const std::string_view field = fields[position];
         if (column == columns.longitude) {
-            convertKeyField(field, point.x, "Warning: Couldn't convert the Longitude Value ", lineNumber, column);
+            convertKeyField(console, field, point.x, "Warning: Couldn't convert the Longitude Value ", lineNumber,
+                            column);
         } else if (column == columns.latitude) {
-            convertKeyField(field, point.y, "Error: Couldn't convert the Latitude Value ", lineNumber, column);
+            convertKeyField(console, field, point.y, "Error: Couldn't convert the Latitude Value ", lineNumber, column);
         } else if (column == columns.elevation) {
-            convertKeyField(field, point.elevation, "Error: Couldn't convert the Topology Value ", lineNumber, column);
-        } else if (offerDelimitedField(std::string(field), column, lineNumber, columns, filters, point)) {
+            convertKeyField(console, field, point.elevation, "Error: Couldn't convert the Topology Value ", lineNumber,
+                            column);
+        } else if (offerDelimitedField(console, std::string(field), column, lineNumber, columns, filters, point)) {
             // The rest of a removed row is of no interest.
             return rowOutcome::removed;
         }
@@ -113,8 +115,8 @@ rowOutcome readRow(const std::vector<std::string_view>& fields, const trackColum
 }  // namespace
 
 bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
-    if (verbose) std::cout << "Start Reading .csv" << std::endl;
-    const openingResult opening = openingSteps(*this, ".csv", "Can only read .csv file not ");
+    if (verbose) console << "Start Reading .csv" << std::endl;
+    const openingResult opening = openingSteps(console, *this, ".csv", "Can only read .csv file not ");
     if (opening != openingResult::proceed) return opening == openingResult::alreadyRead;
     const trackBox box(lonRange, latRange);
 
@@ -126,20 +128,20 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
     std::vector<std::string_view> headerViews;
     viewFields(header, headerFields, headerViews);
     const trackColumns columns =
-        recognizeColumns(std::vector<std::string>(headerViews.begin(), headerViews.end()), filters, "csv");
-    if (!checkColumns(columns, filters)) return false;
-    printColumnLines(columns);
+        recognizeColumns(console, std::vector<std::string>(headerViews.begin(), headerViews.end()), filters, "csv");
+    if (!checkColumns(console, columns, filters)) return false;
+    printColumnLines(console, columns);
 
     std::vector<std::string> quotedFields;
     std::vector<std::string_view> fields;
     const rowParser parseRow = [&](const std::string& line, long lineNumber, molaPoint& point) {
         viewFields(line, quotedFields, fields);
-        return readRow(fields, columns, lineNumber, filters, point);
+        return readRow(console, fields, columns, lineNumber, filters, point);
     };
-    const long trimmedCount = readDelimitedRows(file, parseRow, box, orbits, points);
-    printReadCounts(verbose, trimmedCount, points.size());
+    const long trimmedCount = readDelimitedRows(console, file, parseRow, box, orbits, points);
+    printReadCounts(console, verbose, trimmedCount, points.size());
     file.close();
-    if (verbose) std::cout << "Done Reading .csv" << std::endl;
+    if (verbose) console << "Done Reading .csv" << std::endl;
     isRead = true;
     return true;
 }

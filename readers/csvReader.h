@@ -9,7 +9,7 @@ namespace kalvex {
 
 class csvReader : public molaReader {
 public:
-    explicit csvReader(std::string name) : molaReader(std::move(name)) {}
+    csvReader(std::string name, std::ostream& console) : molaReader(std::move(name), console) {}
     ~csvReader() override = default;
     using molaReader::read;
     bool read(const valueRange& lonRange, const valueRange& latRange) override;

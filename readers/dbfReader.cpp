@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <iostream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +28,8 @@ std::string textBeforeNul(const char* bytes, std::size_t length) {
     return std::string(bytes, std::find(bytes, bytes + length, '\0'));
 }
 
-void reportDamage(const std::string& what) {
-    std::cout << "Error: The .dbf header is damaged: " << what << std::endl;
+void reportDamage(std::ostream& console, const std::string& what) {
+    console << "Error: The .dbf header is damaged: " << what << std::endl;
 }
 
 dbfField descriptorAt(const std::vector<unsigned char>& header, std::size_t offset) {
@@ -45,22 +45,23 @@ dbfField descriptorAt(const std::vector<unsigned char>& header, std::size_t offs
 // Reads the header and its field descriptors, leaving the file at the first
 // record. A header that contradicts itself or the file is reported, and then
 // nothing of the table can be trusted.
-std::optional<std::vector<dbfField>> readHeader(std::istream& file, bool verbose) {
+std::optional<std::vector<dbfField>> readHeader(std::ostream& console, std::istream& file, bool verbose) {
     std::vector<unsigned char> header(fixedHeaderSize);
     if (!file.read(reinterpret_cast<char*>(header.data()), std::streamsize(fixedHeaderSize))) {
-        reportDamage("the file is too short to hold a header");
+        reportDamage(console, "the file is too short to hold a header");
         return std::nullopt;
     }
     const std::size_t headerLength = std::size_t(header[8]) | (std::size_t(header[9]) << 8);
     if (headerLength < fixedHeaderSize + 1) {
-        reportDamage("its length of " + std::to_string(headerLength) + " bytes is too short for a table header");
+        reportDamage(console,
+                     "its length of " + std::to_string(headerLength) + " bytes is too short for a table header");
         return std::nullopt;
     }
-    if (verbose) std::cout << "Number of Bits in Header: " << unsigned(headerLength - 8) << std::endl;
+    if (verbose) console << "Number of Bits in Header: " << unsigned(headerLength - 8) << std::endl;
     header.resize(headerLength);
     const std::streamsize rest = std::streamsize(headerLength - fixedHeaderSize);
     if (!file.read(reinterpret_cast<char*>(header.data() + fixedHeaderSize), rest)) {
-        reportDamage("its length of " + std::to_string(headerLength) + " bytes runs past the end of the file");
+        reportDamage(console, "its length of " + std::to_string(headerLength) + " bytes runs past the end of the file");
         return std::nullopt;
     }
     std::vector<dbfField> fields;
@@ -68,20 +69,21 @@ std::optional<std::vector<dbfField>> readHeader(std::istream& file, bool verbose
         // Some variants keep further data between the descriptors and the records.
         if (header[offset] == descriptorTerminator) break;
         if (offset + descriptorSize > headerLength) {
-            reportDamage("field descriptor " + std::to_string(fields.size() + 1) + " runs past the end of the header");
+            reportDamage(console, "field descriptor " + std::to_string(fields.size() + 1) +
+                                      " runs past the end of the header");
             return std::nullopt;
         }
         fields.push_back(descriptorAt(header, offset));
-        if (verbose) std::cout << fields.back().index + 1 << " : " << fields.back().name << std::endl;
+        if (verbose) console << fields.back().index + 1 << " : " << fields.back().name << std::endl;
     }
     return fields;
 }
 
 class recordParser {
 public:
-    recordParser(const std::vector<dbfField>& tableFields, const trackColumns& keyColumns,
+    recordParser(std::ostream& messages, const std::vector<dbfField>& tableFields, const trackColumns& keyColumns,
                  std::vector<pointFilter>& recordFilters)
-        : fields(tableFields), columns(keyColumns), filters(recordFilters) {}
+        : console(messages), fields(tableFields), columns(keyColumns), filters(recordFilters) {}
 
     // Returns true when the record gives a complete point that no filter removed.
     bool read(const std::vector<char>& record, long recordNumber, molaPoint& point) {
@@ -103,8 +105,8 @@ private:
         if (converted)
             value = *converted;
         else
-            std::cout << "Warning: Couldn't convert the " << what << " Value in row " << recordNumber
-                      << " and column " << column + 1 << std::endl;
+            console << "Warning: Couldn't convert the " << what << " Value in row " << recordNumber
+                    << " and column " << column + 1 << std::endl;
     }
 
     // Returns true when a filter removes the record. Every filter sees its
@@ -127,12 +129,12 @@ private:
             if (orbit)
                 point.trackIndex = *orbit;
             else
-                std::cout << "Warning: Couldn't convert the orbit value in row " << recordNumber << " and column "
-                          << column + 1 << std::endl;
+                console << "Warning: Couldn't convert the orbit value in row " << recordNumber << " and column "
+                        << column + 1 << std::endl;
         }
         const auto reportFailure = [&](const pointFilter&) {
-            std::cout << "Warning: Couldn't convert the Filter Value in row " << recordNumber << " and column "
-                      << column + 1 << std::endl;
+            console << "Warning: Couldn't convert the Filter Value in row " << recordNumber << " and column "
+                    << column + 1 << std::endl;
         };
         // Only a column with a filter needs its text as a string of its own.
         const bool filtered =
@@ -140,6 +142,7 @@ private:
         return filtered && applyFilters(filters, column, std::string(text), false, reportFailure);
     }
 
+    std::ostream& console;
     const std::vector<dbfField>& fields;
     const trackColumns& columns;
     std::vector<pointFilter>& filters;
@@ -154,24 +157,24 @@ std::size_t recordLengthOf(const std::vector<dbfField>& fields) {
 }  // namespace
 
 bool dbfReader::read(const valueRange& lonRange, const valueRange& latRange) {
-    if (verbose) std::cout << "Begin Reading .dbf" << std::endl;
-    const openingResult opening = openingSteps(*this, ".dbf", "Can only read .dbf file not ");
+    if (verbose) console << "Begin Reading .dbf" << std::endl;
+    const openingResult opening = openingSteps(console, *this, ".dbf", "Can only read .dbf file not ");
     if (opening != openingResult::proceed) return opening == openingResult::alreadyRead;
     const trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName, std::ios::binary);
     std::vector<dbfField> fields;
     if (file.is_open()) {
-        std::optional<std::vector<dbfField>> header = readHeader(file, verbose);
+        std::optional<std::vector<dbfField>> header = readHeader(console, file, verbose);
         if (!header) return false;
         fields = std::move(*header);
     }
     std::vector<std::string> names;
     for (const dbfField& field : fields) names.push_back(field.name);
-    const trackColumns columns = recognizeColumns(names, filters, "dbf");
-    if (!checkColumns(columns, filters)) return false;
+    const trackColumns columns = recognizeColumns(console, names, filters, "dbf");
+    if (!checkColumns(console, columns, filters)) return false;
 
-    recordParser parser(fields, columns, filters);
+    recordParser parser(console, fields, columns, filters);
     std::vector<char> record(recordLengthOf(fields));
     long trimmedCount = 0;
     // A record cut short by the end of the file, the end-of-file marker among
@@ -183,9 +186,9 @@ bool dbfReader::read(const valueRange& lonRange, const valueRange& latRange) {
         else if (box.admits(point))
             appendTrackPoint(point, orbits, points);
     }
-    printReadCounts(verbose, trimmedCount, points.size());
+    printReadCounts(console, verbose, trimmedCount, points.size());
     file.close();
-    if (verbose) std::cout << "Done Reading .dbf" << std::endl;
+    if (verbose) console << "Done Reading .dbf" << std::endl;
     isRead = true;
     return true;
 }

@@ -18,7 +18,7 @@ struct dbfField {
 
 class dbfReader : public molaReader {
 public:
-    explicit dbfReader(std::string name) : molaReader(std::move(name)) {}
+    dbfReader(std::string name, std::ostream& console) : molaReader(std::move(name), console) {}
     ~dbfReader() override = default;
     using molaReader::read;
     bool read(const valueRange& lonRange, const valueRange& latRange) override;

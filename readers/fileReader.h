@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,11 +19,13 @@ using valueRange = std::optional<std::pair<double, double>>;
 
 class fileReader {
 public:
-    explicit fileReader(std::string name) : fileName(std::move(name)) {}
+    // Messages go to the console of the run that owns the reader.
+    fileReader(std::string name, std::ostream& console) : fileName(std::move(name)), console(console) {}
     virtual ~fileReader() = default;
     virtual bool read() = 0;
 
     std::string fileName;
+    std::ostream& console;
     bool isRead = false;
     bool verbose = false;
 };
@@ -55,7 +58,7 @@ public:
 };
 
 // The reader for a file name's last four characters (case-sensitive), or none.
-std::unique_ptr<molaReader> makeTrackReader(const std::string& fileName);
-std::unique_ptr<tiePointReader> makeTiePointReader(const std::string& fileName);
+std::unique_ptr<molaReader> makeTrackReader(const std::string& fileName, std::ostream& console);
+std::unique_ptr<tiePointReader> makeTiePointReader(const std::string& fileName, std::ostream& console);
 
 }  // namespace kalvex

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
-#include <iostream>
 #include <locale>
+#include <ostream>
 #include <sstream>
 #include <vector>
 
@@ -95,7 +95,7 @@ std::size_t wordCount(const std::string& text) {
 }  // namespace
 
 bool gpfReader::read() {
-    switch (openingSteps(*this, ".gpf", "Can only read .gpf file not ")) {
+    switch (openingSteps(console, *this, ".gpf", "Can only read .gpf file not ")) {
         case openingResult::fail: return false;
         case openingResult::alreadyRead: return true;
         case openingResult::proceed: break;
@@ -117,13 +117,13 @@ bool gpfReader::read() {
         pointReading byBlocks = readBlocks(rest, layout);
         if (byBlocks.inStep) reading = std::move(byBlocks);
     }
-    for (const std::string& message : reading.messages) std::cout << message << std::endl;
+    for (const std::string& message : reading.messages) console << message << std::endl;
     points = std::move(reading.points);
     pointIds = std::move(reading.ids);
 
     if (listedCount && *listedCount != static_cast<long long>(points.size()))
-        std::cout << "Warning: Did not find the number of points listed at the beginning of the .gpf file, only found "
-                  << points.size() << "/" << *listedCount << std::endl;
+        console << "Warning: Did not find the number of points listed at the beginning of the .gpf file, only found "
+                << points.size() << "/" << *listedCount << std::endl;
     isRead = true;
     return true;
 }
@@ -139,7 +139,7 @@ bool gpfReader::findHeader(std::istream& file, std::string& header, std::optiona
         // A header without a line break after it ends the file: there can be
         // no points after it, and the file is taken as cut short.
         if (!gotLine || file.eof()) {
-            std::cout << "Could not find a comma separated header" << std::endl;
+            console << "Could not find a comma separated header" << std::endl;
             return false;
         }
         if (contains(line, ",")) {
@@ -161,20 +161,20 @@ gpfReader::headerLayout gpfReader::parseHeader(const std::string& header) const 
             if (!layout.longitudeColumn)
                 layout.longitudeColumn = counter;
             else
-                std::cout << "Warning: Found 2 or more occurances of \"lon\" in the .gpf header, column "
-                          << *layout.longitudeColumn + 1 << " will be used" << std::endl;
+                console << "Warning: Found 2 or more occurances of \"lon\" in the .gpf header, column "
+                        << *layout.longitudeColumn + 1 << " will be used" << std::endl;
         } else if (contains(entry, "lat")) {
             if (!layout.latitudeColumn)
                 layout.latitudeColumn = counter;
             else
-                std::cout << "Warning: Found 2 or more occurances of \"lat\" in the .gpf header, column "
-                          << *layout.latitudeColumn + 1 << " will be used" << std::endl;
+                console << "Warning: Found 2 or more occurances of \"lat\" in the .gpf header, column "
+                        << *layout.latitudeColumn + 1 << " will be used" << std::endl;
         } else if (contains(entry, "ht") || contains(entry, "topo") || contains(entry, "elev")) {
             if (!layout.elevationColumn)
                 layout.elevationColumn = counter;
             else
-                std::cout << "Warning: Found 2 or more occurances of \"ht\", \"topo\" or \"elev\" in the .gpf header, column "
-                          << *layout.elevationColumn + 1 << " will be used" << std::endl;
+                console << "Warning: Found 2 or more occurances of \"ht\", \"topo\" or \"elev\" in the .gpf header, column "
+                        << *layout.elevationColumn + 1 << " will be used" << std::endl;
         }
         counter = std::clamp(counter + valueCount(entry), -counterBound, counterBound);
     }
@@ -184,48 +184,48 @@ gpfReader::headerLayout gpfReader::parseHeader(const std::string& header) const 
 
 bool gpfReader::checkHeader(const headerLayout& layout) const {
     if (!layout.idColumn)
-        std::cout << "Warning: Couldnt't find a column with the keyword \"point_id\", so point number will be used instead"
-                  << std::endl;
+        console << "Warning: Couldnt't find a column with the keyword \"point_id\", so point number will be used instead"
+                << std::endl;
     if (!layout.longitudeColumn) {
-        std::cout << "Error: Could not find a column with the keyword \"lon\"" << std::endl;
+        console << "Error: Could not find a column with the keyword \"lon\"" << std::endl;
         return false;
     }
     if (!layout.latitudeColumn) {
-        std::cout << "Error: Could not find a column with the keyword \"lat\"" << std::endl;
+        console << "Error: Could not find a column with the keyword \"lat\"" << std::endl;
         return false;
     }
     if (!layout.elevationColumn) {
-        std::cout << "Error: Could not find a column with the keyword \"topo\"" << std::endl;
+        console << "Error: Could not find a column with the keyword \"topo\"" << std::endl;
         return false;
     }
     const long long longitude = *layout.longitudeColumn;
     const long long latitude = *layout.latitudeColumn;
     const long long elevation = *layout.elevationColumn;
     if (longitude == latitude || longitude == elevation || latitude == elevation) {
-        std::cout << "Error: The same column included at least 2 of the keywords: \"topo\", \"lon\" or \"lat\". One "
-                     "column should only contain one of these keywords"
-                  << std::endl;
+        console << "Error: The same column included at least 2 of the keywords: \"topo\", \"lon\" or \"lat\". One "
+                   "column should only contain one of these keywords"
+                << std::endl;
         return false;
     }
     // Counts that leave no value to a point, or ask for more than any point
     // holds, would read nothing or everything as one point.
     if (layout.valuesPerPoint < 1 || layout.valuesPerPoint > maxValuesPerPoint) {
-        std::cout << "Error: The value counts in the .gpf header give " << layout.valuesPerPoint
-                  << " values per point, there must be between 1 and " << maxValuesPerPoint << std::endl;
+        console << "Error: The value counts in the .gpf header give " << layout.valuesPerPoint
+                << " values per point, there must be between 1 and " << maxValuesPerPoint << std::endl;
         return false;
     }
     if (isOutsidePoint(layout.idColumn, layout.valuesPerPoint) ||
         isOutsidePoint(layout.longitudeColumn, layout.valuesPerPoint) ||
         isOutsidePoint(layout.latitudeColumn, layout.valuesPerPoint) ||
         isOutsidePoint(layout.elevationColumn, layout.valuesPerPoint)) {
-        std::cout << "Error: The value counts in the .gpf header place a keyword column outside the "
-                  << layout.valuesPerPoint << " values of a point" << std::endl;
+        console << "Error: The value counts in the .gpf header place a keyword column outside the "
+                << layout.valuesPerPoint << " values of a point" << std::endl;
         return false;
     }
     if (verbose) {
-        std::cout << "Longitude Column: " << longitude + 1 << std::endl;
-        std::cout << "Latitude Column: " << latitude + 1 << std::endl;
-        std::cout << "Topology Column: " << elevation + 1 << std::endl;
+        console << "Longitude Column: " << longitude + 1 << std::endl;
+        console << "Latitude Column: " << latitude + 1 << std::endl;
+        console << "Topology Column: " << elevation + 1 << std::endl;
     }
     return true;
 }

@@ -1,3 +1,4 @@
+#include <iostream>
 #include <string>
 
 #include "model/alignmentModel.h"
@@ -8,7 +9,7 @@ namespace kalvex {
 // The initial copy stays as read while the stages move the tie points, so
 // that the movement can be shown and reported.
 bool alignmentModel::readTiePoints(const std::string& fileName) {
-    const auto reader = makeTiePointReader(fileName);
+    const auto reader = makeTiePointReader(fileName, std::cout);
     if (!reader)
         return false;
     reader->verbose = debug;

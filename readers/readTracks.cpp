@@ -10,7 +10,7 @@ namespace {
 
 bool readTracksWithin(alignmentModel& model, const std::string& fileName, std::vector<pointFilter>& filters,
                       const valueRange& lonRange, const valueRange& latRange) {
-    const std::unique_ptr<molaReader> reader = makeTrackReader(fileName);
+    const std::unique_ptr<molaReader> reader = makeTrackReader(fileName, std::cout);
     if (!reader) return false;
     reader->verbose = model.debug;
     reader->filters.insert(reader->filters.end(), filters.begin(), filters.end());

@@ -3,22 +3,23 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <iostream>
+#include <ostream>
 
 namespace kalvex {
 
-openingResult openingSteps(const fileReader& reader, const std::string& extension, const std::string& refusalText) {
+openingResult openingSteps(std::ostream& console, const fileReader& reader, const std::string& extension,
+                           const std::string& refusalText) {
     if (reader.fileName.empty()) return openingResult::fail;
     if (reader.isRead) return openingResult::alreadyRead;
     const std::string ending = lastFourCharacters(reader.fileName);
     if (ending != extension) {
-        std::cout << refusalText << ending << std::endl;
+        console << refusalText << ending << std::endl;
         return openingResult::fail;
     }
     // A misspelt name would otherwise read as an empty file and be reported
     // as a table without columns.
     if (!std::ifstream(reader.fileName).is_open()) {
-        std::cout << "Error: Could not open " << reader.fileName << std::endl;
+        console << "Error: Could not open " << reader.fileName << std::endl;
         return openingResult::fail;
     }
     return openingResult::proceed;

@@ -2,6 +2,7 @@
 // What every reader does the same way: the opening steps of a read, the file
 // name's ending, lower-casing and reading one line of a text file.
 #include <istream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ enum class openingResult { fail, alreadyRead, proceed };
 // The checks every read makes before it touches the file: a reader without a
 // file name fails, a reader that has read its file has nothing left to do, and
 // a file of another kind is refused with refusalText and the name's ending.
-openingResult openingSteps(const fileReader& reader, const std::string& extension, const std::string& refusalText);
+openingResult openingSteps(std::ostream& console, const fileReader& reader, const std::string& extension,
+                           const std::string& refusalText);
 
 std::string lowerCase(std::string text);
 

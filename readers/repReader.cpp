@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <fstream>
-#include <iostream>
+#include <ostream>
 #include <sstream>
 
 #include "readers/sexagesimal.h"
@@ -25,12 +25,12 @@ void skipNonBlankCharacter(std::istream& stream) {
 
 // Reads one coordinate of a block, or reports the point whose value cannot be
 // turned into a coordinate.
-std::optional<double> readCoordinate(std::istream& stream, bool degreesMinutesSeconds, const char* name,
-                                     const std::string& identifier) {
+std::optional<double> readCoordinate(std::ostream& console, std::istream& stream, bool degreesMinutesSeconds,
+                                     const char* name, const std::string& identifier) {
     const auto value = readSexagesimal(stream, degreesMinutesSeconds);
     if (!value)
-        std::cout << "Error: Couldn't convert the " << name << " Value for point " << identifier
-                  << " in the .rep file" << std::endl;
+        console << "Error: Couldn't convert the " << name << " Value for point " << identifier
+                << " in the .rep file" << std::endl;
     return value;
 }
 
@@ -38,8 +38,8 @@ std::optional<double> readCoordinate(std::istream& stream, bool degreesMinutesSe
 
 bool repReader::read() {
     if (verbose)
-        std::cout << "Begin Reading .rep File" << std::endl;
-    switch (openingSteps(*this, ".rep", "Can only read .rep file not ")) {
+        console << "Begin Reading .rep File" << std::endl;
+    switch (openingSteps(console, *this, ".rep", "Can only read .rep file not ")) {
         case openingResult::fail: return false;
         case openingResult::alreadyRead: return true;
         case openingResult::proceed: break;
@@ -48,7 +48,7 @@ bool repReader::read() {
     std::ifstream file(fileName, std::ios::binary);
     skipByteOrderMark(file);
     if (!findTitle(file)) {
-        std::cout << "GROUND POINT PARAMETERS could not be found" << std::endl;
+        console << "GROUND POINT PARAMETERS could not be found" << std::endl;
         return false;
     }
 
@@ -64,7 +64,7 @@ bool repReader::read() {
     }
 
     if (verbose)
-        std::cout << "Done Reading .rep file" << std::endl;
+        console << "Done Reading .rep file" << std::endl;
     isRead = true;
     return true;
 }
@@ -93,19 +93,19 @@ bool repReader::readBlock(std::istream& file, const std::string& blockLine) {
     first.ignore(static_cast<std::streamsize>(blockLine.size()), ')');
     skipNonBlankCharacter(first);
     skipWords(first, 3);
-    const auto longitude = readCoordinate(first, true, "Longitude", identifier);
+    const auto longitude = readCoordinate(console, first, true, "Longitude", identifier);
     if (!longitude)
         return false;
 
     skipNonBlankCharacter(file);
     skipWords(file, 3);
-    const auto latitude = readCoordinate(file, true, "Latitude", identifier);
+    const auto latitude = readCoordinate(console, file, true, "Latitude", identifier);
     if (!latitude)
         return false;
     skipWords(file, 1);
     skipNonBlankCharacter(file);
     skipWords(file, 3);
-    const auto elevation = readCoordinate(file, false, "Elevation", identifier);
+    const auto elevation = readCoordinate(console, file, false, "Elevation", identifier);
     if (!elevation)
         return false;
     std::string skipped;

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -93,8 +93,9 @@ streamedNumber streamNumber(std::string_view text) {
 // is no number costs exactly its own word.
 class wordParser {
 public:
-    wordParser(const trackColumns& keyColumns, std::vector<pointFilter>& rowFilters, bool verboseMessages)
-        : columns(keyColumns), filters(rowFilters), verbose(verboseMessages) {}
+    wordParser(std::ostream& messages, const trackColumns& keyColumns, std::vector<pointFilter>& rowFilters,
+               bool verboseMessages)
+        : console(messages), columns(keyColumns), filters(rowFilters), verbose(verboseMessages) {}
 
     rowOutcome read(const std::string& text, long lineNumber, molaPoint& point) {
         line = text;
@@ -114,7 +115,8 @@ public:
                 const std::size_t start = at;
                 skipRestOfWord();
                 const std::string word(line.substr(start, at - start));
-                if (offerDelimitedField(word, column, lineNumber, columns, filters, point)) return rowOutcome::removed;
+                if (offerDelimitedField(console, word, column, lineNumber, columns, filters, point))
+                    return rowOutcome::removed;
             }
         }
         const bool complete = !std::isnan(point.x) && !std::isnan(point.y) && !std::isnan(point.elevation);
@@ -146,7 +148,7 @@ private:
         if (column == columns.longitude) return reportMissing("Longitude", lineNumber, column);
         if (column == columns.latitude) return reportMissing("Latitude", lineNumber, column);
         if (column == columns.elevation) return reportMissing("Topology", lineNumber, column);
-        return offerDelimitedField(std::string(), column, lineNumber, columns, filters, point);
+        return offerDelimitedField(console, std::string(), column, lineNumber, columns, filters, point);
     }
 
     // The number is read straight from the line. A word that does not start
@@ -166,11 +168,12 @@ private:
     // The row is not removed: it only lacks the value.
     bool reportMissing(const char* what, long lineNumber, int column) const {
         if (verbose)
-            std::cout << "Error: Couldn't convert the " << what << " Value in row " << lineNumber << " and column "
-                      << column + 1 << std::endl;
+            console << "Error: Couldn't convert the " << what << " Value in row " << lineNumber << " and column "
+                    << column + 1 << std::endl;
         return false;
     }
 
+    std::ostream& console;
     const trackColumns& columns;
     std::vector<pointFilter>& filters;
     bool verbose;
@@ -181,7 +184,7 @@ private:
 }  // namespace
 
 bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
-    const openingResult opening = openingSteps(*this, ".tab", "Can only read .tab file not ");
+    const openingResult opening = openingSteps(console, *this, ".tab", "Can only read .tab file not ");
     if (opening != openingResult::proceed) return opening == openingResult::alreadyRead;
     const trackBox box(lonRange, latRange);
 
@@ -189,16 +192,16 @@ bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
     skipByteOrderMark(file);
     std::string header;
     readTableLine(file, header);
-    const trackColumns columns = recognizeColumns(splitAtBlanks(header), filters, "tab");
-    if (!checkColumns(columns, filters)) return false;
-    if (verbose) printColumnLines(columns);
+    const trackColumns columns = recognizeColumns(console, splitAtBlanks(header), filters, "tab");
+    if (!checkColumns(console, columns, filters)) return false;
+    if (verbose) printColumnLines(console, columns);
 
-    wordParser parser(columns, filters, verbose);
+    wordParser parser(console, columns, filters, verbose);
     const rowParser parseRow = [&parser](const std::string& line, long lineNumber, molaPoint& point) {
         return parser.read(line, lineNumber, point);
     };
-    const long trimmedCount = readDelimitedRows(file, parseRow, box, orbits, points);
-    printReadCounts(verbose, trimmedCount, points.size());
+    const long trimmedCount = readDelimitedRows(console, file, parseRow, box, orbits, points);
+    printReadCounts(console, verbose, trimmedCount, points.size());
     isRead = true;
     return true;
 }

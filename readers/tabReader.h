@@ -10,7 +10,7 @@ namespace kalvex {
 
 class tabReader : public molaReader {
 public:
-    explicit tabReader(std::string name) : molaReader(std::move(name)) {}
+    tabReader(std::string name, std::ostream& console) : molaReader(std::move(name), console) {}
     ~tabReader() override = default;
     using molaReader::read;
     bool read(const valueRange& lonRange, const valueRange& latRange) override;

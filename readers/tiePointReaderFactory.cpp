@@ -8,12 +8,12 @@
 
 namespace kalvex {
 
-std::unique_ptr<tiePointReader> makeTiePointReader(const std::string& fileName) {
+std::unique_ptr<tiePointReader> makeTiePointReader(const std::string& fileName, std::ostream& console) {
     const std::string ending = lastFourCharacters(fileName);
     if (ending == ".rep")
-        return std::make_unique<repReader>(fileName);
+        return std::make_unique<repReader>(fileName, console);
     if (ending == ".gpf")
-        return std::make_unique<gpfReader>(fileName);
+        return std::make_unique<gpfReader>(fileName, console);
     return nullptr;
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <iostream>
+#include <ostream>
 #include <unordered_map>
 
 #include "readers/numberConversion.h"
@@ -17,71 +17,75 @@ bool namesElevation(const std::string& name) {
     return contains(name, "topo") || contains(name, "elev") || contains(name, "altitude");
 }
 
-void warnDuplicate(const std::string& quotedKeywords, const std::string& headerWord, int keptColumn) {
-    std::cout << "Warning: Found 2 or more occurances of " << quotedKeywords << " in the " << headerWord
-              << " header, column " << keptColumn + 1 << " will be used" << std::endl;
+void warnDuplicate(std::ostream& console, const std::string& quotedKeywords, const std::string& headerWord,
+                   int keptColumn) {
+    console << "Warning: Found 2 or more occurances of " << quotedKeywords << " in the " << headerWord
+            << " header, column " << keptColumn + 1 << " will be used" << std::endl;
 }
 
 // The first column that names a keyword keeps it; a later one is reported.
-void takeFirst(int& kept, int column, const std::string& quotedKeywords, const std::string& headerWord) {
+void takeFirst(std::ostream& console, int& kept, int column, const std::string& quotedKeywords,
+               const std::string& headerWord) {
     if (kept == -1)
         kept = column;
     else
-        warnDuplicate(quotedKeywords, headerWord, kept);
+        warnDuplicate(console, quotedKeywords, headerWord, kept);
 }
 
 // An areocentric latitude is preferred to any other latitude column.
-void takeLatitude(int& kept, int column, const std::string& name, const std::string& headerWord) {
+void takeLatitude(std::ostream& console, int& kept, int column, const std::string& name,
+                  const std::string& headerWord) {
     if (kept == -1) {
         kept = column;
         return;
     }
     if (contains(name, "areod_lat")) kept = column;
-    warnDuplicate("\"lat\"", headerWord, kept);
+    warnDuplicate(console, "\"lat\"", headerWord, kept);
 }
 
 }  // namespace
 
-trackColumns recognizeColumns(const std::vector<std::string>& names, std::vector<pointFilter>& filters,
-                              const std::string& headerWord) {
+trackColumns recognizeColumns(std::ostream& console, const std::vector<std::string>& names,
+                              std::vector<pointFilter>& filters, const std::string& headerWord) {
     trackColumns columns;
     for (std::size_t position = 0; position < names.size(); ++position) {
         const int column = static_cast<int>(position);
         const std::string name = lowerCase(names[position]);
-        if (contains(name, "lon")) takeFirst(columns.longitude, column, "\"lon\"", headerWord);
-        if (contains(name, "lat")) takeLatitude(columns.latitude, column, name, headerWord);
+        if (contains(name, "lon")) takeFirst(console, columns.longitude, column, "\"lon\"", headerWord);
+        if (contains(name, "lat")) takeLatitude(console, columns.latitude, column, name, headerWord);
         if (namesElevation(name))
-            takeFirst(columns.elevation, column, "\"topo\", \"elev\" or \"altitude\"", headerWord);
-        if (contains(name, "orbit")) takeFirst(columns.orbit, column, "\"orbit\"", headerWord);
+            takeFirst(console, columns.elevation, column, "\"topo\", \"elev\" or \"altitude\"", headerWord);
+        if (contains(name, "orbit")) takeFirst(console, columns.orbit, column, "\"orbit\"", headerWord);
         for (pointFilter& filter : filters)
-            if (contains(name, filter.keyword)) takeFirst(filter.column, column, "\"" + filter.keyword + "\"", headerWord);
+            if (contains(name, filter.keyword))
+                takeFirst(console, filter.column, column, "\"" + filter.keyword + "\"", headerWord);
     }
     return columns;
 }
 
-bool checkColumns(const trackColumns& columns, const std::vector<pointFilter>& filters) {
+bool checkColumns(std::ostream& console, const trackColumns& columns, const std::vector<pointFilter>& filters) {
     for (const pointFilter& filter : filters)
-        if (filter.column == -1) std::cout << "Warning: Could not find " << filter.keyword << std::endl;
+        if (filter.column == -1) console << "Warning: Could not find " << filter.keyword << std::endl;
     if (columns.orbit == -1)
-        std::cout << "Warning: Couldnt't find a column with the keyword \"orbit\", orbit statistics will be incorrect"
-                  << std::endl;
+        console << "Warning: Couldnt't find a column with the keyword \"orbit\", orbit statistics will be incorrect"
+                << std::endl;
     if (columns.longitude == -1) {
-        std::cout << "Error: Could not find a column with the keyword \"lon\"" << std::endl;
+        console << "Error: Could not find a column with the keyword \"lon\"" << std::endl;
         return false;
     }
     if (columns.latitude == -1) {
-        std::cout << "Error: Could not find a column with the keyword \"lat\"" << std::endl;
+        console << "Error: Could not find a column with the keyword \"lat\"" << std::endl;
         return false;
     }
     if (columns.elevation == -1) {
-        std::cout << "Error: Could not find a column with the keyword \"topo\", \"elev\" or \"altitude\"" << std::endl;
+        console << "Error: Could not find a column with the keyword \"topo\", \"elev\" or \"altitude\"" << std::endl;
         return false;
     }
     if (columns.longitude == columns.latitude || columns.longitude == columns.elevation ||
         columns.latitude == columns.elevation) {
-        std::cout << "Error: The same column included at least 2 of the keywords: \"topo\", \"lon\" or \"lat\", one "
-                     "column should only contain one of these keywords"
-                  << std::endl;
+        console << "Error: The same column included at least 2 of the keywords: \"topo\", \"lon\" or \"lat\", one "
+                   "column should only contain one of these keywords"
+                << std::endl;
         return false;
     }
     return true;
@@ -188,24 +192,24 @@ void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::v
     points.push_back(point);
 }
 
-bool offerDelimitedField(const std::string& field, int column, long lineNumber, const trackColumns& columns,
-                         std::vector<pointFilter>& filters, molaPoint& point) {
+bool offerDelimitedField(std::ostream& console, const std::string& field, int column, long lineNumber,
+                         const trackColumns& columns, std::vector<pointFilter>& filters, molaPoint& point) {
     if (column == columns.orbit) {
         const std::optional<std::int32_t> orbit = leadingInt32(field);
         if (orbit)
             point.trackIndex = *orbit;
         else
-            std::cout << "Error: Couldn't convert the Orbit Value in row " << lineNumber << " and column "
-                      << column + 1 << std::endl;
+            console << "Error: Couldn't convert the Orbit Value in row " << lineNumber << " and column "
+                    << column + 1 << std::endl;
     }
     const auto reportFailure = [&](const pointFilter& filter) {
-        std::cout << "Warning: Couldn't convert the filter value " << filter.keyword << " in row " << lineNumber
-                  << " and column " << column + 1 << std::endl;
+        console << "Warning: Couldn't convert the filter value " << filter.keyword << " in row " << lineNumber
+                << " and column " << column + 1 << std::endl;
     };
     return applyFilters(filters, column, field, true, reportFailure);
 }
 
-long readDelimitedRows(std::istream& table, const rowParser& parseRow, const trackBox& box,
+long readDelimitedRows(std::ostream& console, std::istream& table, const rowParser& parseRow, const trackBox& box,
                        std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points) {
     long trimmedCount = 0;
     std::string line;
@@ -216,8 +220,8 @@ long readDelimitedRows(std::istream& table, const rowParser& parseRow, const tra
                 ++trimmedCount;
                 break;
             case rowOutcome::incomplete:
-                std::cout << "Warning: Couldnt find either the latitude, longitude, or topology value in row "
-                          << lineNumber << std::endl;
+                console << "Warning: Couldnt find either the latitude, longitude, or topology value in row "
+                        << lineNumber << std::endl;
                 break;
             case rowOutcome::complete:
                 if (box.admits(point)) appendTrackPoint(point, orbits, points);
@@ -227,16 +231,16 @@ long readDelimitedRows(std::istream& table, const rowParser& parseRow, const tra
     return trimmedCount;
 }
 
-void printColumnLines(const trackColumns& columns) {
-    std::cout << "Longitude Column: " << columns.longitude + 1 << std::endl;
-    std::cout << "Latitude Column: " << columns.latitude + 1 << std::endl;
-    std::cout << "Topology Column: " << columns.elevation + 1 << std::endl;
+void printColumnLines(std::ostream& console, const trackColumns& columns) {
+    console << "Longitude Column: " << columns.longitude + 1 << std::endl;
+    console << "Latitude Column: " << columns.latitude + 1 << std::endl;
+    console << "Topology Column: " << columns.elevation + 1 << std::endl;
 }
 
-void printReadCounts(bool verbose, long trimmedCount, std::size_t pointCount) {
+void printReadCounts(std::ostream& console, bool verbose, long trimmedCount, std::size_t pointCount) {
     if (!verbose) return;
-    std::cout << "Number of Trimmed Coordinates: " << trimmedCount << std::endl;
-    std::cout << "Total Number of Coordinates: " << pointCount << std::endl;
+    console << "Number of Trimmed Coordinates: " << trimmedCount << std::endl;
+    console << "Total Number of Coordinates: " << pointCount << std::endl;
 }
 
 }  // namespace kalvex

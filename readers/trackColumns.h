@@ -6,6 +6,7 @@
 #include <functional>
 #include <istream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,11 +28,11 @@ struct trackColumns {
 // Finds the key columns and the filter columns among the header names, in
 // column order. headerWord ("csv", "tab", "dbf") names the table in the
 // warnings about a keyword that occurs twice.
-trackColumns recognizeColumns(const std::vector<std::string>& names, std::vector<pointFilter>& filters,
-                              const std::string& headerWord);
+trackColumns recognizeColumns(std::ostream& console, const std::vector<std::string>& names,
+                              std::vector<pointFilter>& filters, const std::string& headerWord);
 
 // Reports what the header lacks; false when no point could be read from it.
-bool checkColumns(const trackColumns& columns, const std::vector<pointFilter>& filters);
+bool checkColumns(std::ostream& console, const trackColumns& columns, const std::vector<pointFilter>& filters);
 
 // Offers a field of the given column to the filters of that column and counts
 // every filter whose test holds. A field that is not a number is reported by
@@ -66,8 +67,8 @@ void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::v
 // the orbit column gives the orbit number, and every field is offered to its
 // filters, the first that holds removing the row (true). The conversion
 // messages name the line and the column counted from 1.
-bool offerDelimitedField(const std::string& field, int column, long lineNumber, const trackColumns& columns,
-                         std::vector<pointFilter>& filters, molaPoint& point);
+bool offerDelimitedField(std::ostream& console, const std::string& field, int column, long lineNumber,
+                         const trackColumns& columns, std::vector<pointFilter>& filters, molaPoint& point);
 
 // What became of one data row of a delimited table.
 enum class rowOutcome { removed, incomplete, complete };
@@ -77,13 +78,13 @@ using rowParser = std::function<rowOutcome(const std::string& line, long lineNum
 // trimmed, a row without longitude, latitude or elevation is reported, and a
 // complete row inside the box becomes a point of its track. Returns the
 // trimmed count.
-long readDelimitedRows(std::istream& table, const rowParser& parseRow, const trackBox& box,
+long readDelimitedRows(std::ostream& console, std::istream& table, const rowParser& parseRow, const trackBox& box,
                        std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points);
 
 // "Longitude Column: " and its two companions, counted from 1.
-void printColumnLines(const trackColumns& columns);
+void printColumnLines(std::ostream& console, const trackColumns& columns);
 
 // The closing counts of a verbose read.
-void printReadCounts(bool verbose, long trimmedCount, std::size_t pointCount);
+void printReadCounts(std::ostream& console, bool verbose, long trimmedCount, std::size_t pointCount);
 
 }  // namespace kalvex

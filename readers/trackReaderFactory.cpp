@@ -6,11 +6,11 @@
 
 namespace kalvex {
 
-std::unique_ptr<molaReader> makeTrackReader(const std::string& fileName) {
+std::unique_ptr<molaReader> makeTrackReader(const std::string& fileName, std::ostream& console) {
     const std::string ending = lastFourCharacters(fileName);
-    if (ending == ".csv") return std::make_unique<csvReader>(fileName);
-    if (ending == ".tab") return std::make_unique<tabReader>(fileName);
-    if (ending == ".dbf") return std::make_unique<dbfReader>(fileName);
+    if (ending == ".csv") return std::make_unique<csvReader>(fileName, console);
+    if (ending == ".tab") return std::make_unique<tabReader>(fileName, console);
+    if (ending == ".dbf") return std::make_unique<dbfReader>(fileName, console);
     return nullptr;
 }
 

@@ -17,7 +17,6 @@
 namespace kalvex {
 namespace {
 
-using testing::consoleCapture;
 using filterList = std::vector<pointFilter>;
 
 std::string trackData(const std::string& name) { return testing::testDataDir() + "/tracks/" + name; }
@@ -68,6 +67,7 @@ std::string dbfTable(const testing::textCase& test) {
 class trackFiles : public ::testing::Test {
 protected:
     testing::scratchFolder folder{"trackReaders"};
+    std::ostringstream console;  // what the readers made here print
     std::string write(const std::string& name, const std::string& text) {
         testing::writeTextFile(folder.file(name), text);
         return folder.file(name);
@@ -94,8 +94,8 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
     alignmentModel model;  // holds what the read gave
     model.debug = !test["verbose"].empty();
     bool succeeded = false;
-    std::string console, state;
-    consoleCapture capture;
+    std::string printed, state;
+    testing::consoleCapture capture;  // the model's reads print to std::cout
     if (!test["raster"].empty()) {
         double margin = 0.0;
         numbers >> model.raster.width >> model.raster.height;
@@ -103,11 +103,11 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
         numbers >> margin;
         model.raster.loaded = true;
         succeeded = model.readTracksInBox(path, filters, margin);
-        console = capture.text();
+        printed = capture.text();
         state = model.notReady ? " not ready" : "";
         EXPECT_EQ(model.trackWeights, std::vector<double>(model.orbits.size(), 1.0));
     } else {
-        const std::unique_ptr<molaReader> reader = makeTrackReader(path);
+        const std::unique_ptr<molaReader> reader = makeTrackReader(path, console);
         reader->verbose = model.debug;
         reader->filters = filters;
         std::array<double, 4> box{};
@@ -115,14 +115,14 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
         const valueRange lon = bounded ? valueRange({box[0], box[1]}) : std::nullopt;
         const valueRange lat = bounded ? valueRange({box[2], box[3]}) : std::nullopt;
         succeeded = reader->read(lon, lat);
-        console = capture.text();
+        printed = console.str();
         testing::writeTextFile(path, "");  // a second read changes nothing
         EXPECT_EQ(reader->read(lon, lat), succeeded);
         model.molaPoints = reader->getPoints();
         model.orbits = reader->getOrbits();
         filters = reader->filters;
     }
-    std::string outcome = console + "=> " + (succeeded ? pointsOf(model.molaPoints, model.orbits) : "failed") + state +
+    std::string outcome = printed + "=> " + (succeeded ? pointsOf(model.molaPoints, model.orbits) : "failed") + state +
                           (filters.empty() ? "" : " removed");
     for (const pointFilter& filter : filters) outcome += " " + std::to_string(filter.removedCount);
     EXPECT_EQ(outcome + "\n", test["expect"]);
@@ -132,20 +132,20 @@ INSTANTIATE_TEST_SUITE_P(readerCases, trackCases,
                          ::testing::ValuesIn(testing::readTextCases(trackData("readerCases.txt"))));
 
 TEST_F(trackFiles, readersAreChosenByTheExactEndingAndRefuseOtherOrMissingFiles) {
-    for (const char* name : {"a.b/t.csv", "t.tab", ".dbf"}) EXPECT_NE(makeTrackReader(name), nullptr) << name;
-    for (const char* name : {".gpf", "t.rep"}) EXPECT_NE(makeTiePointReader(name), nullptr) << name;
-    for (const char* name : {"t.CSV", "t.gpf", "csv", ""}) EXPECT_EQ(makeTrackReader(name), nullptr) << name;
-    for (const char* name : {"t.GPF", "t.csv", "gpf", ""}) EXPECT_EQ(makeTiePointReader(name), nullptr) << name;
+    for (const char* name : {"a.b/t.csv", "t.tab", ".dbf"}) EXPECT_NE(makeTrackReader(name, console), nullptr) << name;
+    for (const char* name : {".gpf", "t.rep"}) EXPECT_NE(makeTiePointReader(name, console), nullptr) << name;
+    for (const char* name : {"t.CSV", "t.gpf", "csv", ""}) EXPECT_EQ(makeTrackReader(name, console), nullptr) << name;
+    for (const char* name : {"t.GPF", "t.csv", "gpf", ""}) EXPECT_EQ(makeTiePointReader(name, console), nullptr) << name;
     for (const std::string ending : {".csv", ".tab", ".dbf", ".gpf", ".rep"}) {
-        std::unique_ptr<fileReader> reader = makeTrackReader("t" + ending);
-        if (!reader) reader = makeTiePointReader("t" + ending);
+        console.str("");
+        std::unique_ptr<fileReader> reader = makeTrackReader("t" + ending, console);
+        if (!reader) reader = makeTiePointReader("t" + ending, console);
         const std::string missing = folder.file("missing" + ending);
-        consoleCapture capture;
         for (const std::string& name : {missing, std::string("t.CSV"), std::string()}) {
             reader->fileName = name;
             EXPECT_FALSE(reader->read()) << name;
         }
-        EXPECT_EQ(capture.text(), "Error: Could not open " + missing + "\nCan only read " + ending + " file not .CSV\n")
+        EXPECT_EQ(console.str(), "Error: Could not open " + missing + "\nCan only read " + ending + " file not .CSV\n")
             << ending;
     }
 }
@@ -154,7 +154,7 @@ TEST_F(trackFiles, modelReadsFailWithoutPointsAndKeepTheirListsThroughAFailedRea
     alignmentModel model;
     model.orbits = {1, 2};
     filterList filters;
-    consoleCapture capture;
+    testing::consoleCapture capture;
     EXPECT_FALSE(model.readTracks(write("t.CSV", "lon,lat,topo\n1,2,3\n"), filters));
     EXPECT_FALSE(model.readTracks(write("bad.csv", "lat,topo\n1,2\n"), filters));
     EXPECT_EQ(model.orbits, (std::vector<std::int32_t>{1, 2}));

@@ -2,6 +2,7 @@
 // names (KALVEX_FUZZ_EXTENSION), quiet and verbose, then through the model, and
 // checks that every point it keeps has its identifier and finite coordinates.
 #include <cmath>
+#include <sstream>
 
 #include "model/alignmentModel.h"
 #include "readers/fileReader.h"
@@ -11,10 +12,11 @@ using namespace kalvex;
 using kalvex::fuzzing::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::silenceConsole();
+    fuzzing::silenceConsole();  // for the model's read
+    std::ostringstream console;
     const std::string path = fuzzing::scratchFile(data, size, KALVEX_FUZZ_EXTENSION);
     for (const bool verbose : {false, true}) {
-        const std::unique_ptr<tiePointReader> reader = makeTiePointReader(path);
+        const std::unique_ptr<tiePointReader> reader = makeTiePointReader(path, console);
         reader->verbose = verbose;
         require(reader->read() == reader->isRead, "a read succeeds exactly when it marks the reader as read");
         require(reader->points.size() == reader->pointIds.size(), "one identifier per point");

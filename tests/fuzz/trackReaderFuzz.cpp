@@ -3,6 +3,7 @@
 // filters, then through the model, and checks what every read promises.
 #include <cmath>
 #include <set>
+#include <sstream>
 
 #include "model/alignmentModel.h"
 #include "readers/fileReader.h"
@@ -12,13 +13,14 @@ using namespace kalvex;
 using kalvex::fuzzing::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::silenceConsole();
+    fuzzing::silenceConsole();  // for the model's read
+    std::ostringstream console;
     const std::string path = fuzzing::scratchFile(data, size, KALVEX_FUZZ_EXTENSION);
     std::vector<pointFilter> filters = {pointFilter(pointFilter::equalTo, "orbit", 7),
                                         pointFilter(pointFilter::lessThan, "c", 2),
                                         pointFilter(pointFilter::greaterThan, "ofnadang", 15)};
     for (const bool bounded : {false, true}) {
-        const std::unique_ptr<molaReader> reader = makeTrackReader(path);
+        const std::unique_ptr<molaReader> reader = makeTrackReader(path, console);
         reader->verbose = bounded;
         if (bounded) reader->filters = filters;
         const valueRange lon = bounded ? valueRange({-30.0, 30.0}) : std::nullopt;
