@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "app/commandLine.h"
@@ -100,162 +100,162 @@ void classifyFiles(const wordList& words, runSettings& settings) {
     for (int index = 1; index <= lastCandidate; ++index) classifyFile(words.at(index), settings);
 }
 
-int failedValue(int index, const char* warning) {
-    std::cout << warning << std::endl;
+int failedValue(std::ostream& console, int index, const char* warning) {
+    console << warning << std::endl;
     return index + 1;
 }
 
-int takeAbsoluteInteger(const wordList& words, int index, int& field, const char* warning) {
+int takeAbsoluteInteger(std::ostream& console, const wordList& words, int index, int& field, const char* warning) {
     const std::optional<int> value = readAbsoluteInteger(words.at(index + 1));
-    if (!value) return failedValue(index, warning);
+    if (!value) return failedValue(console, index, warning);
     field = *value;
     return index + 2;
 }
 
-int takeAbsoluteDouble(const wordList& words, int index, double& field, const char* warning) {
+int takeAbsoluteDouble(std::ostream& console, const wordList& words, int index, double& field, const char* warning) {
     const std::optional<double> value = readAbsoluteDouble(words.at(index + 1));
-    if (!value) return failedValue(index, warning);
+    if (!value) return failedValue(console, index, warning);
     field = *value;
     return index + 2;
 }
 
 // A negative value is kept as given: it leaves the computed default in force.
-int takeSignedDouble(const wordList& words, int index, double& field, const char* warning) {
+int takeSignedDouble(std::ostream& console, const wordList& words, int index, double& field, const char* warning) {
     const std::optional<double> value = readDouble(words.at(index + 1));
-    if (!value) return failedValue(index, warning);
+    if (!value) return failedValue(console, index, warning);
     field = *value;
     return index + 2;
 }
 
 // A percentage may be given as a fraction or in percent; anything above 100
 // percent is refused and the default comes back.
-void settlePercentage(double& field, double defaultValue, const char* refusal) {
+void settlePercentage(std::ostream& console, double& field, double defaultValue, const char* refusal) {
     if (field > 1.0) field /= 100.0;
     if (field > 1.0) {
-        std::cout << refusal << std::endl;
+        console << refusal << std::endl;
         field = defaultValue;
     }
 }
 
-int scanStages(const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteInteger(words, index, settings.maxStages,
+int scanStages(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteInteger(console, words, index, settings.maxStages,
                                "Was unable to parse an integer after -s, using default ");
 }
 
-int scanConvergeValue(const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteDouble(words, index, settings.convergeValue,
+int scanConvergeValue(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteDouble(console, words, index, settings.convergeValue,
                               "Was unable to parse a floating point number after -c, using default ");
 }
 
-int scanDelta(const wordList& words, int index, runSettings& settings) {
-    return takeSignedDouble(words, index, settings.delta,
+int scanDelta(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    return takeSignedDouble(console, words, index, settings.delta,
                             "Was unable to parse a floating point number after -d, using default");
 }
 
-int scanPadding(const wordList& words, int index, runSettings& settings) {
-    return takeSignedDouble(words, index, settings.padding,
+int scanPadding(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    return takeSignedDouble(console, words, index, settings.padding,
                             "Was unable to parse a floating point number after -p, using default");
 }
 
 // Orbit numbers run up to the end of the line or the next option word; a
 // word that is no number is reported and the rest are still taken.
-int scanOrbitFilters(const wordList& words, int index, runSettings& settings) {
+int scanOrbitFilters(std::ostream& console, const wordList& words, int index, runSettings& settings) {
     int next = index + 1;
     for (const char* word = words.at(next); word != nullptr && !beginsWithDash(word); word = words.at(++next)) {
         const std::optional<int> orbit = readInteger(word);
         if (orbit) {
             settings.pointFilters.emplace_back(pointFilter::equalTo, "orbit", *orbit);
         } else {
-            std::cout << "Was unable to parse int " << word << "for orbit filter, using only the parsed values"
-                      << std::endl;
+            console << "Was unable to parse int " << word << "for orbit filter, using only the parsed values"
+                    << std::endl;
         }
     }
     return next;
 }
 
-int scanErrorThreshold(const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteDouble(words, index, settings.errorThreshold,
+int scanErrorThreshold(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteDouble(console, words, index, settings.errorThreshold,
                               "Was unable to parse a floating point number after -et, using default ");
 }
 
-int scanMaxError(const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteDouble(words, index, settings.sfMaxError,
+int scanMaxError(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteDouble(console, words, index, settings.sfMaxError,
                               "Was unable to parse a floating point number after -sfe, using default ");
 }
 
 // The cutoff is the floor for the maximum error, so it may not lie above the
 // maximum error in force when it is read.
-int scanCutoff(const wordList& words, int index, runSettings& settings) {
-    const int next = takeAbsoluteDouble(words, index, settings.sfCutoff,
+int scanCutoff(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    const int next = takeAbsoluteDouble(console, words, index, settings.sfCutoff,
                                         "Was unable to parse a floating point number after -sfc, using default ");
     if (next == index + 2 && settings.sfCutoff > settings.sfMaxError) {
-        std::cout << "The statistical filter's minimum error threshold cannot be greater than the maximum error "
-                     "threshold, using default"
-                  << std::endl;
+        console << "The statistical filter's minimum error threshold cannot be greater than the maximum error "
+                   "threshold, using default"
+                << std::endl;
         settings.sfCutoff = runSettings().sfCutoff;
     }
     return next;
 }
 
-int scanDecrease(const wordList& words, int index, runSettings& settings) {
-    const int next = takeAbsoluteDouble(words, index, settings.sfDecrease,
+int scanDecrease(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    const int next = takeAbsoluteDouble(console, words, index, settings.sfDecrease,
                                         "Was unable to parse a floating point number after -sfd, using default ");
     if (next == index + 2) {
-        settlePercentage(settings.sfDecrease, runSettings().sfDecrease,
+        settlePercentage(console, settings.sfDecrease, runSettings().sfDecrease,
                          "The entered percentage for -sfd must be between 0 and 1, or 0 and 100, using default");
     }
     return next;
 }
 
-int scanMaxStdDev(const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteDouble(words, index, settings.sfMaxStdDev,
+int scanMaxStdDev(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteDouble(console, words, index, settings.sfMaxStdDev,
                               "Was unable to parse a floating point number after -sfsd, using default ");
 }
 
-int scanRemovePercent(const wordList& words, int index, runSettings& settings) {
-    const int next = takeAbsoluteDouble(words, index, settings.sfRemovePercent,
+int scanRemovePercent(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    const int next = takeAbsoluteDouble(console, words, index, settings.sfRemovePercent,
                                         "Was unable to parse a floating point number after -sfp, using default ");
     if (next == index + 2) {
-        settlePercentage(settings.sfRemovePercent, runSettings().sfRemovePercent,
+        settlePercentage(console, settings.sfRemovePercent, runSettings().sfRemovePercent,
                          "The entered percentage must be between 0 and 1 or 0 and 100, using default");
     }
     return next;
 }
 
-int scanStartStage(const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteInteger(words, index, settings.sfStartStage,
+int scanStartStage(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteInteger(console, words, index, settings.sfStartStage,
                                "Was unable to parse an integer after -sfs, using default ");
 }
 
 // The text becomes part of every output file name, so a character that no
 // file name may hold sends it back to the empty default.
-void refuseInvalidFileNameText(std::string& text) {
+void refuseInvalidFileNameText(std::ostream& console, std::string& text) {
     static const char forbidden[] = {'<', '>', ':', '"', '\\', '/', '|', '?', '*'};
     for (const char character : forbidden) {
         if (text.find(character) == std::string::npos) continue;
-        std::cout << std::endl;
-        std::cout << "Warning:The string specified after -as contains a '" << character
-                  << "' which will create an invalid filename, will be using the default instead" << std::endl;
+        console << std::endl;
+        console << "Warning:The string specified after -as contains a '" << character
+                << "' which will create an invalid filename, will be using the default instead" << std::endl;
         text.clear();
         return;
     }
 }
 
-int scanAddString(const wordList& words, int index, runSettings& settings) {
+int scanAddString(std::ostream& console, const wordList& words, int index, runSettings& settings) {
     const char* word = words.at(index + 1);
     if (word == nullptr) return index + 1;
     settings.addString = word;
-    refuseInvalidFileNameText(settings.addString);
+    refuseInvalidFileNameText(console, settings.addString);
     return index + 2;
 }
 
 // The coordinate is taken only as a pair: half of a new corner combined with
 // half of an earlier one would move the raster to a place nobody asked for.
-int scanTopLeft(const wordList& words, int index, runSettings& settings) {
+int scanTopLeft(std::ostream& console, const wordList& words, int index, runSettings& settings) {
     const std::optional<double> x = readDouble(words.at(index + 1));
     const std::optional<double> y = x ? readDouble(words.at(index + 2)) : std::nullopt;
     if (!x || !y) {
-        return failedValue(index,
+        return failedValue(console, index,
                            "Warning: Could not parse the replacement top left coordinate, should be of the format "
                            "-tl %d %d");
     }
@@ -265,8 +265,8 @@ int scanTopLeft(const wordList& words, int index, runSettings& settings) {
     return index + 3;
 }
 
-int scanThreadCount(const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteInteger(words, index, settings.threadCount,
+int scanThreadCount(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+    return takeAbsoluteInteger(console, words, index, settings.threadCount,
                                "Was unable to parse an integer after -j, using default ");
 }
 
@@ -320,25 +320,25 @@ const optionDeclaration* findOption(const char* word) {
 // Words that are no option are passed over in silence. A misspelt option
 // would leave the run on a default the user meant to change, so it is named,
 // unless the word was just refused as an option's value and so reported.
-int scanWord(const wordList& words, int index, runSettings& settings, bool refusedAsValue) {
+int scanWord(std::ostream& console, const wordList& words, int index, runSettings& settings, bool refusedAsValue) {
     const char* word = words.at(index);
     if (!beginsWithDash(word)) return index + 1;
     const optionDeclaration* option = findOption(word);
     if (option == nullptr) {
         if (!namesADefault(word) && !refusedAsValue)
-            std::cout << "Warning: Unknown option " << word << " was ignored" << std::endl;
+            console << "Warning: Unknown option " << word << " was ignored" << std::endl;
         return index + 1;
     }
-    if (option->handler != nullptr) return option->handler(words, index, settings);
+    if (option->handler != nullptr) return option->handler(console, words, index, settings);
     settings.*option->flag = option->flagValue;
     return index + 1;
 }
 
 // A value option that moves on by one word only has refused the word after it.
-void scanOptions(const wordList& words, int start, runSettings& settings) {
+void scanOptions(std::ostream& console, const wordList& words, int start, runSettings& settings) {
     int refusedValue = -1;
     for (int index = start; index < words.count();) {
-        const int next = scanWord(words, index, settings, index == refusedValue);
+        const int next = scanWord(console, words, index, settings, index == refusedValue);
         const optionDeclaration* option = beginsWithDash(words.at(index)) ? findOption(words.at(index)) : nullptr;
         // The orbit list ends at an option word without offering it as a value.
         if (option != nullptr && option->handler != nullptr && option->handler != scanOrbitFilters &&
@@ -369,19 +369,20 @@ void settleStartStage(runSettings& settings) {
 
 std::vector<optionDeclaration> optionDeclarations() { return {std::begin(optionTable), std::end(optionTable)}; }
 
-std::optional<runSettings> parseCommandLine(int argumentCount, const char* const* argumentVector) {
+std::optional<runSettings> parseCommandLine(int argumentCount, const char* const* argumentVector,
+                                            std::ostream& console) {
     const wordList words(argumentCount, argumentVector);
     if (argumentCount < 3 || argumentVector == nullptr) {
-        printHelp();
+        printHelp(console);
         return std::nullopt;
     }
     runSettings settings;
     classifyFiles(words, settings);
     if (settings.rasterPath.empty() || settings.trackPath.empty()) {
-        std::cout << "Error: Files must include at least one .tif and either a .dbf, .csv or .tab" << std::endl;
+        console << "Error: Files must include at least one .tif and either a .dbf, .csv or .tab" << std::endl;
         return std::nullopt;
     }
-    scanOptions(words, settings.tiePath.empty() ? 3 : 4, settings);
+    scanOptions(console, words, settings.tiePath.empty() ? 3 : 4, settings);
     addLrocFilters(settings);
     settleStartStage(settings);
     return settings;

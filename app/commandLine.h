@@ -2,6 +2,7 @@
 // The command line: file classification, the option scan with its warnings,
 // the values settled after the scan, and the computed defaults.
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "app/runSettings.h"
@@ -17,10 +18,11 @@ struct helpRow {
     const char* argument = nullptr;
 };
 
-// Every option handler gets the index of its option word and returns the
-// index of the next word to examine. After a failed value only the option
-// word is passed, so the value word is looked at again as a possible option.
-using optionHandler = int (*)(const wordList&, int, runSettings&);
+// Every option handler gets the console for its warnings and the index of its
+// option word, and returns the index of the next word to examine. After a
+// failed value only the option word is passed, so the value word is looked at
+// again as a possible option.
+using optionHandler = int (*)(std::ostream&, const wordList&, int, runSettings&);
 
 // One option: its word, where it is stored (a handler that reads its values
 // into the settings, or a flag set to a value), and its help row.
@@ -37,7 +39,8 @@ std::vector<optionDeclaration> optionDeclarations();
 
 // Parses the argument vector. Returns nothing after printing the help text or
 // the file classification error; the caller then ends with status 1.
-std::optional<runSettings> parseCommandLine(int argumentCount, const char* const* argumentVector);
+std::optional<runSettings> parseCommandLine(int argumentCount, const char* const* argumentVector,
+                                            std::ostream& console);
 
 // The translation range and increment that were not given, from the larger
 // extent of the raster in map units.

@@ -1,7 +1,7 @@
 // The help text and the settings block that debug mode prints.
 #include <cstddef>
 #include <initializer_list>
-#include <iostream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,72 +19,74 @@ std::string padded(const std::string& text, std::size_t width) {
     return text + std::string(width - text.size(), ' ');
 }
 
-void printLines(std::initializer_list<const char*> lines) {
-    for (const char* line : lines) std::cout << line << std::endl;
+void printLines(std::ostream& console, std::initializer_list<const char*> lines) {
+    for (const char* line : lines) console << line << std::endl;
 }
 
-void printRule() { std::cout << std::string(helpWidth, '*') << std::endl; }
+void printRule(std::ostream& console) { console << std::string(helpWidth, '*') << std::endl; }
 
-void printBanner() {
-    printRule();
-    std::cout << padded("* Kalvex Help", helpWidth - 1) << "*" << std::endl;
-    printRule();
+void printBanner(std::ostream& console) {
+    printRule(console);
+    console << padded("* Kalvex Help", helpWidth - 1) << "*" << std::endl;
+    printRule(console);
 }
 
-void printInputs() {
-    printLines({"Inputs", "", "Run Kalvex Query format:", "  kalvex file1 file2 file3 [options]", "Notes:",
-                "  There Must Be 3 files", "      One Must be a .tif", "      One Must be a .rep or a .gpf",
-                "      One Must be either a .tab, .csv or .dbf", "", "Generate Error Map Query format:",
-                "  kalvex file1 file2 [options]", "Notes:", "  There Must Be 2 files", "      One Must be a .tif",
-                "      One Must be either a .tab, .csv or .dbf",
-                "  This will generate the same error map as the initial error map in",
-                "  kalvex, but kalvex will not be run"});
+void printInputs(std::ostream& console) {
+    printLines(console, {"Inputs", "", "Run Kalvex Query format:", "  kalvex file1 file2 file3 [options]", "Notes:",
+                         "  There Must Be 3 files", "      One Must be a .tif", "      One Must be a .rep or a .gpf",
+                         "      One Must be either a .tab, .csv or .dbf", "", "Generate Error Map Query format:",
+                         "  kalvex file1 file2 [options]", "Notes:", "  There Must Be 2 files",
+                         "      One Must be a .tif", "      One Must be either a .tab, .csv or .dbf",
+                         "  This will generate the same error map as the initial error map in",
+                         "  kalvex, but kalvex will not be run"});
 }
 
-void printOptionRow(const std::string& name, const std::string& defaultValue, const std::string& argument) {
-    std::cout << padded("  " + name, 32) << "|" << padded(" " + defaultValue, 14) << "|   " << argument
-              << std::endl;
+void printOptionRow(std::ostream& console, const std::string& name, const std::string& defaultValue,
+                    const std::string& argument) {
+    console << padded("  " + name, 32) << "|" << padded(" " + defaultValue, 14) << "|   " << argument << std::endl;
 }
 
-void printOptionsTable() {
-    printRule();
-    printLines({"Command Line Options Table", "",
-                "         Command Name           | Default Val  | Command Line Argument"});
+void printOptionsTable(std::ostream& console) {
+    printRule(console);
+    printLines(console, {"Command Line Options Table", "",
+                         "         Command Name           | Default Val  | Command Line Argument"});
     for (const optionDeclaration& option : optionDeclarations())
-        if (option.help.name != nullptr) printOptionRow(option.help.name, option.help.defaultValue, option.help.argument);
-    std::cout << std::endl;
+        if (option.help.name != nullptr)
+            printOptionRow(console, option.help.name, option.help.defaultValue, option.help.argument);
+    console << std::endl;
 }
 
-void printNotes() {
-    printLines({"Notes:", "  size = width or height depending which is larger", "  %d = Integer Number",
-                "  %f = Floating Point Number", "  &s = String", "  LROC filters: ", "      ofnadang > 15",
-                "      ptshotnum = 3 or 5", "      solincangle > 80"});
+void printNotes(std::ostream& console) {
+    printLines(console, {"Notes:", "  size = width or height depending which is larger", "  %d = Integer Number",
+                         "  %f = Floating Point Number", "  &s = String", "  LROC filters: ", "      ofnadang > 15",
+                         "      ptshotnum = 3 or 5", "      solincangle > 80"});
 }
 
-void printStatisticalFiltering() {
-    printRule();
-    printLines({"Statistical Filtering", "", "Overview:",
-                "Statistical filtering will attempt to weed out bad tracks from the ",
-                "kalvex run. It does so by using a weighting system.",
-                "Weightings will range from 0 to 1 and are specific to a single track in",
-                "the mola data. They will affect kalvex when it checks the",
-                "RMS as it attempts to fit the data. This process will check if a change",
-                "caused a lower RMS than the RMS in the previous state; if it does,",
-                "that change is accepted. Weightings come in when calculating error.",
-                "When the error of each mola point is calculated, the error will also",
-                "be multiplied its track's weighting. Therefore if worse tracks have",
-                "a lower weighting than better tracks, kalvex will focus on", "fitting those better tracks.", "",
-                "How it works:", "Weightings are adjusted by first calculating the average error and ",
-                "standard deviation of each track in the mola data. If the calculated",
-                "standard deviation and average error values of the track are greater ",
-                "than a user-specified acceptable standard deviation and average error,",
-                "the weighting of that track gets decremented by a user specified ",
-                "percentage to remove (in decimal format). Therefore the longer a track",
-                "is above these user specified values, the smaller a track's weighting",
-                "will become and the less kalvex will try to fit that track.",
-                "Because of this, statistical filtering should only begin adjusting",
-                "weightings after kalvex has already found a decent fit.", "",
-                "Turning off statistical filtering: -sfp 0"});
+void printStatisticalFiltering(std::ostream& console) {
+    printRule(console);
+    printLines(console, {"Statistical Filtering", "", "Overview:",
+                         "Statistical filtering will attempt to weed out bad tracks from the ",
+                         "kalvex run. It does so by using a weighting system.",
+                         "Weightings will range from 0 to 1 and are specific to a single track in",
+                         "the mola data. They will affect kalvex when it checks the",
+                         "RMS as it attempts to fit the data. This process will check if a change",
+                         "caused a lower RMS than the RMS in the previous state; if it does,",
+                         "that change is accepted. Weightings come in when calculating error.",
+                         "When the error of each mola point is calculated, the error will also",
+                         "be multiplied its track's weighting. Therefore if worse tracks have",
+                         "a lower weighting than better tracks, kalvex will focus on",
+                         "fitting those better tracks.", "",
+                         "How it works:", "Weightings are adjusted by first calculating the average error and ",
+                         "standard deviation of each track in the mola data. If the calculated",
+                         "standard deviation and average error values of the track are greater ",
+                         "than a user-specified acceptable standard deviation and average error,",
+                         "the weighting of that track gets decremented by a user specified ",
+                         "percentage to remove (in decimal format). Therefore the longer a track",
+                         "is above these user specified values, the smaller a track's weighting",
+                         "will become and the less kalvex will try to fit that track.",
+                         "Because of this, statistical filtering should only begin adjusting",
+                         "weightings after kalvex has already found a decent fit.", "",
+                         "Turning off statistical filtering: -sfp 0"});
 }
 
 struct outputEntry {
@@ -92,23 +94,23 @@ struct outputEntry {
     std::vector<const char*> description;
 };
 
-void printOutputEntry(const outputEntry& entry) {
-    std::cout << "|------------------------|--------------------------------------------|" << std::endl;
+void printOutputEntry(std::ostream& console, const outputEntry& entry) {
+    console << "|------------------------|--------------------------------------------|" << std::endl;
     std::string nameCell = entry.name;
     for (const char* line : entry.description) {
-        std::cout << "|" << padded(" " + nameCell, 24) << "|" << padded(std::string(" ") + line, 44) << "|"
-                  << std::endl;
+        console << "|" << padded(" " + nameCell, 24) << "|" << padded(std::string(" ") + line, 44) << "|"
+                << std::endl;
         nameCell.clear();
     }
 }
 
-void printOutputs() {
-    printRule();
-    printLines({"Outputs", "", "Either 5 or 7 files are outputted based on whether or not statistical",
-                "filtering was enabled. All outputted files will be saved in the same",
-                "location as the geotiff and they will have the same name as the geotiff",
-                "but with the following additions to the name (if a string was specified",
-                "with the -as argument, it will be placed before these strings):"});
+void printOutputs(std::ostream& console) {
+    printRule(console);
+    printLines(console, {"Outputs", "", "Either 5 or 7 files are outputted based on whether or not statistical",
+                         "filtering was enabled. All outputted files will be saved in the same",
+                         "location as the geotiff and they will have the same name as the geotiff",
+                         "but with the following additions to the name (if a string was specified",
+                         "with the -as argument, it will be placed before these strings):"});
     const std::vector<outputEntry> entries = {
         {"_Error_Map.gnu", {"gnuplot file used to generate the error map"}},
         {"_Error_Map.png", {"png image of the error map"}},
@@ -127,44 +129,44 @@ void printOutputs() {
         {"_report.txt",
          {"report of the kalvex operation,", "including final tie points and analysis of", "the results"}},
     };
-    std::cout << std::string(helpWidth, '_') << std::endl;
-    std::cout << "|          Name          |                Description                 |" << std::endl;
-    for (const outputEntry& entry : entries) printOutputEntry(entry);
-    std::cout << "|________________________|____________________________________________|" << std::endl;
+    console << std::string(helpWidth, '_') << std::endl;
+    console << "|          Name          |                Description                 |" << std::endl;
+    for (const outputEntry& entry : entries) printOutputEntry(console, entry);
+    console << "|________________________|____________________________________________|" << std::endl;
 }
 
 int asFlag(bool value) { return value ? 1 : 0; }
 
 }  // namespace
 
-void printHelp() {
-    std::cout << std::endl;
-    printBanner();
-    printInputs();
-    printOptionsTable();
-    printNotes();
-    printStatisticalFiltering();
-    printOutputs();
-    std::cout << std::endl;
+void printHelp(std::ostream& console) {
+    console << std::endl;
+    printBanner(console);
+    printInputs(console);
+    printOptionsTable(console);
+    printNotes(console);
+    printStatisticalFiltering(console);
+    printOutputs(console);
+    console << std::endl;
 }
 
-void printSettings(const runSettings& settings) {
-    std::cout << std::endl;
-    std::cout << "Debug Mode: " << asFlag(settings.debugMode) << std::endl;
-    std::cout << "Hirise: " << asFlag(settings.hirise) << std::endl;
-    std::cout << "QuadFit: " << asFlag(settings.quadFit) << std::endl;
-    std::cout << "maxStages: " << settings.maxStages << std::endl;
-    std::cout << "Converge Value: " << settings.convergeValue << std::endl;
-    std::cout << "Delta: " << settings.delta << std::endl;
-    std::cout << "Padding: " << settings.padding << std::endl;
-    std::cout << "LROC Filtering: " << asFlag(!settings.hirise && settings.lrocFiltering) << std::endl;
-    std::cout << "Statistical Filtering Max Error: " << settings.sfMaxError << std::endl;
-    std::cout << "Statistical Filtering Max Std. Deviation: " << settings.sfMaxStdDev << std::endl;
-    std::cout << "Statistical Filtering Removal Percentage: " << settings.sfRemovePercent << std::endl;
-    std::cout << "Statistical Filtering Start Stage: " << settings.sfStartStage << std::endl;
+void printSettings(std::ostream& console, const runSettings& settings) {
+    console << std::endl;
+    console << "Debug Mode: " << asFlag(settings.debugMode) << std::endl;
+    console << "Hirise: " << asFlag(settings.hirise) << std::endl;
+    console << "QuadFit: " << asFlag(settings.quadFit) << std::endl;
+    console << "maxStages: " << settings.maxStages << std::endl;
+    console << "Converge Value: " << settings.convergeValue << std::endl;
+    console << "Delta: " << settings.delta << std::endl;
+    console << "Padding: " << settings.padding << std::endl;
+    console << "LROC Filtering: " << asFlag(!settings.hirise && settings.lrocFiltering) << std::endl;
+    console << "Statistical Filtering Max Error: " << settings.sfMaxError << std::endl;
+    console << "Statistical Filtering Max Std. Deviation: " << settings.sfMaxStdDev << std::endl;
+    console << "Statistical Filtering Removal Percentage: " << settings.sfRemovePercent << std::endl;
+    console << "Statistical Filtering Start Stage: " << settings.sfStartStage << std::endl;
     if (settings.topLeftGiven) {
-        std::cout << "New Top Left Coordinate: " << settings.topLeftX << " " << settings.topLeftY << std::endl;
-        std::cout << std::endl;
+        console << "New Top Left Coordinate: " << settings.topLeftX << " " << settings.topLeftY << std::endl;
+        console << std::endl;
     }
 }
 

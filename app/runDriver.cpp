@@ -106,7 +106,7 @@ std::string outputBase(const std::string& rasterPath, const std::string& addStri
 namespace {
 
 int runRecorded(int argumentCount, const char* const* argumentVector, runSummary& summary) {
-    std::optional<runSettings> parsed = parseCommandLine(argumentCount, argumentVector);
+    std::optional<runSettings> parsed = parseCommandLine(argumentCount, argumentVector, std::cout);
     if (!parsed) return 1;
     runSettings settings = *parsed;
 
@@ -132,7 +132,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, runSummary
         return 1;
     }
     warnAboutUnusedFilters(settings.pointFilters);
-    if (settings.debugMode) printSettings(settings);
+    if (settings.debugMode) printSettings(std::cout, settings);
 
     const std::vector<errorRecord> initialErrors = model.currentErrorList();
     summary.initialErrors(model.molaPoints.size(), initialErrors.size());

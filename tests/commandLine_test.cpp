@@ -28,10 +28,10 @@ parseResult parseWords(const std::vector<std::string>& words) {
     std::vector<const char*> vector{"/opt/kalvex/kalvex"};
     for (const std::string& word : words) vector.push_back(word.c_str());
     vector.push_back(nullptr);
-    consoleCapture capture;
-    std::optional<runSettings> settings = parseCommandLine(int(vector.size()) - 1, vector.data());
+    std::ostringstream console;
+    std::optional<runSettings> settings = parseCommandLine(int(vector.size()) - 1, vector.data(), console);
     if (settings) finishDefaults(*settings, 1000.0);
-    return {settings, capture.text()};
+    return {settings, console.str()};
 }
 
 std::string number(double value) {
@@ -80,9 +80,9 @@ std::string transcriptOf(const std::vector<std::string>& words) {
         if (given[i] != bare[i]) changed += " " + given[i];
     std::string text = result.console + "=" + changed + "\n";
     if (!result.settings->debugMode) return text;
-    consoleCapture capture;
-    printSettings(*result.settings);
-    return text + capture.text();
+    std::ostringstream console;
+    printSettings(console, *result.settings);
+    return text + console.str();
 }
 
 TEST(CommandLine, EveryCaseOfTheTranscriptPrintsAndSettlesAsRecorded) {
@@ -115,10 +115,10 @@ TEST(CommandLine, TooFewWordsPrintTheHelpText) {
     const std::string help = readTextFile(testDataDir() + "/expected/help.txt");
     for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{{}, {"dem.tif"}})
         EXPECT_EQ(transcriptOf(words), help + "= refused\n") << words.size();
-    consoleCapture capture;
-    EXPECT_FALSE(parseCommandLine(0, nullptr).has_value());
-    printHelp();
-    EXPECT_EQ(capture.text(), help + help);
+    std::ostringstream console;
+    EXPECT_FALSE(parseCommandLine(0, nullptr, console).has_value());
+    printHelp(console);
+    EXPECT_EQ(console.str(), help + help);
 }
 
 }  // namespace

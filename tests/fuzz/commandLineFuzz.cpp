@@ -2,6 +2,7 @@
 // at the most: longer inputs only slow the fuzzer down), hands them to the
 // command line and checks that every value a run will use lies in its range.
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ using namespace kalvex;
 using kalvex::fuzzing::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::silenceConsole();
+    std::ostringstream console;
     std::vector<std::string> words{"kalvex", ""};
     for (std::size_t i = 0; i < size && words.size() < 64; ++i)
         if (data[i] == '\n' || data[i] == '\0')
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<const char*> vector;
     for (const std::string& word : words) vector.push_back(word.c_str());
     vector.push_back(nullptr);
-    std::optional<runSettings> settings = parseCommandLine(int(words.size()), vector.data());
+    std::optional<runSettings> settings = parseCommandLine(int(words.size()), vector.data(), console);
     if (!settings) return 0;
     const runSettings& s = *settings;
     const auto usable = [](double value) { return std::isfinite(value) && value >= 0.0; };
@@ -41,6 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "a HiRISE project has only orbit filters");
     finishDefaults(*settings, 1000.0);
     require(s.padding >= 0.0 && s.delta >= 0.0, "the computed defaults fill the unset values");
-    printSettings(s);
+    printSettings(console, s);
     return 0;
 }
