@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <iostream>
+#include <ostream>
 #include <sstream>
 
 #include "output/scriptText.h"
@@ -71,11 +71,11 @@ void writeAll(int descriptor, const std::string& text) {
 
 }  // namespace
 
-void runGnuplot(const std::vector<std::string>& scripts) {
+void runGnuplot(const std::vector<std::string>& scripts, std::ostream& console) {
     const std::string program = findGnuplot();
     int pipeEnds[2];
     if (program.empty() || ::pipe(pipeEnds) != 0) {
-        std::cout << "Warning: gnuplot could not be started, no PNG images were made" << std::endl;
+        console << "Warning: gnuplot could not be started, no PNG images were made" << std::endl;
         return;
     }
     // gnuplot talks on its own streams; kalvex keeps standard error clean.
@@ -92,7 +92,7 @@ void runGnuplot(const std::vector<std::string>& scripts) {
     ::close(pipeEnds[0]);
     if (started != 0) {
         ::close(pipeEnds[1]);
-        std::cout << "Warning: gnuplot could not be started, no PNG images were made" << std::endl;
+        console << "Warning: gnuplot could not be started, no PNG images were made" << std::endl;
         return;
     }
     // A gnuplot that dies early must not take kalvex with it.

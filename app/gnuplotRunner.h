@@ -1,4 +1,5 @@
 #pragma once
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -6,6 +7,6 @@ namespace kalvex {
 
 // Runs gnuplot once over the scripts, in order, and waits for it to end.
 // Prints one warning when gnuplot cannot be found or started.
-void runGnuplot(const std::vector<std::string>& scripts);
+void runGnuplot(const std::vector<std::string>& scripts, std::ostream& console);
 
 }  // namespace kalvex

@@ -1,7 +1,9 @@
+#include "app/mainMode.h"
+
 #include <algorithm>
 #include <functional>
 #include <cmath>
-#include <iostream>
+#include <ostream>
 
 #include "app/outputFiles.h"
 #include "app/robustMode.h"
@@ -41,6 +43,7 @@ const char* const offsetBeyondRange =
 // never reached: the record says when the first stage's best offset lay on
 // its edge.
 alignmentRecord runStages(alignmentModel& model, const runSettings& settings, double rms) {
+    std::ostream& console = model.console();
     alignmentRecord record;
     stageSearch search{settings.padding, settings.delta, settings.sfMaxError};
     std::vector<double> rmsHistory{rms};
@@ -48,13 +51,13 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
     double change = settings.convergeValue + 1.0;
     int stage = 0;
     do {
-        std::cout << std::endl;
-        std::cout << "Stage: " << stage + 1 << std::endl;
+        console << std::endl;
+        console << "Stage: " << stage + 1 << std::endl;
         if (stage >= settings.sfStartStage && settings.sfRemovePercent > 0) {
             model.filterTracks({search.maxError, settings.sfMaxStdDev, settings.sfRemovePercent, settings.errorThreshold});
-            search.maxError = lowerMaxError(search.maxError, settings);
+            search.maxError = lowerMaxError(console, search.maxError, settings);
         }
-        if (model.debug) std::cout << "Beginning Linear Surface Fitting:" << std::endl;
+        if (model.debug) console << "Beginning Linear Surface Fitting:" << std::endl;
         rms = model.linearFitStage();
         rmsHistory.push_back(rms);
         const translationOutcome translation = model.searchTranslation(rms, search.padding, search.increment);
@@ -68,8 +71,8 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
             rmsHistory.back() = rms;
         }
         ++stage;
-        std::cout << "Stage " << stage << " RMS: " << rms << std::endl;
-        if (stage == 1 && record.firstTranslationOnRangeEdge) std::cout << offsetBeyondRange << std::endl;
+        console << "Stage " << stage << " RMS: " << rms << std::endl;
+        if (stage == 1 && record.firstTranslationOnRangeEdge) console << offsetBeyondRange << std::endl;
         if (stage >= lookback) change = std::fabs(rms - rmsHistory[std::size_t(stage - lookback)]);
     } while (stage < settings.maxStages && change > settings.convergeValue);
     record.stages = stage;
@@ -80,18 +83,19 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
 // Tie points off the raster (a file in other units, or of another area) are
 // moved all the same; the user should know.
 void warnAboutTiePointsOffTheRaster(const alignmentModel& model) {
+    std::ostream& console = model.console();
     std::size_t outside = 0;
     for (const tiePoint& point : model.tiePoints)
         if (!liesOnRaster(model.raster, point.x, point.y)) ++outside;
     if (outside > 0)
-        std::cout << "Warning: " << outside << " of the " << model.tiePoints.size()
+        console << "Warning: " << outside << " of the " << model.tiePoints.size()
                   << " tie points lie outside the raster" << std::endl;
 }
 
-void writeScript(const std::string& path, std::vector<std::string>& scriptList, bool& runFailed,
-                 const std::function<void(std::ostream&)>& write) {
+void writeScript(std::ostream& console, const std::string& path, std::vector<std::string>& scriptList,
+                 bool& runFailed, const std::function<void(std::ostream&)>& write) {
     scriptList.push_back(path);
-    outputFile script(path);
+    outputFile script(path, console);
     write(script.stream());
     if (!script.close()) runFailed = true;
 }
@@ -101,42 +105,43 @@ void writeScript(const std::string& path, std::vector<std::string>& scriptList, 
 std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSettings& settings,
                                            const std::string& base, std::ostream& errorMapStream,
                                            std::vector<std::string>& scriptList, bool& runFailed) {
+    std::ostream& console = model.console();
     if (!model.readTiePoints(settings.tiePath)) {
-        std::cout << "Tie Coordinate Read Unsuccessful" << std::endl;
+        console << "Tie Coordinate Read Unsuccessful" << std::endl;
         return std::nullopt;
     }
     const bool degreesMinutesSeconds = !settings.polarProjection;
-    model.writeTiePointTable(std::cout, "Initial XYZ Coordinates", degreesMinutesSeconds);
+    model.writeTiePointTable(console, "Initial XYZ Coordinates", degreesMinutesSeconds);
     warnAboutTiePointsOffTheRaster(model);
     const double initialRms = model.currentRms().rms;
-    std::cout << "Initial RMS: " << initialRms << std::endl;
+    console << "Initial RMS: " << initialRms << std::endl;
 
     alignmentRecord record =
         settings.robustAlignment ? runRobustAlignment(model, settings) : runStages(model, settings, initialRms);
     record.initialRms = initialRms;
 
     const double finalRms = settings.quadFit ? model.quadraticFitStage() : model.linearFitStage();
-    std::cout << std::endl;
-    std::cout << "Final RMS: " << finalRms << std::endl;
+    console << std::endl;
+    console << "Final RMS: " << finalRms << std::endl;
     record.finalRms = finalRms;
 
-    writeScript(base + "_Coord_Map.gnu", scriptList, runFailed,
+    writeScript(console, base + "_Coord_Map.gnu", scriptList, runFailed,
                 [&](std::ostream& script) { model.writeCoordinateMap(script, base + "_Coord_Map.png"); });
     const std::vector<errorRecord> finalErrors = model.currentErrorList();
     if (settings.sfRemovePercent > 0)
-        writeScript(base + "_Weightings_Map.gnu", scriptList, runFailed, [&](std::ostream& script) {
+        writeScript(console, base + "_Weightings_Map.gnu", scriptList, runFailed, [&](std::ostream& script) {
             model.writeWeightingsMap(script, base + "_Weightings_Map.png", finalErrors);
         });
-    model.writeTiePointTable(std::cout, "Final XYZ Coordinates", degreesMinutesSeconds);
+    model.writeTiePointTable(console, "Final XYZ Coordinates", degreesMinutesSeconds);
 
-    outputFile report(base + "_report.txt");
-    const errorStatistics finalStatistics = model.writeReport(report.stream(), degreesMinutesSeconds);
-    printStatistics(finalErrors.size(), finalStatistics);
+    outputFile report(base + "_report.txt", console);
+    const errorStatistics finalStatistics = model.writeReport(report.stream(), degreesMinutesSeconds, finalErrors);
+    printStatistics(console, finalErrors.size(), finalStatistics);
     if (!report.close()) runFailed = true;
-    if (record.firstTranslationOnRangeEdge) std::cout << offsetBeyondRange << std::endl;
+    if (record.firstTranslationOnRangeEdge) console << offsetBeyondRange << std::endl;
     // Every output is written, but nothing was aligned: no success to report.
     if (finalErrors.empty()) {
-        std::cout << "Error: No altimeter point with a model elevation was left at the end of the run" << std::endl;
+        console << "Error: No altimeter point with a model elevation was left at the end of the run" << std::endl;
         runFailed = true;
     }
 

@@ -1,13 +1,14 @@
 #include "app/outputFiles.h"
 
-#include <iostream>
+#include <ostream>
 
 namespace kalvex {
 
-outputFile::outputFile(const std::string& filePath) : path(filePath), file(filePath, std::ios::out | std::ios::trunc) {
+outputFile::outputFile(const std::string& filePath, std::ostream& console)
+    : path(filePath), console(console), file(filePath, std::ios::out | std::ios::trunc) {
     if (!file.is_open()) {
         failed = true;
-        std::cout << "Warning: Could not create the output file " << path << std::endl;
+        console << "Warning: Could not create the output file " << path << std::endl;
     }
 }
 
@@ -20,7 +21,7 @@ bool outputFile::close() {
     file.close();
     if (file.fail()) {
         failed = true;
-        std::cout << "Warning: Could not write the output file " << path << std::endl;
+        console << "Warning: Could not write the output file " << path << std::endl;
     }
     return !failed;
 }

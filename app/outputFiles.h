@@ -3,14 +3,15 @@
 // once and remembered, so that the run ends with status 1: the outputs are
 // the product, and losing one silently would report a failure as success.
 #include <fstream>
+#include <ostream>
 #include <string>
 
 namespace kalvex {
 
 class outputFile {
 public:
-    // Creates or truncates the file; prints a warning when that fails.
-    explicit outputFile(const std::string& path);
+    // Creates or truncates the file; prints a warning on the console when that fails.
+    outputFile(const std::string& path, std::ostream& console);
     ~outputFile();
     outputFile(const outputFile&) = delete;
     outputFile& operator=(const outputFile&) = delete;
@@ -22,6 +23,7 @@ public:
 
 private:
     std::string path;
+    std::ostream& console;
     std::ofstream file;
     bool failed = false;
     bool closed = false;

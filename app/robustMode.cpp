@@ -10,12 +10,13 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <iostream>
+#include <ostream>
 #include <vector>
 
 #include "model/rasterExtent.h"
 #include "model/robustObjective.h"
 #include "model/robustStages.h"
+#include "model/surfaceFit.h"
 #include "model/trackJudgement.h"
 
 namespace kalvex {
@@ -28,10 +29,6 @@ constexpr double widestTurn = 5.0;   // degrees each way, as far as the stage lo
 constexpr double localTurn = 0.25;   // degrees each way after the first round
 constexpr double localReach = 1.0;   // cells each way after the first round
 
-struct mapPosition {
-    double x;
-    double y;
-};
 using cornerPositions = std::array<mapPosition, 4>;
 
 cornerPositions cornersOf(const elevationRaster& raster) {
@@ -49,42 +46,27 @@ double largestMove(const cornerPositions& before, const cornerPositions& after, 
     return largest;
 }
 
-void moveBy(alignmentModel& model, double dx, double dy) {
-    model.raster.transform[0] += dx;
-    model.raster.transform[3] += dy;
-    for (tiePoint& point : model.tiePoints) {
-        point.x += dx;
-        point.y += dy;
-    }
-}
-
-void turnBy(alignmentModel& model, const turnFound& turn) {
-    const double pivotX = model.raster.nodeX(turn.column, turn.row);
-    const double pivotY = model.raster.nodeY(turn.column, turn.row);
-    model.raster.rotateGeotransform(turn.column, turn.row, turn.angle);
-    rotatePoints(model.tiePoints, turn.angle, pivotX, pivotY);
-}
-
 // One round; returns the robust RMS at its end. Whether the raster is turned
 // at all is decided once: a turn that stands out from the noise makes the
 // angle a parameter of the alignment (turned), which later rounds refine to
 // the best value they find.
 double alignOnce(alignmentModel& model, const robustShots& shots, double translationReach, bool hirise,
                  double turnReach, bool& turned) {
+    std::ostream& console = model.console();
     const offsetFound offset = searchRobustOffset(model, shots, translationReach);
-    std::cout << "x-translation: " << offset.dx << std::endl;
-    std::cout << "y-translation: " << offset.dy << std::endl;
-    moveBy(model, offset.dx, offset.dy);
+    console << "x-translation: " << offset.dx << std::endl;
+    console << "y-translation: " << offset.dy << std::endl;
+    model.moveBy(offset.dx, offset.dy);
     if (!hirise) return offset.rms;
     const turnFound turn = searchRobustTurn(model, shots, turnReach);
     turned = turned || turn.beyondNoise;
     if (!turned || turn.angle == 0.0) {
-        std::cout << "No Rotation Found" << std::endl;
+        console << "No Rotation Found" << std::endl;
         return offset.rms;
     }
-    std::cout << "Min RMS Rotation About: " << turn.column << " : " << turn.row << std::endl;
-    std::cout << "Min RMS Rotation Angle:" << turn.angle << std::endl;
-    turnBy(model, turn);
+    console << "Min RMS Rotation About: " << turn.column << " : " << turn.row << std::endl;
+    console << "Min RMS Rotation Angle:" << turn.angle << std::endl;
+    model.turnAbout(turn.column, turn.row, turn.angle);
     return turn.rms;
 }
 
@@ -102,24 +84,11 @@ void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
 
     for (std::size_t k = 0; k < verdict.silencedTracks.size(); ++k) {
         const std::size_t track = verdict.silencedTracks[k];
-        model.trackWeights[track] = 0.0;
-        std::cout << "Orbit " << model.orbits[track] << " set to weight 0, median residual "
+        model.trackWeights.silence(track);
+        model.console() << "Orbit " << model.orbits[track] << " set to weight 0, median residual "
                   << verdict.silencedMedians[k] << std::endl;
     }
-    std::vector<molaPoint> kept;
-    kept.reserve(model.molaPoints.size());
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < model.molaPoints.size(); ++i) {
-        const molaPoint& point = model.molaPoints[i];
-        if (next < verdict.outliers.size() && verdict.outliers[next] == i) {
-            ++next;
-            std::cout << "The coordinate " << std::uint32_t(point.trackIndex) << ":" << point.x << ":" << point.y
-                      << ":" << point.elevation << " was removed." << std::endl;
-            continue;
-        }
-        kept.push_back(point);
-    }
-    model.molaPoints = std::move(kept);
+    model.removePoints(verdict.outliers);
 }
 
 // The plane of the aligned errors of the shots that count, added to the
@@ -127,11 +96,11 @@ void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
 // final fit then starts from errors without a tilt or an offset.
 void addAlignedPlane(alignmentModel& model) {
     std::vector<molaPoint> counted;
-    for (const molaPoint& point : model.molaPoints) {
-        const std::size_t track = std::size_t(std::uint32_t(point.trackIndex));
-        if (track < model.trackWeights.size() && model.trackWeights[track] > 0.0) counted.push_back(point);
-    }
-    model.raster.applyPlaneFit(counted, nullptr, &model.tiePoints);
+    for (const molaPoint& point : model.molaPoints)
+        if (model.trackWeights.of(point.trackIndex) > 0.0) counted.push_back(point);
+    model.lineFitTold =
+        addPlaneFit(model.console(), model.raster, model.tiePoints, counted, nullptr, model.lineFitTold) ||
+        model.lineFitTold;
 }
 
 }  // namespace
@@ -145,13 +114,14 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
     robustShots shots = countedShots(model.molaPoints, model.trackWeights, unjudgedShare);
     bool judged = false;
     bool turned = false;
+    std::ostream& console = model.console();
     for (int round = 1;; ++round) {
         const cornerPositions before = cornersOf(model.raster);
-        std::cout << std::endl;
-        std::cout << "Robust Round: " << round << std::endl;
+        console << std::endl;
+        console << "Robust Round: " << round << std::endl;
         const double rms = alignOnce(model, shots, round == 1 ? range : std::fmin(range, localReach),
                                      settings.hirise, round == 1 ? widestTurn : localTurn, turned);
-        std::cout << "Round " << round << " Robust RMS: " << rms << std::endl;
+        console << "Round " << round << " Robust RMS: " << rms << std::endl;
         const bool settled = largestMove(before, cornersOf(model.raster), cell) < settledMovement;
         record.stages = round;
         record.converged = settled;

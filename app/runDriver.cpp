@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <iostream>
+#include <ostream>
 #include <thread>
 
 #include "app/commandLine.h"
 #include "app/gnuplotRunner.h"
 #include "app/helpText.h"
+#include "app/mainMode.h"
 #include "app/outputFiles.h"
 #include "app/runSummary.h"
 #include "model/rasterExtent.h"
@@ -31,14 +32,14 @@ bool readTrackFile(alignmentModel& model, runSettings& settings, double margin) 
     if (!model.readTracks(settings.trackPath, settings.pointFilters)) return false;
     model.wrapLongitudes();
     model.toPolarStereographic();
-    trimToRaster(model, margin);
+    model.trimToRaster(margin);
     return true;
 }
 
-void warnAboutUnusedFilters(const std::vector<pointFilter>& filters) {
+void warnAboutUnusedFilters(std::ostream& console, const std::vector<pointFilter>& filters) {
     for (const pointFilter& filter : filters)
         if (filter.removedCount == 0)
-            std::cout << "Warning: Filter on '" << filter.keyword << "' with value " << filter.threshold
+            console << "Warning: Filter on '" << filter.keyword << "' with value " << filter.threshold
                       << " was never used." << std::endl;
 }
 
@@ -53,46 +54,39 @@ bool isAnInputOfTheRun(const std::string& path, const runSettings& settings) {
     return false;
 }
 
-bool refuseToOverwriteAnInput(const std::string& path, const runSettings& settings, bool& runFailed) {
+bool refuseToOverwriteAnInput(std::ostream& console, const std::string& path, const runSettings& settings,
+                              bool& runFailed) {
     if (!isAnInputOfTheRun(path, settings)) return false;
-    std::cout << "Warning: The output file " << path << " is an input of this run, it is left as it was" << std::endl;
+    console << "Warning: The output file " << path << " is an input of this run, it is left as it was" << std::endl;
     runFailed = true;
     return true;
 }
 
 void writeShotErrors(const std::string& path, const shotErrorTable& table, const alignmentModel& model,
                      const runSettings& settings, bool& runFailed) {
-    if (refuseToOverwriteAnInput(path, settings, runFailed)) return;
-    outputFile file(path);
+    if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
+    outputFile file(path, model.console());
     writeErrorTable(file.stream(), table.shots, model.orbits);
     if (!file.close()) runFailed = true;
 }
 
 void writeAlignedModel(const std::string& path, const alignmentModel& model, const runSettings& settings,
                        bool& runFailed) {
-    if (refuseToOverwriteAnInput(path, settings, runFailed)) return;
+    if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
     if (writeAlignedRaster(model.raster, path)) return;
-    std::cout << "Warning: Could not create the output file " << path << std::endl;
+    model.console() << "Warning: Could not create the output file " << path << std::endl;
     runFailed = true;
 }
 
 }  // namespace
 
-void printStatistics(std::size_t count, const errorStatistics& statistics) {
-    std::cout << "Count: " << count << std::endl;
-    std::cout << "Minimum: " << statistics.minimum << std::endl;
-    std::cout << "Maximum: " << statistics.maximum << std::endl;
-    std::cout << "Mean: " << statistics.mean << std::endl;
-    std::cout << "Standard Deviation: " << statistics.standardDeviation << std::endl;
-    std::cout << std::endl;
-}
-
-void trimToRaster(alignmentModel& model, double margin) {
-    const mapBox box = boxAround(model.raster, margin);
-    auto outside = [&box](const molaPoint& point) { return !box.contains(point.x, point.y); };
-    model.molaPoints.erase(std::remove_if(model.molaPoints.begin(), model.molaPoints.end(), outside),
-                           model.molaPoints.end());
-    if (model.debug) std::cout << "Size of trimmed mola: " << model.molaPoints.size() << std::endl;
+void printStatistics(std::ostream& console, std::size_t count, const errorStatistics& statistics) {
+    console << "Count: " << count << std::endl;
+    console << "Minimum: " << statistics.minimum << std::endl;
+    console << "Maximum: " << statistics.maximum << std::endl;
+    console << "Mean: " << statistics.mean << std::endl;
+    console << "Standard Deviation: " << statistics.standardDeviation << std::endl;
+    console << std::endl;
 }
 
 std::string outputBase(const std::string& rasterPath, const std::string& addString) {
@@ -105,17 +99,17 @@ std::string outputBase(const std::string& rasterPath, const std::string& addStri
 
 namespace {
 
-int runRecorded(int argumentCount, const char* const* argumentVector, runSummary& summary) {
-    std::optional<runSettings> parsed = parseCommandLine(argumentCount, argumentVector, std::cout);
+int runRecorded(int argumentCount, const char* const* argumentVector, std::ostream& console, runSummary& summary) {
+    std::optional<runSettings> parsed = parseCommandLine(argumentCount, argumentVector, console);
     if (!parsed) return 1;
     runSettings settings = *parsed;
 
-    alignmentModel model;
+    alignmentModel model(console);
     model.debug = settings.debugMode;
     model.threadCount = threadsFor(settings.threadCount);
 
     if (!model.readRaster(settings.rasterPath, noDataThreshold)) {
-        std::cout << "Error: Geotiff Read Unsuccessful" << std::endl;
+        console << "Error: Geotiff Read Unsuccessful" << std::endl;
         return 1;
     }
     if (settings.topLeftGiven) model.setTopLeft(settings.topLeftX, settings.topLeftY);
@@ -128,21 +122,21 @@ int runRecorded(int argumentCount, const char* const* argumentVector, runSummary
     summary.begin(settings, model);
 
     if (!readTrackFile(model, settings, margin)) {
-        std::cout << "Error: Mola Tracks Read Unsuccessful" << std::endl;
+        console << "Error: Mola Tracks Read Unsuccessful" << std::endl;
         return 1;
     }
-    warnAboutUnusedFilters(settings.pointFilters);
-    if (settings.debugMode) printSettings(std::cout, settings);
+    warnAboutUnusedFilters(console, settings.pointFilters);
+    if (settings.debugMode) printSettings(console, settings);
 
     const std::vector<errorRecord> initialErrors = model.currentErrorList();
     summary.initialErrors(model.molaPoints.size(), initialErrors.size());
     if (initialErrors.empty()) {
-        std::cout << "No Mola points fit raster region" << std::endl;
+        console << "No Mola points fit raster region" << std::endl;
         return 1;
     }
     const errorStatistics initialStatistics = computeErrorStatistics(initialErrors);
-    std::cout << "Original Statistics: " << std::endl;
-    printStatistics(initialErrors.size(), initialStatistics);
+    console << "Original Statistics: " << std::endl;
+    printStatistics(console, initialErrors.size(), initialStatistics);
 
     const std::string base = outputBase(settings.rasterPath, settings.addString);
     std::vector<std::string> scriptList{base + "_Error_Map.gnu"};
@@ -150,7 +144,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, runSummary
     shotErrorTable shotErrors;
     if (settings.writeErrorTable) shotErrors = initialShotErrors(model);
     {
-        outputFile errorMap(scriptList.front());
+        outputFile errorMap(scriptList.front(), console);
         if (settings.tiePath.empty()) {
             model.writeErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
                                 initialStatistics);
@@ -167,7 +161,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, runSummary
         if (settings.writeErrorTable) writeShotErrors(base + "_errors.csv", shotErrors, model, settings, runFailed);
         if (!errorMap.close()) runFailed = true;
     }
-    runGnuplot(scriptList);
+    runGnuplot(scriptList, console);
     return runFailed ? 1 : 0;
 }
 
@@ -175,9 +169,9 @@ int runRecorded(int argumentCount, const char* const* argumentVector, runSummary
 
 // The summary listens from the first word of the command line on, so that it
 // hears the warnings of the option scan too, and is written however the run ends.
-int runKalvex(int argumentCount, const char* const* argumentVector) {
-    runSummary summary;
-    return summary.finish(runRecorded(argumentCount, argumentVector, summary));
+int runKalvex(int argumentCount, const char* const* argumentVector, std::ostream& console) {
+    runSummary summary(console);
+    return summary.finish(runRecorded(argumentCount, argumentVector, console, summary));
 }
 
 }  // namespace kalvex

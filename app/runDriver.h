@@ -12,23 +12,13 @@
 
 namespace kalvex {
 
-// Runs kalvex; returns the process exit status.
-int runKalvex(int argumentCount, const char* const* argumentVector);
+// Runs kalvex with its console text on console; returns the process exit status.
+int runKalvex(int argumentCount, const char* const* argumentVector, std::ostream& console);
 
 // "Count: " and the four statistics, one line each, then an empty line.
-void printStatistics(std::size_t count, const errorStatistics& statistics);
-
-// Removes the points outside the raster's box grown by the margin.
-void trimToRaster(alignmentModel& model, double margin);
+void printStatistics(std::ostream& console, std::size_t count, const errorStatistics& statistics);
 
 // The GeoTIFF path cut at the last "." of its file name, followed by the -as text.
 std::string outputBase(const std::string& rasterPath, const std::string& addString);
-
-// Main mode: tie points, stage loop, final fit and outputs. Nothing after a
-// failed tie point read. runFailed is set when an output file could not be
-// created or no altimeter point was left to align to.
-std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSettings& settings,
-                                           const std::string& base, std::ostream& errorMapStream,
-                                           std::vector<std::string>& scriptList, bool& runFailed);
 
 }  // namespace kalvex

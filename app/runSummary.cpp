@@ -1,7 +1,7 @@
 #include "app/runSummary.h"
 
 #include <cmath>
-#include <iostream>
+#include <ostream>
 #include <nlohmann/json.hpp>
 #include <system_error>
 
@@ -60,8 +60,8 @@ json linesWhere(const std::vector<std::string>& lines, bool (*picked)(const std:
 
 }  // namespace
 
-runSummary::runSummary()
-    : console(std::cout, [](const std::string& line) { return isWarningLine(line) || isErrorLine(line); }) {}
+runSummary::runSummary(std::ostream& runConsole)
+    : runConsole(runConsole), console(runConsole, [](const std::string& line) { return isWarningLine(line) || isErrorLine(line); }) {}
 
 void runSummary::begin(const runSettings& runSettings, const alignmentModel& model) {
     if (!runSettings.writeSummary) return;
@@ -189,7 +189,7 @@ int runSummary::finish(int status) {
     summary["outputs"] = outputsWritten();
     summary["exitStatus"] = status;
 
-    outputFile file(base + "_summary.json");
+    outputFile file(base + "_summary.json", runConsole);
     file.stream() << summary.dump(2) << '\n';
     return file.close() ? status : 1;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,7 +24,8 @@ namespace kalvex {
 
 class runSummary {
 public:
-    runSummary();
+    // Listens to the run's console from now until it is destroyed.
+    explicit runSummary(std::ostream& runConsole);
 
     // The raster is held and the settings are complete: from here on a summary is written.
     void begin(const runSettings& settings, const alignmentModel& model);
@@ -41,6 +43,7 @@ private:
     nlohmann::ordered_json rasterMotion() const;
     nlohmann::ordered_json outputsWritten() const;
 
+    std::ostream& runConsole;
     consoleLines console;
     bool wanted = false;
     std::string base;

@@ -16,7 +16,6 @@ constexpr double noDataThreshold = -32767.0;
 
 preparedScene readScene(const std::string& name) {
     preparedScene prepared;
-    const testing::consoleCapture quiet;  // the readers report the columns they found
     alignmentModel& model = prepared.model;
     if (!model.readRaster(scenePath(name) + "/dem.tif", noDataThreshold)) return prepared;
     const double width = mapWidth(model.raster);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/alignmentModel.h"
+#include "tests/support/testSupport.h"
 
 namespace kalvex::bench {
 
@@ -14,7 +15,7 @@ std::string scenePath(const std::string& name);
 // The prepared model of a scene, read once per process; empty (notReady) when
 // the scene is missing. padding and delta are the run's first-stage defaults.
 struct preparedScene {
-    alignmentModel model;
+    alignmentModel model{testing::discardedConsole()};
     double rms = 0.0;
     double padding = 0.0;
     double delta = 0.0;

@@ -22,9 +22,8 @@ void readTable(benchmark::State& state, const char* name) {
         return;
     }
     for (auto _ : state) {
-        alignmentModel model;
+        alignmentModel model(kalvex::testing::discardedConsole());
         std::vector<pointFilter> filters;
-        const testing::consoleCapture quiet;
         benchmark::DoNotOptimize(model.readTracks(path, filters));
     }
 }

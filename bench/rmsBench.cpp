@@ -3,6 +3,7 @@
 // point through sampleModel, and from the plain reference evaluation.
 #include <benchmark/benchmark.h>
 
+#include "model/pointError.h"
 #include "bench/benchScenes.h"
 #include "model/errorEvaluator.h"
 #include "tests/support/referenceModel.h"
@@ -27,7 +28,7 @@ void rmsAndMeanFast(benchmark::State& state, const char* name) {
     if (!sceneReady(state, prepared)) return;
     const alignmentModel& model = prepared.model;
     for (auto _ : state)
-        benchmark::DoNotOptimize(model.raster.rmsAndMean(model.molaPoints, &model.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
+        benchmark::DoNotOptimize(rmsAndMean(model.raster, model.molaPoints, &model.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
     countEvaluations(state, prepared);
 }
 
@@ -68,10 +69,8 @@ void turnedPositions(benchmark::State& state, const char* name) {
     constexpr std::size_t angles = 16;
     candidatePosition positions[angles];
     for (std::size_t k = 0; k < angles; ++k) {
-        elevationRaster frame;
-        frame.transform = model.raster.transform;
-        frame.rotateGeotransform(int(model.raster.width / 2), int(model.raster.height / 2), -0.8 + 0.1 * double(k));
-        positions[k].transform = frame.transform;
+        positions[k].transform = model.raster.transform.turnedAbout(
+            int(model.raster.width / 2), int(model.raster.height / 2), -0.8 + 0.1 * double(k));
     }
     const bool together = state.range(0) != 0;
     double results[angles];

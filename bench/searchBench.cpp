@@ -36,7 +36,7 @@ double processorSeconds() {
 std::size_t countedTrials = 0;
 
 double countingRms(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                   const std::vector<double>* weights, double dx, double dy, double dz) {
+                   const trackWeightList* weights, double dx, double dy, double dz) {
     ++countedTrials;
     return testing::sampledRms(raster, points, weights, dx, dy, dz);
 }
@@ -46,7 +46,6 @@ std::size_t rotationTrials(const preparedScene& prepared) {
     static std::size_t trials = 0;
     if (trials != 0) return trials;
     alignmentModel model = prepared.model;
-    testing::consoleCapture quiet;
     countedTrials = 0;
     testing::plainRotationStage(model, prepared.rms, -5.0, 5.0, 0.1, countingRms);
     trials = countedTrials;
@@ -67,7 +66,6 @@ void timeStage(benchmark::State& state, std::size_t candidates, stage&& run) {
     for (auto _ : state) {
         model.raster.transform = prepared.model.raster.transform;
         model.tiePoints = prepared.model.tiePoints;
-        testing::consoleCapture quiet;
         benchmark::DoNotOptimize(run(model, prepared));
     }
     const double processor = processorSeconds() - processorBefore;

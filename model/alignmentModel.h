@@ -1,7 +1,11 @@
 #pragma once
 // The run's central object: the raster, the altimeter points with their
-// tracks, the tie points, and every stage operation and writer.
+// tracks, the tie points, and every stage operation and writer of the run.
+// Each operation hands plain inputs to a free function and keeps what it
+// returns; while the model is not ready (no raster or no altimeter point),
+// every stage and writer does nothing and returns its neutral value.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -9,55 +13,53 @@
 
 #include "model/elevationRaster.h"
 #include "model/records.h"
-#include "readers/pointFilter.h"
+#include "model/rotationStage.h"
+#include "model/trackFilter.h"
+#include "model/trackWeights.h"
+#include "model/translationStage.h"
 
 namespace kalvex {
 
-// What a translation search found: the RMS at the best offset, the offset,
-// and whether it lies on the outermost candidates of the grid.
-struct translationOutcome {
-    double rms = 0.0;
-    double dx = 0.0;
-    double dy = 0.0;
-    bool onRangeEdge = false;
-};
-
-// What a filtering stage judges the tracks and shots by.
-struct trackFilterLimits {
-    double maxError = 0.0;        // largest acceptable |mean| of a track's weighted errors
-    double maxStdDev = 0.0;       // largest acceptable standard deviation of them
-    double decrement = 0.0;       // weight a failing track loses
-    double errorThreshold = 0.0;  // a shot this far from the mean error is an outlier
-};
+struct pointFilter;
 
 class alignmentModel {
 public:
+    // Console text of every operation goes to console, which must outlive the model.
+    explicit alignmentModel(std::ostream& console) : consoleStream(&console) {}
+
     elevationRaster raster;
     std::vector<std::string> tiePointIds;
     std::vector<tiePoint> tiePoints;
     std::vector<molaPoint> molaPoints;
-    std::vector<double> trackWeights;  // one per orbit, same order as orbits
+    std::vector<std::size_t> shotNumbers;  // each held point's place among the points held at the start
+    trackWeightList trackWeights;          // one per orbit, same order as orbits
     std::vector<std::int32_t> orbits;
     std::array<cornerRecord, 4> corners{};  // top-left, top-right, bottom-left, bottom-right as read
     std::vector<tiePoint> initialTiePoints;
     bool debug = false;
     bool notReady = true;
-    int threadCount = 1;  // threads a search may use; results never depend on it
+    bool lineFitTold = false;  // the plane fits have said that the points lie along one line
+    int threadCount = 1;       // threads a search may use; results never depend on it
+
+    std::ostream& console() const { return *consoleStream; }
+    // A copy of a model writes where its original does until told otherwise.
+    void useConsole(std::ostream& console) { consoleStream = &console; }
 
     // Raster
     bool readRaster(const std::string& path, double noDataThreshold);
     void setTopLeft(double x, double y);
 
-    // Readers
+    // Readers; the filters learn how many rows each removed.
     bool readTracks(const std::string& fileName, std::vector<pointFilter>& filters);
     bool readTracksInBox(const std::string& fileName, std::vector<pointFilter>& filters, double margin);
     bool readTiePoints(const std::string& fileName);
+    void wrapLongitudes();
+    void toPolarStereographic();
+    void trimToRaster(double margin);
 
     // Point error and RMS
     rmsResult currentRms() const;
     std::vector<errorRecord> currentErrorList() const;
-    void wrapLongitudes();
-    void toPolarStereographic();
 
     // Fits and searches
     double linearFitStage();
@@ -65,10 +67,14 @@ public:
     double translationStage(double currentRms, double padding, double delta);
     translationOutcome searchTranslation(double currentRms, double padding, double delta);
     double rotationStage(double currentRms, double lo, double hi, double step);
+    void moveBy(double dx, double dy);
+    void turnAbout(int column, int row, double angle);
 
     // Statistical track filtering
     void updateTrackWeights(const trackFilterLimits& limits);
     void filterTracks(const trackFilterLimits& limits);
+    // Removes the held points at the given ascending positions, each announced.
+    void removePoints(const std::vector<std::size_t>& positions);
 
     // Outputs
     void writeErrorMap(std::ostream& script, const std::string& pngPath, bool hirise,
@@ -77,15 +83,19 @@ public:
                               const std::vector<errorRecord>& errors, const errorStatistics& statistics) const;
     void writeFinalErrorMap(std::ostream& script, bool hirise, const std::vector<errorRecord>& errors,
                             const errorStatistics& statistics) const;
-    void writeErrorPoints(std::ostream& script, const std::vector<errorRecord>& errors, bool hirise) const;
     void writeCoordinateMap(std::ostream& script, const std::string& pngPath) const;
     void writeWeightingsMap(std::ostream& script, const std::string& pngPath,
                             const std::vector<errorRecord>& finalErrors) const;
     void writeTiePointTable(std::ostream& stream, const std::string& title, bool degreesMinutesSeconds) const;
-    errorStatistics writeReport(std::ostream& report, bool degreesMinutesSeconds) const;
-    // The report of a given final error list; writeReport hands it the current one.
-    errorStatistics writeReportFrom(std::ostream& report, bool degreesMinutesSeconds,
-                                    const std::vector<errorRecord>& finalErrors) const;
+    // The report of the final error list (unweighted, as currentErrorList gives it).
+    errorStatistics writeReport(std::ostream& report, bool degreesMinutesSeconds,
+                                const std::vector<errorRecord>& finalErrors) const;
+
+private:
+    searchInputs searchSubject() const;
+    bool adoptTracks(const std::string& fileName, std::vector<pointFilter>& filters, bool inBox, double margin);
+
+    std::ostream* consoleStream;
 };
 
 }  // namespace kalvex

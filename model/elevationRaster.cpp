@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <iostream>
+#include <ostream>
 #include <limits>
 #include <memory>
 #include <new>
@@ -39,26 +39,26 @@ bool machineCanHold(std::uint64_t floatCount) {
     return physical == 0 || floatCount * sizeof(float) <= physical;
 }
 
-void reportTooBig(std::uint32_t width, std::uint32_t height, std::uint32_t rowsAllocated) {
+void reportTooBig(std::ostream& console, std::uint32_t width, std::uint32_t height, std::uint32_t rowsAllocated) {
     const std::uint32_t megabytes = width * rowsAllocated * 4u / 1048576u;
     const std::uint32_t percent = height == 0 ? 0u : rowsAllocated * 100u / height;
-    std::cout << "Error: .tif is too big, only allocated about " << megabytes << " Megabytes, which is about "
+    console << "Error: .tif is too big, only allocated about " << megabytes << " Megabytes, which is about "
               << percent << "% of the .tif" << std::endl;
 }
 
 // All rows come in one allocation, so a failure leaves no row allocated.
-bool allocateCells(elevationRaster& raster, int blockWidth, int blockHeight) {
+bool allocateCells(std::ostream& console, elevationRaster& raster, int blockWidth, int blockHeight) {
     const std::uint64_t cellCount = std::uint64_t(raster.width) * raster.height;
     const std::uint64_t blockCount = std::uint64_t(std::max(blockWidth, 0)) * std::uint64_t(std::max(blockHeight, 0));
     if (!machineCanHold(cellCount + blockCount)) {
-        reportTooBig(raster.width, raster.height, 0);
+        reportTooBig(console, raster.width, raster.height, 0);
         return false;
     }
     try {
         raster.cells.assign(static_cast<std::size_t>(cellCount), 0.0f);
     } catch (const std::bad_alloc&) {
         raster.cells = std::vector<float>();
-        reportTooBig(raster.width, raster.height, 0);
+        reportTooBig(console, raster.width, raster.height, 0);
         return false;
     }
     return true;
@@ -133,16 +133,16 @@ void elevationRaster::reset(const std::string& newPath) {
     path = newPath;
     width = 0;
     height = 0;
-    transform = geoTransform{0, 0, 0, 0, 0, 0};
+    transform = geoTransform{};
     loaded = false;
 }
 
-bool elevationRaster::read() {
-    if (debug) std::cout << "Begin Reading .tif" << std::endl;
+bool elevationRaster::read(std::ostream& console) {
+    if (debug) console << "Begin Reading .tif" << std::endl;
     if (path.empty()) return false;
     if (loaded) return true;
     if (lastFourCharacters(path) != ".tif") {
-        std::cout << "Can only read .tif file not " << lastFourCharacters(path) << std::endl;
+        console << "Can only read .tif file not " << lastFourCharacters(path) << std::endl;
         return false;
     }
 
@@ -150,24 +150,24 @@ bool elevationRaster::read() {
     GDALAllRegister();
     const datasetHandle dataset(GDALDataset::FromHandle(GDALOpen(path.c_str(), GA_ReadOnly)));
     if (!dataset) {
-        std::cout << "Not a valid tif file" << std::endl;
+        console << "Not a valid tif file" << std::endl;
         return false;
     }
 
     // A file without georeference leaves GDAL's default transform here.
-    geoTransform coefficients{0, 1, 0, 0, 0, 1};
-    dataset->GetGeoTransform(coefficients.data());
+    geoTransform coefficients{{0, 1, 0, 0, 0, 1}};
+    dataset->GetGeoTransform(coefficients.coefficients.data());
     if (dataset->GetRasterCount() < 1) {
-        std::cout << "No Raster Bands Found" << std::endl;
+        console << "No Raster Bands Found" << std::endl;
         return false;
     }
     transform = coefficients;
     if (transform[3] == 0.0 || transform[0] == 0.0)
-        std::cout << "Warning: The Top Left corner of the raster is at (0,0)." << std::endl;
+        console << "Warning: The Top Left corner of the raster is at (0,0)." << std::endl;
 
     GDALRasterBand* band = dataset->GetRasterBand(1);
     if (band == nullptr) {
-        std::cout << "No Raster Bands Found" << std::endl;
+        console << "No Raster Bands Found" << std::endl;
         return false;
     }
     width = static_cast<std::uint32_t>(std::max(band->GetXSize(), 0));
@@ -175,19 +175,19 @@ bool elevationRaster::read() {
     int blockWidth = 0;
     int blockHeight = 0;
     band->GetBlockSize(&blockWidth, &blockHeight);
-    if (!allocateCells(*this, blockWidth, blockHeight)) return failRead(*this);
+    if (!allocateCells(console, *this, blockWidth, blockHeight)) return failRead(*this);
 
     if (band->GetRasterDataType() != GDT_Float32) {
-        std::cout << "Raster of unknown type, must be GDT_Float32" << std::endl;
+        console << "Raster of unknown type, must be GDT_Float32" << std::endl;
         return failRead(*this);
     }
     if (!copyBlocks(*band, blockWidth, blockHeight, *this)) {
-        std::cout << "Error: Could not read the cells of the .tif" << std::endl;
+        console << "Error: Could not read the cells of the .tif" << std::endl;
         return failRead(*this);
     }
     maskDeclaredNoData(*band, *this);
 
-    if (debug) std::cout << "Done Reading .tif" << std::endl;
+    if (debug) console << "Done Reading .tif" << std::endl;
     loaded = true;
     return true;
 }
@@ -206,6 +206,14 @@ cornerRecord elevationRaster::cornerAt(int c, int r) const {
                         cells.size() == std::size_t(width) * height;
     corner.z = inside ? double(cell(std::uint32_t(c), std::uint32_t(r))) : notANumber;
     return corner;
+}
+
+// Raster sizes come from GDAL's int sizes, so they fit an int.
+std::array<cornerRecord, 4> rasterCorners(const elevationRaster& raster) {
+    const int lastColumn = static_cast<int>(raster.width) - 1;
+    const int lastRow = static_cast<int>(raster.height) - 1;
+    return {raster.cornerAt(0, 0), raster.cornerAt(lastColumn, 0), raster.cornerAt(0, lastRow),
+            raster.cornerAt(lastColumn, lastRow)};
 }
 
 }  // namespace kalvex

@@ -32,7 +32,7 @@ std::int32_t lastInteriorIndex(std::size_t count) {
 std::uint64_t shotEvaluationsSoFar() { return shotEvaluations.load(std::memory_order_relaxed); }
 
 errorEvaluator::errorEvaluator(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                               const std::vector<double>* weights, const searchReach* reach)
+                               const trackWeightList* weights, const searchReach* reach)
     : cells(raster.cells.data()),
       width(raster.width),
       height(raster.height),
@@ -62,12 +62,7 @@ errorEvaluator::errorEvaluator(const elevationRaster& raster, const std::vector<
         ys.push_back(point.y);
         elevations.push_back(point.elevation);
         // Multiplying by 1 changes no error, so unweighted errors need no second loop.
-        double weight = 1.0;
-        if (weights != nullptr) {
-            const std::size_t slot = std::size_t(std::uint32_t(point.trackIndex));
-            if (slot < weights->size()) weight = (*weights)[slot]; else allWeighted = false;
-        }
-        weightOf.push_back(weight);
+        weightOf.push_back(weights == nullptr ? 1.0 : weights->of(point.trackIndex));
     }
 }
 

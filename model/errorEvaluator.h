@@ -16,6 +16,7 @@
 #include "model/errorKernel.h"
 #include "model/records.h"
 #include "model/searchReach.h"
+#include "model/trackWeights.h"
 
 namespace kalvex {
 
@@ -45,11 +46,7 @@ public:
     // Given the reach of a search, it measures only the candidates of that
     // search, and leaves out the shots that none of them can count.
     errorEvaluator(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                   const std::vector<double>* weights, const searchReach* reach = nullptr);
-
-    // False when a point's track has no weight; rmsAndMean refuses such a point
-    // only once it has a model elevation, so callers then take the plain path.
-    bool everyPointWeighted() const { return allWeighted; }
+                   const trackWeightList* weights, const searchReach* reach = nullptr);
     std::size_t pointCount() const { return xs.size(); }
 
     // The sums for the cells under the given georeference, moved by dx, dy and raised by dz.
@@ -83,7 +80,6 @@ private:
     std::size_t width;
     std::size_t height;
     bool cellsComplete;
-    bool allWeighted = true;
     std::vector<double> xs;
     std::vector<double> ys;
     std::vector<double> elevations;

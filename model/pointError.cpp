@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/alignmentModel.h"
-#include "model/elevationRaster.h"
+#include "model/pointError.h"
 #include "model/localPlane.h"
 
 namespace kalvex {
@@ -23,17 +22,15 @@ double wrappedOnce(double angle) {
 
 }  // namespace
 
-// A point's track index is read as an unsigned slot; a slot beyond the
-// weights is refused by the vector's own range check.
-double weightedError(const molaPoint& point, double modelElevation, const std::vector<double>* weights) {
+double weightedError(const molaPoint& point, double modelElevation, const trackWeightList* weights) {
     const double error = point.elevation - modelElevation;
     if (weights == nullptr) return error;
-    return error * weights->at(std::size_t(std::uint32_t(point.trackIndex)));
+    return error * weights->of(point.trackIndex);
 }
 
-std::vector<double> elevationRaster::sampleModel(const std::vector<molaPoint>& points, double dx, double dy,
-                                                 double dz) const {
-    const localPlane plane(*this, dx, dy, dz);
+std::vector<double> sampleModel(const elevationRaster& raster, const std::vector<molaPoint>& points, double dx,
+                                double dy, double dz) {
+    const localPlane plane(raster, dx, dy, dz);
     std::vector<double> elevations;
     elevations.reserve(points.size());
     for (const molaPoint& point : points) elevations.push_back(plane.elevationAt(point.x, point.y));
@@ -42,11 +39,10 @@ std::vector<double> elevationRaster::sampleModel(const std::vector<molaPoint>& p
 
 // One pass over the points without any allocation. The searches, which need
 // thousands of these, prepare the points once in an errorEvaluator, which
-// gives the same value bit for bit; a point of a track without a weight is
-// refused here, once it turns out to have a model elevation.
-rmsResult elevationRaster::rmsAndMean(const std::vector<molaPoint>& points, const std::vector<double>* weights,
-                                      double dx, double dy, double dz) const {
-    const localPlane plane(*this, dx, dy, dz);
+// gives the same value bit for bit.
+rmsResult rmsAndMean(const elevationRaster& raster, const std::vector<molaPoint>& points,
+                     const trackWeightList* weights, double dx, double dy, double dz) {
+    const localPlane plane(raster, dx, dy, dz);
     std::size_t count = 0;
     double sumOfSquares = 0.0;
     double sum = 0.0;
@@ -63,9 +59,9 @@ rmsResult elevationRaster::rmsAndMean(const std::vector<molaPoint>& points, cons
     return rmsResult{std::sqrt(sumOfSquares / n), sum / n};
 }
 
-std::vector<errorRecord> elevationRaster::errorList(const std::vector<molaPoint>& points,
-                                                    const std::vector<double>* weights) const {
-    const localPlane plane(*this, 0.0, 0.0, 0.0);
+std::vector<errorRecord> errorList(const elevationRaster& raster, const std::vector<molaPoint>& points,
+                                   const trackWeightList* weights) {
+    const localPlane plane(raster, 0.0, 0.0, 0.0);
     std::vector<errorRecord> errors;
     errors.reserve(points.size());
     for (const molaPoint& point : points) {
@@ -77,22 +73,16 @@ std::vector<errorRecord> elevationRaster::errorList(const std::vector<molaPoint>
     return errors;
 }
 
-rmsResult alignmentModel::currentRms() const {
-    if (notReady) return rmsResult{0.0, 0.0};
-    return raster.rmsAndMean(molaPoints, &trackWeights, 0.0, 0.0, 0.0);
-}
-
-std::vector<errorRecord> alignmentModel::currentErrorList() const { return raster.errorList(molaPoints, nullptr); }
-
-void alignmentModel::wrapLongitudes() {
-    for (molaPoint& point : molaPoints) {
+std::vector<molaPoint> wrappedLongitudes(std::vector<molaPoint> points) {
+    for (molaPoint& point : points) {
         point.x = wrappedOnce(point.x);
         point.y = wrappedOnce(point.y);
     }
+    return points;
 }
 
-void alignmentModel::toPolarStereographic() {
-    for (molaPoint& point : molaPoints) {
+std::vector<molaPoint> polarStereographic(std::vector<molaPoint> points) {
+    for (molaPoint& point : points) {
         const double longitude = point.x * pi / 180.0 - 0.0;
         const double latitude = point.y;
         const bool south = latitude < 0.0;  // a NaN latitude takes the northern formulas
@@ -101,6 +91,7 @@ void alignmentModel::toPolarStereographic() {
         point.x = std::sin(longitude) * t * polarScale;
         point.y = south ? std::cos(longitude) * t * polarScale : std::cos(longitude) * t * -polarScale;
     }
+    return points;
 }
 
 }  // namespace kalvex

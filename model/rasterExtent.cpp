@@ -54,19 +54,51 @@ mapBox boxAround(const elevationRaster& raster, double margin) {
 }
 
 bool liesOnRaster(const elevationRaster& raster, double x, double y) {
-    const geoTransform& gt = raster.transform;
-    const double determinant = gt[1] * gt[5] - gt[2] * gt[4];
-    if (!(determinant != 0.0) || raster.width == 0 || raster.height == 0) return false;
-    const double dx = x - gt[0];
-    const double dy = y - gt[3];
-    const double column = (gt[5] * dx - gt[2] * dy) / determinant;
-    const double row = (gt[1] * dy - gt[4] * dx) / determinant;
-    return column >= 0.0 && column <= double(raster.width) - 1.0 && row >= 0.0 && row <= double(raster.height) - 1.0;
+    if (raster.width == 0 || raster.height == 0) return false;
+    const nodePosition node = raster.transform.nodeOf(x, y);
+    return node.column >= 0.0 && node.column <= double(raster.width) - 1.0 && node.row >= 0.0 &&
+           node.row <= double(raster.height) - 1.0;
 }
 
 bool looksLikeDegrees(const elevationRaster& raster) {
     const mapBox box = boxAround(raster, 0.0);
     return box.xmin >= -540.0 && box.xmax <= 540.0 && box.ymin >= -90.0 && box.ymax <= 90.0;
+}
+
+namespace {
+
+// Distance from a longitude to the raster's own longitude range.
+double distanceOutside(double x, const mapBox& raster) {
+    if (x < raster.xmin) return raster.xmin - x;
+    if (x > raster.xmax) return x - raster.xmax;
+    return 0.0;
+}
+
+}  // namespace
+
+// A raster counting longitudes 0 to 360 and one counting -180 to 180 hold
+// the same shots; a single wrap into [-180, 180] can leave a shot a turn
+// away from a raster that spans more than half a turn. Only rasters in
+// degrees are meant: metres have no turns.
+std::vector<molaPoint> placedOnRasterLongitudes(std::vector<molaPoint> points, const elevationRaster& raster) {
+    if (!looksLikeDegrees(raster)) return points;
+    const mapBox longitudes = boxAround(raster, 0.0);
+    for (molaPoint& point : points) {
+        double best = point.x;
+        for (const double turns : {-2.0, -1.0, 1.0, 2.0}) {
+            const double moved = point.x + 360.0 * turns;
+            if (distanceOutside(moved, longitudes) < distanceOutside(best, longitudes)) best = moved;
+        }
+        point.x = best;
+    }
+    return points;
+}
+
+std::vector<molaPoint> trimmedToRaster(std::vector<molaPoint> points, const elevationRaster& raster, double margin) {
+    const mapBox box = boxAround(raster, margin);
+    auto outside = [&box](const molaPoint& point) { return !box.contains(point.x, point.y); };
+    points.erase(std::remove_if(points.begin(), points.end(), outside), points.end());
+    return points;
 }
 
 }  // namespace kalvex

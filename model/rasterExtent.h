@@ -1,7 +1,10 @@
 #pragma once
 // The raster's outline in map units, as the driver, the track read and the
 // trimming see it.
+#include <vector>
+
 #include "model/elevationRaster.h"
+#include "model/records.h"
 
 namespace kalvex {
 
@@ -42,5 +45,12 @@ bool liesOnRaster(const elevationRaster& raster, double x, double y);
 // A raster whose corners all read as longitudes and latitudes; a raster in
 // metres has corners far beyond them.
 bool looksLikeDegrees(const elevationRaster& raster);
+
+// The points moved by whole turns of longitude onto the raster's own
+// longitudes, or as near to them as a turn brings them.
+std::vector<molaPoint> placedOnRasterLongitudes(std::vector<molaPoint> points, const elevationRaster& raster);
+
+// The points that lie in the raster's box grown by margin, in their order.
+std::vector<molaPoint> trimmedToRaster(std::vector<molaPoint> points, const elevationRaster& raster, double margin);
 
 }  // namespace kalvex

@@ -113,14 +113,13 @@ robustFit fitRobustly(const errorSample& sample, std::size_t shotCount, double k
 
 }  // namespace
 
-robustShots countedShots(const std::vector<molaPoint>& points, const std::vector<double>& weights,
+robustShots countedShots(const std::vector<molaPoint>& points, const trackWeightList& weights,
                          double keptShare) {
     robustShots shots;
     shots.keptShare = keptShare;
     double sumX = 0.0, sumY = 0.0;
     for (std::size_t i = 0; i < points.size(); ++i) {
-        const std::size_t track = std::size_t(std::uint32_t(points[i].trackIndex));
-        if (track >= weights.size() || !(weights[track] > 0.0)) continue;
+        if (!(weights.of(points[i].trackIndex) > 0.0)) continue;
         shots.x.push_back(points[i].x);
         shots.y.push_back(points[i].y);
         shots.elevation.push_back(points[i].elevation);

@@ -14,6 +14,7 @@
 
 #include "model/elevationRaster.h"
 #include "model/records.h"
+#include "model/trackWeights.h"
 
 namespace kalvex {
 
@@ -39,7 +40,7 @@ struct robustShots {
     double keptShare = unjudgedShare;  // of the residuals, in the measure
 };
 
-robustShots countedShots(const std::vector<molaPoint>& points, const std::vector<double>& weights,
+robustShots countedShots(const std::vector<molaPoint>& points, const trackWeightList& weights,
                          double keptShare);
 
 // The same shots sampled at positions turned by angle (degrees,

@@ -1,19 +1,17 @@
-// The rotation search: a scan of angles about pivots chosen by a quad-tree
-// refinement, so that its cost grows with the logarithm of the raster size
-// instead of with the number of nodes.
+#include "model/rotationStage.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <iostream>
+#include <ostream>
 #include <limits>
 #include <map>
 #include <utility>
 #include <vector>
 
-#include "model/alignmentModel.h"
 #include "model/errorEvaluator.h"
 #include "model/searchThreads.h"
 
@@ -102,35 +100,18 @@ struct trial {
 
 constexpr std::size_t batchLimit = 4096;
 
-// The georeference turned about a pivot, computed on a scratch raster without
-// cells so that threads never touch the model's own georeference.
-geoTransform turnedTransform(const geoTransform& transform, const node& pivot, double angle) {
-    elevationRaster frame;
-    frame.transform = transform;
-    frame.rotateGeotransform(pivot.column, pivot.row, angle);
-    return frame.transform;
-}
-
 // A georeference by the bit patterns of its coefficients: equal keys give
 // bit for bit the same evaluation.
 using transformBits = std::array<std::uint64_t, 6>;
 
 transformBits bitsOf(const geoTransform& transform) {
     transformBits bits;
-    for (std::size_t i = 0; i < 6; ++i) std::memcpy(&bits[i], &transform[i], sizeof bits[i]);
+    for (std::size_t i = 0; i < 6; ++i) std::memcpy(&bits[i], &transform.coefficients[i], sizeof bits[i]);
     return bits;
 }
 
 // The complete RMS of every georeference measured in the current stage.
 using trialMemory = std::map<transformBits, double>;
-
-double rmsTurnedAbout(alignmentModel& model, const node& pivot, double angle) {
-    const geoTransform saved = model.raster.transform;
-    model.raster.rotateGeotransform(pivot.column, pivot.row, angle);
-    const double rms = model.raster.rmsAndMean(model.molaPoints, &model.trackWeights, 0.0, 0.0, 0.0).rms;
-    model.raster.transform = saved;
-    return rms;
-}
 
 // One pass: every angle about the four quarter centres of every region. The
 // quarters that hold the best pivots (ties included) are refined next. Trials
@@ -138,9 +119,9 @@ double rmsTurnedAbout(alignmentModel& model, const node& pivot, double angle) {
 // scan order, so the pass decides exactly as a one-by-one scan would.
 class searchPass {
 public:
-    searchPass(alignmentModel& model, const errorEvaluator& evaluator, const std::vector<nodeRegion>& regions,
+    searchPass(const searchInputs& inputs, const errorEvaluator& evaluator, const std::vector<nodeRegion>& regions,
                trialMemory& memory)
-        : model(model), evaluator(evaluator), regions(regions), memory(memory) {
+        : inputs(inputs), evaluator(evaluator), regions(regions), memory(memory) {
         batch.reserve(batchLimit);
     }
 
@@ -163,7 +144,7 @@ private:
 
     void finishBatch() {
         if (batch.empty()) return;
-        const std::vector<double> results = measure();
+        const std::vector<double> results = measureTurned();
         for (std::size_t k = 0; k < batch.size(); ++k) {
             const double rms = results[k];
             if (rms < pass.best) {
@@ -177,29 +158,19 @@ private:
         batch.clear();
     }
 
-    std::vector<double> measure() {
-        if (!evaluator.everyPointWeighted()) {
-            // The plain evaluation refuses such a point the moment it counts; on this thread.
-            return measureCandidates(batch.size(), 1, pass.best, [&](std::size_t k, double) {
-                return rmsTurnedAbout(model, batch[k].pivot, batch[k].angle);
-            });
-        }
-        return measureTurned();
-    }
-
     // Trials whose turned georeference is bit for bit one measured before in
     // this stage (an angle too small to move anything turns every pivot into
     // the same georeference) take that trial's RMS, and a georeference met
     // twice in a batch is measured once: its first trial in scan order gets a
     // bound no lower than any later one would, so its value holds for all.
     std::vector<double> measureTurned() {
-        const geoTransform& transform = model.raster.transform;
+        const geoTransform& transform = inputs.raster.transform;
         std::vector<double> results(batch.size(), notANumber);
         std::vector<std::size_t> source(batch.size(), known);
         std::vector<candidatePosition> fresh;
         std::map<transformBits, std::size_t> freshIndex;
         for (std::size_t k = 0; k < batch.size(); ++k) {
-            const geoTransform turned = turnedTransform(transform, batch[k].pivot, batch[k].angle);
+            const geoTransform turned = transform.turnedAbout(batch[k].pivot.column, batch[k].pivot.row, batch[k].angle);
             const transformBits bits = bitsOf(turned);
             const auto remembered = memory.find(bits);
             if (remembered != memory.end()) {
@@ -213,7 +184,7 @@ private:
         // Consecutive trials are mostly neighbouring angles about one pivot, which
         // read nearly the same cells: they are measured together.
         const std::vector<double> measured = measureCandidateRuns(
-            fresh.size(), errorEvaluator::groupLimit, model.threadCount, pass.best,
+            fresh.size(), errorEvaluator::groupLimit, inputs.threadCount, pass.best,
             [&](std::size_t first, std::size_t end, double bound, double* values) {
                 evaluator.rmsUnlessAboveEach(fresh.data() + first, end - first, bound, values);
             });
@@ -227,7 +198,7 @@ private:
 
     static constexpr std::size_t known = std::numeric_limits<std::size_t>::max();
 
-    alignmentModel& model;
+    const searchInputs& inputs;
     const errorEvaluator& evaluator;
     const std::vector<nodeRegion>& regions;
     trialMemory& memory;
@@ -237,47 +208,44 @@ private:
 
 }  // namespace
 
-double alignmentModel::rotationStage(double currentRms, double lo, double hi, double step) {
-    if (notReady) return -1.0;
-    if (debug) std::cout << "Beginning Rotation Stage" << std::endl;
+rotationOutcome searchRotation(const searchInputs& inputs, double currentRms, double lo, double hi, double step) {
+    std::ostream& console = inputs.console;
+    if (inputs.debug) console << "Beginning Rotation Stage" << std::endl;
     if (lo > hi) std::swap(lo, hi);
     const angleRange angles{lo, hi, std::fabs(step)};
 
-    double overallBest = currentRms;
-    node bestPivot{-1, -1};
-    double bestAngle = 0.0;
+    rotationOutcome outcome;
+    outcome.rms = currentRms;
     // A pass in which no trial gave a number leaves no region to refine, which
     // ends the search like exhausted regions do.
-    std::vector<nodeRegion> regions{wholeRaster(raster)};
-    const searchReach reach{raster.transform, 0.0, std::max(std::fabs(lo), std::fabs(hi))};
-    const errorEvaluator evaluator(raster, molaPoints, &trackWeights, &reach);
+    std::vector<nodeRegion> regions{wholeRaster(inputs.raster)};
+    const searchReach reach{inputs.raster.transform, 0.0, std::max(std::fabs(lo), std::fabs(hi))};
+    const errorEvaluator evaluator(inputs.raster, inputs.points, &inputs.weights, &reach);
     trialMemory memory;
     while (!regions.empty() && canBeSplit(regions.front()) && regions.size() < regionLimit) {
-        if (debug) {
-            std::cout << regions.front().x1 << " : " << regions.front().x0 << std::endl;
-            std::cout << regions.front().y1 << " : " << regions.front().y0 << std::endl;
-            std::cout << regions.size() << std::endl;
+        if (inputs.debug) {
+            console << regions.front().x1 << " : " << regions.front().x0 << std::endl;
+            console << regions.front().y1 << " : " << regions.front().y0 << std::endl;
+            console << regions.size() << std::endl;
         }
-        passResult pass = searchPass(*this, evaluator, regions, memory).run(angles);
-        if (pass.best < overallBest) {
-            overallBest = pass.best;
-            bestPivot = pass.pivot;
-            bestAngle = pass.angle;
+        passResult pass = searchPass(inputs, evaluator, regions, memory).run(angles);
+        if (pass.best < outcome.rms) {
+            outcome.rms = pass.best;
+            outcome.column = pass.pivot.column;
+            outcome.row = pass.pivot.row;
+            outcome.angle = pass.angle;
         }
         regions = std::move(pass.next);
     }
 
-    if (bestPivot.column < 0 || bestPivot.row < 0) {
-        std::cout << "No Rotation Found" << std::endl;
-        return overallBest;
+    outcome.found = outcome.column >= 0 && outcome.row >= 0;
+    if (!outcome.found) {
+        console << "No Rotation Found" << std::endl;
+        return outcome;
     }
-    std::cout << "Min RMS Rotation About: " << bestPivot.column << " : " << bestPivot.row << std::endl;
-    std::cout << "Min RMS Rotation Angle:" << bestAngle << std::endl;
-    const double pivotX = raster.nodeX(bestPivot.column, bestPivot.row);
-    const double pivotY = raster.nodeY(bestPivot.column, bestPivot.row);
-    raster.rotateGeotransform(bestPivot.column, bestPivot.row, bestAngle);
-    rotatePoints(tiePoints, bestAngle, pivotX, pivotY);
-    return overallBest;
+    console << "Min RMS Rotation About: " << outcome.column << " : " << outcome.row << std::endl;
+    console << "Min RMS Rotation Angle:" << outcome.angle << std::endl;
+    return outcome;
 }
 
 }  // namespace kalvex

@@ -7,16 +7,17 @@
 // frame: offsets from the mean position of the points used, divided by their
 // largest offset. The surface added to the cells and tie points is evaluated
 // in that frame; the map-coordinate coefficients only serve the debug lines.
+#include "model/surfaceFit.h"
+
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <iomanip>
-#include <iostream>
+#include <ostream>
 #include <vector>
 
-#include "model/alignmentModel.h"
-#include "model/elevationRaster.h"
+#include "model/pointError.h"
 
 namespace kalvex {
 
@@ -72,9 +73,9 @@ bool allFinite(const std::array<double, count>& values) {
 
 // The points that have a model elevation, with their (weighted) errors.
 std::vector<fitSample> fitSamples(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                                  const std::vector<double>* weights) {
+                                  const trackWeightList* weights) {
     std::vector<fitSample> samples;
-    for (const errorRecord& entry : raster.errorList(points, weights)) samples.push_back({entry.x, entry.y, entry.error});
+    for (const errorRecord& entry : errorList(raster, points, weights)) samples.push_back({entry.x, entry.y, entry.error});
     return samples;
 }
 
@@ -253,10 +254,10 @@ std::array<double, 6> mapCoefficients(const quadraticSurface& surface) {
             a * mx * mx + b * mx * my + c * my * my - d * mx - e * my + surface.local[5]};
 }
 
-void printMatrix(const augmentedMatrix& matrix) {
+void printMatrix(std::ostream& console, const augmentedMatrix& matrix) {
     for (const auto& row : matrix) {
-        for (double value : row) std::cout << std::setprecision(12) << value << "\t";
-        std::cout << std::endl;
+        for (double value : row) console << std::setprecision(12) << value << "\t";
+        console << std::endl;
     }
 }
 
@@ -299,20 +300,20 @@ void substituteBackward(augmentedMatrix& m) {
 }
 
 // The first entry that is not what a solved system holds prints its message.
-bool verifySolution(const augmentedMatrix& m) {
+bool verifySolution(std::ostream& console, const augmentedMatrix& m) {
     for (std::size_t row = 0; row < 6; ++row) {
         for (std::size_t column = 0; column < 7; ++column) {
             const double value = m[row][column];
             if (std::isnan(value)) {
-                std::cout << "NAN ERROR" << std::endl;
+                console << "NAN ERROR" << std::endl;
                 return false;
             }
             if (row == column && value != 1.0) {
-                std::cout << "1 ERROR" << std::endl;
+                console << "1 ERROR" << std::endl;
                 return false;
             }
             if (column < 6 && row != column && value != 0.0) {
-                std::cout << "0 ERROR" << std::endl;
+                console << "0 ERROR" << std::endl;
                 return false;
             }
         }
@@ -320,30 +321,31 @@ bool verifySolution(const augmentedMatrix& m) {
     return true;
 }
 
-fitOutcome solveQuadratic(const std::vector<fitSample>& samples, bool debug, quadraticSurface& surface) {
+fitOutcome solveQuadratic(std::ostream& console, const std::vector<fitSample>& samples, bool debug,
+                          quadraticSurface& surface) {
     surface.frame = frameOf(samples);
     augmentedMatrix matrix = normalEquations(samples, surface.frame);
     if (debug) {
-        std::cout << std::endl;
-        printMatrix(matrix);
-        std::cout << std::endl;
+        console << std::endl;
+        printMatrix(console, matrix);
+        console << std::endl;
     }
     const augmentedMatrix original = matrix;
     const bool determined = eliminateForward(matrix, original);
     if (debug) {
-        printMatrix(matrix);
-        std::cout << std::endl;
+        printMatrix(console, matrix);
+        console << std::endl;
     }
     substituteBackward(matrix);
     if (debug) {
-        printMatrix(matrix);
-        std::cout << std::endl;
+        printMatrix(console, matrix);
+        console << std::endl;
     }
     if (!determined) {
         surface.local.fill(notANumber);
         return fitOutcome::undetermined;
     }
-    if (!verifySolution(matrix)) {
+    if (!verifySolution(console, matrix)) {
         surface.local.fill(0.0);
         return fitOutcome::rejected;
     }
@@ -352,11 +354,11 @@ fitOutcome solveQuadratic(const std::vector<fitSample>& samples, bool debug, qua
 }
 
 // False, with its message, when fewer than two points have a model elevation.
-bool fitPlaneSurface(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                     const std::vector<double>* weights, planeSurface& surface, bool& alongOneLine) {
+bool fitPlaneSurface(std::ostream& console, const elevationRaster& raster, const std::vector<molaPoint>& points,
+                     const trackWeightList* weights, planeSurface& surface, bool& alongOneLine) {
     const std::vector<fitSample> samples = fitSamples(raster, points, weights);
     if (samples.size() < 2) {
-        std::cout << "There is only one or fewer valid mola point in the raster region, not performing linear fit"
+        console << "There is only one or fewer valid mola point in the raster region, not performing linear fit"
                   << std::endl;
         return false;
     }
@@ -372,7 +374,7 @@ bool fitPlaneSurface(const elevationRaster& raster, const std::vector<molaPoint>
 }
 
 template <typename surfaceType>
-void addToRaster(elevationRaster& raster, const surfaceType& surface, std::vector<tiePoint>* tiePoints) {
+void addToRaster(elevationRaster& raster, const surfaceType& surface, std::vector<tiePoint>& tiePoints) {
     if (raster.cells.size() >= std::size_t(raster.width) * raster.height) {
         for (std::uint32_t r = 0; r < raster.height; ++r) {
             for (std::uint32_t c = 0; c < raster.width; ++c) {
@@ -382,91 +384,77 @@ void addToRaster(elevationRaster& raster, const surfaceType& surface, std::vecto
             }
         }
     }
-    if (tiePoints == nullptr) return;
-    for (tiePoint& point : *tiePoints) point.elevation = surface.at(point.x, point.y) + point.elevation;
+    for (tiePoint& point : tiePoints) point.elevation = surface.at(point.x, point.y) + point.elevation;
 }
 
 }  // namespace
 
-std::array<double, 3> elevationRaster::planeFit(const std::vector<molaPoint>& points,
-                                                const std::vector<double>* weights) const {
+std::array<double, 3> planeFit(std::ostream& console, const elevationRaster& raster,
+                               const std::vector<molaPoint>& points, const trackWeightList* weights) {
     planeSurface surface;
     bool alongOneLine = false;
-    if (!fitPlaneSurface(*this, points, weights, surface, alongOneLine)) return {0.0, 0.0, 0.0};
+    if (!fitPlaneSurface(console, raster, points, weights, surface, alongOneLine)) return {0.0, 0.0, 0.0};
     return mapCoefficients(surface);
 }
 
-void elevationRaster::applyPlaneFit(const std::vector<molaPoint>& points, const std::vector<double>* weights,
-                                    std::vector<tiePoint>* tiePoints) {
+bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
+                 const std::vector<molaPoint>& points, const trackWeightList* weights, bool lineTold) {
     planeSurface surface;
     bool alongOneLine = false;
-    const bool fitted = fitPlaneSurface(*this, points, weights, surface, alongOneLine);
-    // Said once: the layout of the points stays what it is from fit to fit.
-    if (alongOneLine && !lineFitReported)
-        std::cout << "Warning: The valid mola points lie along one line, the plane is fitted without a slope across it"
+    const bool fitted = fitPlaneSurface(console, raster, points, weights, surface, alongOneLine);
+    if (alongOneLine && !lineTold)
+        console << "Warning: The valid mola points lie along one line, the plane is fitted without a slope across it"
                   << std::endl;
-    lineFitReported = lineFitReported || alongOneLine;
     const std::array<double, 3> coefficients = fitted ? mapCoefficients(surface) : std::array<double, 3>{0, 0, 0};
-    if (debug) {
-        std::cout << std::endl;
-        std::cout << "Best Fit Plane:" << std::endl;
-        std::cout << "Cx: " << coefficients[0] << std::endl;
-        std::cout << "Cy: " << coefficients[1] << std::endl;
-        std::cout << "C " << coefficients[2] << std::endl;
+    if (raster.debug) {
+        console << std::endl;
+        console << "Best Fit Plane:" << std::endl;
+        console << "Cx: " << coefficients[0] << std::endl;
+        console << "Cy: " << coefficients[1] << std::endl;
+        console << "C " << coefficients[2] << std::endl;
     }
-    if (!fitted) return;
+    if (!fitted) return alongOneLine;
     if (!allFinite(surface.local) || !allFinite(coefficients)) {
-        std::cout << "Warning: The valid mola points do not determine a best fit plane, the raster was left unchanged"
+        console << "Warning: The valid mola points do not determine a best fit plane, the raster was left unchanged"
                   << std::endl;
-        return;
+        return alongOneLine;
     }
-    addToRaster(*this, surface, tiePoints);
+    addToRaster(raster, surface, tiePoints);
+    return alongOneLine;
 }
 
-std::array<double, 6> elevationRaster::quadraticFit(const std::vector<molaPoint>& points,
-                                                    const std::vector<double>* weights) const {
+std::array<double, 6> quadraticFit(std::ostream& console, const elevationRaster& raster,
+                                   const std::vector<molaPoint>& points, const trackWeightList* weights) {
     quadraticSurface surface;
-    const fitOutcome outcome = solveQuadratic(fitSamples(*this, points, weights), debug, surface);
+    const fitOutcome outcome = solveQuadratic(console, fitSamples(raster, points, weights), raster.debug, surface);
     if (outcome == fitOutcome::rejected) return {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     return mapCoefficients(surface);
 }
 
-void elevationRaster::applyQuadraticFit(const std::vector<molaPoint>& points, const std::vector<double>* weights,
-                                        std::vector<tiePoint>* tiePoints) {
+void addQuadraticFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
+                     const std::vector<molaPoint>& points, const trackWeightList* weights) {
     quadraticSurface surface;
-    const fitOutcome outcome = solveQuadratic(fitSamples(*this, points, weights), debug, surface);
+    const fitOutcome outcome = solveQuadratic(console, fitSamples(raster, points, weights), raster.debug, surface);
     const std::array<double, 6> coefficients =
         outcome == fitOutcome::rejected ? std::array<double, 6>{0, 0, 0, 0, 0, 0} : mapCoefficients(surface);
-    if (debug) {
-        std::cout << std::endl;
-        std::cout << "Best Fit Plane:" << std::endl;
-        std::cout << "Cx^2: " << coefficients[0] << std::endl;
-        std::cout << "Cxy:  " << coefficients[1] << std::endl;
-        std::cout << "Cy^2: " << coefficients[2] << std::endl;
-        std::cout << "Cx: " << coefficients[3] << std::endl;
-        std::cout << "Cy: " << coefficients[4] << std::endl;
-        std::cout << "C: " << coefficients[5] << std::endl;
+    if (raster.debug) {
+        console << std::endl;
+        console << "Best Fit Plane:" << std::endl;
+        console << "Cx^2: " << coefficients[0] << std::endl;
+        console << "Cxy:  " << coefficients[1] << std::endl;
+        console << "Cy^2: " << coefficients[2] << std::endl;
+        console << "Cx: " << coefficients[3] << std::endl;
+        console << "Cy: " << coefficients[4] << std::endl;
+        console << "C: " << coefficients[5] << std::endl;
     }
     if (outcome == fitOutcome::rejected) return;
     if (outcome == fitOutcome::undetermined || !allFinite(surface.local) || !allFinite(coefficients)) {
-        std::cout << "Warning: The valid mola points do not determine a best fit quadratic surface, the raster was "
+        console << "Warning: The valid mola points do not determine a best fit quadratic surface, the raster was "
                      "left unchanged"
                   << std::endl;
         return;
     }
-    addToRaster(*this, surface, tiePoints);
-}
-
-double alignmentModel::linearFitStage() {
-    if (notReady) return notANumber;
-    raster.applyPlaneFit(molaPoints, &trackWeights, &tiePoints);
-    return raster.rmsAndMean(molaPoints, &trackWeights, 0.0, 0.0, 0.0).rms;
-}
-
-double alignmentModel::quadraticFitStage() {
-    if (notReady) return notANumber;
-    raster.applyQuadraticFit(molaPoints, &trackWeights, &tiePoints);
-    return raster.rmsAndMean(molaPoints, &trackWeights, 0.0, 0.0, 0.0).rms;
+    addToRaster(raster, surface, tiePoints);
 }
 
 }  // namespace kalvex

@@ -28,7 +28,7 @@ bool keepsNode(double position, double reach) {
 }  // namespace
 
 translationBound::translationBound(const errorEvaluator& evaluator, const elevationRaster& raster,
-                                   const std::vector<molaPoint>& points, const std::vector<double>* weights,
+                                   const std::vector<molaPoint>& points, const trackWeightList* weights,
                                    double shift)
     : transform(raster.transform) {
     const geoTransform& t = transform;

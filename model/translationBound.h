@@ -26,7 +26,7 @@ public:
     // For the candidates of a search over offsets within shift of zero along
     // each axis, measured by evaluator (made with the same points and weights).
     translationBound(const errorEvaluator& evaluator, const elevationRaster& raster,
-                     const std::vector<molaPoint>& points, const std::vector<double>* weights, double shift);
+                     const std::vector<molaPoint>& points, const trackWeightList* weights, double shift);
 
     // False when too few shots keep their node for the bound to be worth its cost.
     bool useful() const { return worthIt; }

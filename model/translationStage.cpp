@@ -1,21 +1,19 @@
-// The translation search: a square grid of horizontal offsets of the raster,
-// keeping the first one that lowers the weighted RMS the most.
-//
 // The offsets are measured in batches, on as many threads as the model may
 // use; each batch is then walked in scan order, which makes the choices and
 // the debug lines exactly those of a one-by-one scan. Without debug lines,
 // when most shots keep their node over the whole grid, the offsets are
 // bounded from below first and only those that may reach the best are measured.
+#include "model/translationStage.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <iostream>
+#include <ostream>
 #include <limits>
 #include <memory>
 #include <numeric>
 #include <vector>
 
-#include "model/alignmentModel.h"
 #include "model/errorEvaluator.h"
 #include "model/searchThreads.h"
 #include "model/translationBound.h"
@@ -43,11 +41,11 @@ bool scanCanAdvance(double padding, double delta) {
 // usual grid has 101), so a finer increment is widened to reach it.
 constexpr double mostStepsPerAxis = 2000.0;
 
-double usableIncrement(double padding, double delta) {
+double usableIncrement(std::ostream& console, double padding, double delta) {
     const double steps = 2.0 * std::fabs(padding) / delta;
     if (steps <= mostStepsPerAxis) return delta;
     const double widened = 2.0 * std::fabs(padding) / mostStepsPerAxis;
-    std::cout << "Warning: The translation increment " << delta << " is too small for the translation range "
+    console << "Warning: The translation increment " << delta << " is too small for the translation range "
               << padding << ", using " << widened << std::endl;
     return widened;
 }
@@ -55,15 +53,14 @@ double usableIncrement(double padding, double delta) {
 class translationScan {
 public:
     // Every offset added must lie within shift of zero along each axis.
-    translationScan(alignmentModel& model, double currentRms, double shift)
-        : best(currentRms), model(model), reach{model.raster.transform, shift, 0.0},
-          evaluator(model.raster, model.molaPoints, &model.trackWeights, &reach) {
+    translationScan(const searchInputs& inputs, double currentRms, double shift)
+        : best(currentRms), inputs(inputs), reach{inputs.raster.transform, shift, 0.0},
+          evaluator(inputs.raster, inputs.points, &inputs.weights, &reach) {
         batch.reserve(batchLimit);
         // Without the debug lines only the best offset matters, and the order
         // in which the offsets are measured is free.
-        if (!model.debug && shift > 0.0 && evaluator.everyPointWeighted())
-            bound = std::make_unique<translationBound>(evaluator, model.raster, model.molaPoints, &model.trackWeights,
-                                                       shift);
+        if (!inputs.debug && shift > 0.0)
+            bound = std::make_unique<translationBound>(evaluator, inputs.raster, inputs.points, &inputs.weights, shift);
     }
 
     void add(double dx, double dy) {
@@ -92,8 +89,8 @@ public:
             best = rms;
             bestDx = batch[k].dx;
             bestDy = batch[k].dy;
-            if (model.debug)
-                std::cout << "New Lowest RMS with x-y translation of (" << bestDx << "," << bestDy << ") is " << rms
+            if (inputs.debug)
+                inputs.console << "New Lowest RMS with x-y translation of (" << bestDx << "," << bestDy << ") is " << rms
                           << std::endl;
         }
         batch.clear();
@@ -124,7 +121,7 @@ private:
             dy[k] = batch[k].dy;
         }
         std::vector<std::size_t> counts;
-        const std::vector<double> lower = bound->lowerBounds(dx, dy, model.threadCount, counts);
+        const std::vector<double> lower = bound->lowerBounds(dx, dy, inputs.threadCount, counts);
         std::vector<std::size_t> order(batch.size());
         std::iota(order.begin(), order.end(), std::size_t(0));
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return lower[a] < lower[b]; });
@@ -142,7 +139,7 @@ private:
                 const std::size_t k = order[next];
                 if (!mayReach(k)) continue;
                 chosen[size] = k;
-                positions[size++] = {model.raster.transform, dx[k], dy[k], 0.0};
+                positions[size++] = {inputs.raster.transform, dx[k], dy[k], 0.0};
             }
             if (size == 0) break;
             double results[errorEvaluator::groupLimit];
@@ -163,16 +160,9 @@ private:
     }
 
     std::vector<double> measure() const {
-        const geoTransform& transform = model.raster.transform;
-        if (!evaluator.everyPointWeighted()) {
-            // The plain evaluation refuses such a point the moment it counts; on this thread.
-            return measureCandidates(batch.size(), 1, best, [&](std::size_t k, double) {
-                return model.raster.rmsAndMean(model.molaPoints, &model.trackWeights, batch[k].dx, batch[k].dy, 0.0)
-                    .rms;
-            });
-        }
+        const geoTransform& transform = inputs.raster.transform;
         // Neighbouring offsets read nearly the same cells: they are measured together.
-        return measureCandidateRuns(batch.size(), errorEvaluator::groupLimit, model.threadCount, best,
+        return measureCandidateRuns(batch.size(), errorEvaluator::groupLimit, inputs.threadCount, best,
                                     [&](std::size_t first, std::size_t end, double bound, double* results) {
                                         candidatePosition positions[errorEvaluator::groupLimit];
                                         for (std::size_t k = first; k < end; ++k)
@@ -181,7 +171,7 @@ private:
                                     });
     }
 
-    alignmentModel& model;
+    const searchInputs& inputs;
     searchReach reach;
     errorEvaluator evaluator;
     std::unique_ptr<translationBound> bound;
@@ -193,18 +183,13 @@ private:
 
 }  // namespace
 
-double alignmentModel::translationStage(double currentRms, double padding, double delta) {
-    return searchTranslation(currentRms, padding, delta).rms;
-}
-
-translationOutcome alignmentModel::searchTranslation(double currentRms, double padding, double delta) {
-    if (notReady) return {-1.0, 0.0, 0.0, false};
-    if (debug) std::cout << "Beginning Translation Stage" << std::endl;
+translationOutcome searchTranslation(const searchInputs& inputs, double currentRms, double padding, double delta) {
+    if (inputs.debug) inputs.console << "Beginning Translation Stage" << std::endl;
 
     const bool advances = scanCanAdvance(padding, delta);
-    translationScan scan(*this, currentRms, advances ? std::fabs(padding) : 0.0);
+    translationScan scan(inputs, currentRms, advances ? std::fabs(padding) : 0.0);
     if (advances) {
-        delta = usableIncrement(padding, delta);
+        delta = usableIncrement(inputs.console, padding, delta);
         // 0 - padding rather than -padding: a zero padding reports 0, not -0.
         const double first = 0.0 - padding;
         for (double dy = first; dy <= padding; dy += delta)
@@ -214,14 +199,8 @@ translationOutcome alignmentModel::searchTranslation(double currentRms, double p
     }
     scan.finishBatch();
 
-    std::cout << "x-translation: " << scan.bestDx << std::endl;
-    std::cout << "y-translation: " << scan.bestDy << std::endl;
-    raster.transform[0] += scan.bestDx;
-    raster.transform[3] += scan.bestDy;
-    for (tiePoint& point : tiePoints) {
-        point.x += scan.bestDx;
-        point.y += scan.bestDy;
-    }
+    inputs.console << "x-translation: " << scan.bestDx << std::endl;
+    inputs.console << "y-translation: " << scan.bestDy << std::endl;
     return {scan.best, scan.bestDx, scan.bestDy, scan.bestOnEdge()};
 }
 

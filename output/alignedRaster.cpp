@@ -70,7 +70,7 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     if (!target) return false;
 
     geoTransform transform = northUpUnlessTurned(raster.transform, raster.width, raster.height);
-    bool written = target->SetGeoTransform(transform.data()) == CE_None;
+    bool written = target->SetGeoTransform(transform.coefficients.data()) == CE_None;
     if (!source.spatialReference.empty()) target->SetProjection(source.spatialReference.c_str());
     GDALRasterBand* band = target->GetRasterBand(1);
     written = written && band->SetNoDataValue(source.noDataValue) == CE_None;

@@ -1,6 +1,7 @@
+#include "output/coordinateMap.h"
+
 #include <algorithm>
 
-#include "model/alignmentModel.h"
 #include "model/rasterExtent.h"
 #include "output/scriptText.h"
 
@@ -56,8 +57,9 @@ void writeTiePointLines(std::ostream& script, const mapScale& scale, const std::
 
 }  // namespace
 
-void alignmentModel::writeCoordinateMap(std::ostream& script, const std::string& pngPath) const {
-    if (notReady) return;
+void writeCoordinateMap(std::ostream& script, const elevationRaster& raster, const std::array<cornerRecord, 4>& corners,
+                        const std::vector<tiePoint>& initialTiePoints, const std::vector<tiePoint>& tiePoints,
+                        const std::string& pngPath) {
     script << "set term png size 1250,750\n";
     writeOutputLine(script, pngPath);
     script << "unset key\n";

@@ -1,7 +1,8 @@
+#include "output/errorMap.h"
+
 #include <limits>
 #include <string_view>
 
-#include "model/alignmentModel.h"
 #include "output/scriptText.h"
 
 namespace kalvex {
@@ -89,23 +90,20 @@ void writeInitialValues(std::ostream& script, const elevationRaster& raster, boo
 
 }  // namespace
 
-void alignmentModel::writeErrorMap(std::ostream& script, const std::string& pngPath, bool hirise,
-                                   const std::vector<errorRecord>& errors, const errorStatistics& statistics) const {
-    if (notReady) return;
+void writeErrorMap(std::ostream& script, const elevationRaster& raster, const std::string& pngPath, bool hirise,
+                   const std::vector<errorRecord>& errors, const errorStatistics& statistics) {
     writeOutputLine(script, pngPath);
     script << "set term png size 750,750\n";
     script << "set size 0.82, 1\n";
     script << "set title 'Error Map'\n";
     script << "set origin .17,0\n";
     writeInitialValues(script, raster, hirise, statistics);
-    writeErrorPoints(script, errors, hirise);
+    writeErrorPoints(script, raster, errors, hirise);
     script << "reset\n";
 }
 
-void alignmentModel::writeInitialErrorMap(std::ostream& script, const std::string& pngPath, bool hirise,
-                                          const std::vector<errorRecord>& errors,
-                                          const errorStatistics& statistics) const {
-    if (notReady) return;
+void writeInitialErrorMap(std::ostream& script, const elevationRaster& raster, const std::string& pngPath,
+                          bool hirise, const std::vector<errorRecord>& errors, const errorStatistics& statistics) {
     writeOutputLine(script, pngPath);
     script << "set term png size 1250,750\n";
     script << "set multiplot\n";
@@ -113,15 +111,14 @@ void alignmentModel::writeInitialErrorMap(std::ostream& script, const std::strin
     script << "set title 'Initial Error Map'\n";
     script << "set origin .12,0\n";
     writeInitialValues(script, raster, hirise, statistics);
-    writeErrorPoints(script, errors, hirise);
+    writeErrorPoints(script, raster, errors, hirise);
     script << "reset\n";
 }
 
 // The left panel's reset has cleared its labels and outline; the legend stays
 // with the left panel.
-void alignmentModel::writeFinalErrorMap(std::ostream& script, bool hirise, const std::vector<errorRecord>& errors,
-                                        const errorStatistics& statistics) const {
-    if (notReady) return;
+void writeFinalErrorMap(std::ostream& script, const elevationRaster& raster, bool hirise,
+                        const std::vector<errorRecord>& errors, const errorStatistics& statistics) {
     script << "set size .45, 1\n";
     script << "set origin .55,0\n";
     script << "set title 'Final Error Map'\n";
@@ -130,14 +127,13 @@ void alignmentModel::writeFinalErrorMap(std::ostream& script, bool hirise, const
     script << "set label 15 'Final Values:' at screen 0.02,0.15\n";
     script << "set label 16 'Mean: " << statistics.mean << "' at screen 0.02,0.10\n";
     script << "set label 17 'Std Dev: " << statistics.standardDeviation << "' at screen 0.02,0.05\n";
-    writeErrorPoints(script, errors, hirise);
+    writeErrorPoints(script, raster, errors, hirise);
     script << "unset multiplot\n";
     script << "reset\n";
 }
 
-void alignmentModel::writeErrorPoints(std::ostream& script, const std::vector<errorRecord>& errors,
-                                      bool hirise) const {
-    if (notReady) return;
+void writeErrorPoints(std::ostream& script, const elevationRaster& raster, const std::vector<errorRecord>& errors,
+                      bool hirise) {
     writePlotLine(script);
     const mapScale scale = scaleOf(raster);
     for (const errorRecord& entry : errors)

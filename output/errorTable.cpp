@@ -4,13 +4,11 @@
 #include <iomanip>
 #include <limits>
 
+#include "model/pointError.h"
+
 namespace kalvex {
 
 namespace {
-
-bool samePoint(const molaPoint& a, const molaPoint& b) {
-    return a.trackIndex == b.trackIndex && a.x == b.x && a.y == b.y && a.elevation == b.elevation;
-}
 
 void writeValue(std::ostream& table, double value) {
     if (!std::isnan(value)) table << value;
@@ -20,7 +18,7 @@ void writeValue(std::ostream& table, double value) {
 
 shotErrorTable initialShotErrors(const alignmentModel& model) {
     shotErrorTable table;
-    const std::vector<double> modelElevations = model.raster.sampleModel(model.molaPoints, 0.0, 0.0, 0.0);
+    const std::vector<double> modelElevations = sampleModel(model.raster, model.molaPoints, 0.0, 0.0, 0.0);
     table.shots.reserve(model.molaPoints.size());
     for (std::size_t i = 0; i < model.molaPoints.size(); ++i) {
         shotError shot;
@@ -33,22 +31,19 @@ shotErrorTable initialShotErrors(const alignmentModel& model) {
 
 // The final errors are those of the final error list: the same sampling of the
 // points still held, so that the table reproduces the final statistics. A
-// shot that lay off the raster at the start may have reached it by now.
+// shot that lay off the raster at the start may have reached it by now; a
+// shot no longer held was removed as an outlier.
 void finishShotErrors(shotErrorTable& table, const alignmentModel& model) {
-    // Outlier removal keeps the order of the points it leaves, so the points
-    // still held are a subsequence of the start points.
-    const std::vector<molaPoint>& remaining = model.molaPoints;
-    const std::vector<double> modelElevations = model.raster.sampleModel(remaining, 0.0, 0.0, 0.0);
-    std::size_t kept = 0;
     for (shotError& shot : table.shots) {
-        const std::size_t track = std::size_t(shot.point.trackIndex);
-        if (track < model.trackWeights.size()) shot.weight = model.trackWeights[track];
-        if (kept < remaining.size() && samePoint(remaining[kept], shot.point)) {
-            shot.finalError = shot.point.elevation - modelElevations[kept];
-            ++kept;
-        } else {
-            shot.removed = true;
-        }
+        shot.weight = model.trackWeights.of(shot.point.trackIndex);
+        shot.removed = true;
+    }
+    const std::vector<double> modelElevations = sampleModel(model.raster, model.molaPoints, 0.0, 0.0, 0.0);
+    for (std::size_t held = 0; held < model.molaPoints.size() && held < model.shotNumbers.size(); ++held) {
+        const std::size_t number = model.shotNumbers[held];
+        if (number >= table.shots.size()) continue;
+        table.shots[number].removed = false;
+        table.shots[number].finalError = table.shots[number].point.elevation - modelElevations[held];
     }
 }
 

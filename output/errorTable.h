@@ -23,8 +23,8 @@ struct shotErrorTable {
 // The points of the model with their errors now, where they have a model elevation.
 shotErrorTable initialShotErrors(const alignmentModel& model);
 
-// Fills in the final errors and weights after the alignment; a point that is
-// no longer among the model's altimeter points was removed as an outlier.
+// Fills in the final errors and weights after the alignment; a shot that is
+// no longer among the model's altimeter points (by its shot number) was removed.
 void finishShotErrors(shotErrorTable& table, const alignmentModel& model);
 
 // Header "orbit,x,y,elevation,initial_error,final_error,weight,removed" and one

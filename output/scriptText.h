@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "model/elevationRaster.h"
+#include "model/geoTransform.h"
 
 namespace kalvex {
 
@@ -21,11 +22,6 @@ struct mapScale {
 };
 
 mapScale scaleOf(const elevationRaster& raster);
-
-struct mapPosition {
-    double x = 0.0;
-    double y = 0.0;
-};
 
 // The four outline corners of a raster: the nodes of cells (0,0), (W,0),
 // (0,H) and (W,H).

@@ -1,9 +1,9 @@
+#include "output/tiePointTable.h"
+
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <iomanip>
-
-#include "model/alignmentModel.h"
 
 namespace kalvex {
 
@@ -53,9 +53,8 @@ const std::string& identifierOf(const std::vector<std::string>& identifiers, std
 
 // The precision (and with projected coordinates the left adjustment) stays set
 // on the stream: what follows on the console and in the report lines up with it.
-void alignmentModel::writeTiePointTable(std::ostream& stream, const std::string& title,
-                                        bool degreesMinutesSeconds) const {
-    if (notReady) return;
+void writeTiePointTable(std::ostream& stream, const std::vector<std::string>& tiePointIds,
+                        const std::vector<tiePoint>& tiePoints, const std::string& title, bool degreesMinutesSeconds) {
     stream << title << std::endl;
     stream << std::endl;
     stream << "pointID\tLongitude\tLatitude\tElevation" << std::endl;

@@ -1,8 +1,9 @@
+#include "output/weightingsMap.h"
+
 #include <cstddef>
 #include <limits>
 #include <string_view>
 
-#include "model/alignmentModel.h"
 #include "output/scriptText.h"
 
 namespace kalvex {
@@ -51,15 +52,10 @@ void writeWeightLegend(std::ostream& script) {
         writeLegendEntry(script, weightBins[i].screenY, weightBins[i].colour, labelNumber++, weightBins[i].label);
 }
 
-bool hasWeight(const std::vector<double>& weights, std::int32_t trackIndex) {
-    return trackIndex >= 0 && std::size_t(trackIndex) < weights.size();
-}
-
 }  // namespace
 
-void alignmentModel::writeWeightingsMap(std::ostream& script, const std::string& pngPath,
-                                        const std::vector<errorRecord>& finalErrors) const {
-    if (notReady) return;
+void writeWeightingsMap(std::ostream& script, const elevationRaster& raster, const trackWeightList& trackWeights,
+                        const std::string& pngPath, const std::vector<errorRecord>& finalErrors) {
     script << "set term png size 625,750\n";
     script << "set origin .13,0\n";
     script << "set size .87, 1\n";
@@ -69,13 +65,9 @@ void alignmentModel::writeWeightingsMap(std::ostream& script, const std::string&
     script << "unset key\n";
     writeWeightLegend(script);
     writePlotLine(script);
-    // A point of a track that has no weight cannot be shown truthfully in any
-    // bin, so it is left off the map.
     const mapScale scale = scaleOf(raster);
     for (const errorRecord& entry : finalErrors)
-        if (hasWeight(trackWeights, entry.trackIndex))
-            writePointLine(script, scale, entry.x, entry.y,
-                           weightColour(trackWeights[std::size_t(entry.trackIndex)]));
+        writePointLine(script, scale, entry.x, entry.y, weightColour(trackWeights.of(entry.trackIndex)));
     script << "e\n";
     script << "reset\n";
 }

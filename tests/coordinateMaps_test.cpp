@@ -71,10 +71,11 @@ TEST(weightingsMap, wholeScript) {
     EXPECT_EQ(script.str(), testing::testDataText("maps/weightings.gnu"));
 }
 
-// The colours of one point per track in track order; points of tracks without a weight cannot be shown and stay off.
+// The colours of a point of a track without a weight (counted in full), one without a track, then one point per
+// track in track order.
 std::string weightColours(const std::vector<double>& weights) {
     alignmentModel model = tinyMapModel();
-    model.trackWeights = weights;
+    model.trackWeights = trackWeightList(weights);
     std::vector<errorRecord> finalErrors{{std::int32_t(weights.size()), 5, 6, 0}, {-1, 7, 8, 0}};
     for (std::size_t i = 0; i < weights.size(); ++i) finalErrors.push_back({std::int32_t(i), 1, 2, 0});
     std::ostringstream script;
@@ -89,10 +90,10 @@ std::string weightColours(const std::vector<double>& weights) {
 // report prints them as that tenth, and so they are coloured.
 TEST(weightingsMap, binsAreClosedBelowAndAWeightWithinABillionthOfAnEdgeCountsAsTheEdge) {
     EXPECT_EQ(weightColours({0, 0.0999, 0.1, 0.2, 0.3, 0.4, 0.4999, 0.5, 0.6, 0.7, 0.8, 0.8999, 0.9, 1, notANumber}),
-              "0xff0000 0xff0000 0xff0088 0xff00ff 0xbb00ff 0x8800ff 0x8800ff 0x0000ff 0x0088ff 0x00ffff 0x00ffaa "
-              "0x00ffaa 0x00ff00 0x00ff00 0x00ff00 ");
+              "0x00ff00 0x00ff00 0xff0000 0xff0000 0xff0088 0xff00ff 0xbb00ff 0x8800ff 0x8800ff 0x0000ff 0x0088ff "
+              "0x00ffff 0x00ffaa 0x00ffaa 0x00ff00 0x00ff00 0x00ff00 ");
     EXPECT_EQ(weightColours({0.7999999999999998, 0.19999999999999968, 0.9 - 1e-9, 0.9 - 1.005e-9, 0.1 + 1e-12}),
-              "0x00ffaa 0xff00ff 0x00ff00 0x00ffaa 0xff0088 ");
+              "0x00ff00 0x00ff00 0x00ffaa 0xff00ff 0x00ff00 0x00ffaa 0xff0088 ");
 }
 
 }  // namespace

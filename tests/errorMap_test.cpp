@@ -1,6 +1,7 @@
 // The error map scripts: the single map and the two panels, the bins of both project kinds, quoted paths.
 #include <gtest/gtest.h>
 
+#include "output/errorMap.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -40,7 +41,7 @@ std::string coloursOf(const std::vector<double>& errors, bool hirise) {
     std::vector<errorRecord> entries;
     for (const double error : errors) entries.push_back({0, 1, 2, error});
     std::ostringstream script;
-    tinyMapModel().writeErrorPoints(script, entries, hirise);
+    writeErrorPoints(script, tinyMapModel().raster, entries, hirise);
     std::istringstream lines(script.str());
     std::string colours;
     for (std::string line; std::getline(lines, line);)
@@ -68,7 +69,6 @@ TEST(errorMapScript, pathCannotLeaveItsStringAndNothingIsWrittenWhileNotReady) {
     model.writeErrorMap(idle, "a.png", true, tinyErrors, tinyStatistics);
     model.writeInitialErrorMap(idle, "a.png", false, tinyErrors, tinyStatistics);
     model.writeFinalErrorMap(idle, true, tinyErrors, tinyStatistics);
-    model.writeErrorPoints(idle, tinyErrors, true);
     model.writeCoordinateMap(idle, "c.png");
     model.writeWeightingsMap(idle, "w.png", tinyErrors);
     EXPECT_EQ(idle.str(), "");

@@ -15,9 +15,9 @@ TEST(GeoreferenceMotion, RebuildsTheMovedGeoreference) {
     elevationRaster raster;
     raster.transform = {100.0, 0.5, 0.0, 200.0, 0.0, -0.5};
     const geoTransform before = raster.transform;
-    raster.rotateGeotransform(7, 22, -0.7);
+    raster.transform = raster.transform.turnedAbout(7, 22, -0.7);
     raster.transform[0] += 0.25;
-    raster.rotateGeotransform(30, 3, 0.2);
+    raster.transform = raster.transform.turnedAbout(30, 3, 0.2);
     const georeferenceMotion motion = motionBetween(before, raster.transform, 40, 30);
     EXPECT_NEAR(motion.rotationDegrees, -0.5, 1e-9);
     const double turn = motion.rotationDegrees * 3.141592653589793 / 180.0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/alignmentModel.h"
+#include "readers/pointFilter.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::testing {
@@ -54,9 +55,8 @@ TEST(MakeScene, KalvexReadsTheFilesAndTheTruthStatesTheirPerturbation) {
         scratchFolder folder("makescenefiles");
         ASSERT_EQ(makeSceneIn(folder.path(), test.options).status, 0);
         const std::string truth = readTextFile(folder.file("truth.txt"));
-        alignmentModel model;
+        alignmentModel model(kalvex::testing::discardedConsole());
         std::vector<pointFilter> noFilters;
-        consoleCapture quiet;
         ASSERT_TRUE(model.readRaster(folder.file("dem.tif"), -32767.0));
         const std::vector<double> stated = truthNumbers(truth, "geotransform");
         const std::vector<double> real = truthNumbers(truth, "true_geotransform");

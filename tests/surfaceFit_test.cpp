@@ -1,12 +1,13 @@
 // Plane and quadratic fits of the point errors, added to the raster and the tie points, and the outlier removal.
 #include <gtest/gtest.h>
 
+#include "model/outlierRemoval.h"
+#include "model/surfaceFit.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
 namespace {
 
-using testing::consoleCapture;
 const geoTransform unitCells{0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
 const geoTransform nearLongitude137{136.9987, 1.0e-5, 0.0, 20.4213, 0.0, -1.0e-5};
 const geoTransform polarMetres{1.0e6, 20.0, 0.0, -6.5e5, 0.0, -20.0};
@@ -24,7 +25,7 @@ struct surface {
 // A ready model over a raster of zeros, so that a shot's error is its elevation, with shots at cells (c, r, z).
 alignmentModel flatModel(std::uint32_t size, const geoTransform& transform,
                          const std::vector<std::array<double, 3>>& shots = {}) {
-    alignmentModel model;
+    alignmentModel model(kalvex::testing::discardedConsole());
     model.raster = testing::makeRaster(size, size, transform, [](int, int) { return 0.0; });
     for (const auto& [c, r, z] : shots)
         model.molaPoints.push_back({0, model.raster.nodeX(c, r), model.raster.nodeY(c, r), z});
@@ -50,10 +51,11 @@ TEST(SurfaceFit, KnownSurfacesAreAddedExactlyAtRealCoordinates) {
         for (const double c : {-20.0, 10.3, 149.0})
             model.tiePoints.push_back({0, model.raster.nodeX(c, 150 - c), model.raster.nodeY(c, 150 - c), 0.0});
         const bool quadratic = measured.c[3] != 0.0;
-        consoleCapture console;
+        std::ostringstream console;
+        model.useConsole(console);
         // A curved surface is sampled through local planes, which leave a little.
         EXPECT_NEAR(quadratic ? model.quadraticFitStage() : model.linearFitStage(), 0.0, quadratic ? 1e-3 : 1e-6);
-        EXPECT_EQ(console.text(), "");
+        EXPECT_EQ(console.str(), "");
         for (const tiePoint& tie : model.tiePoints) EXPECT_NEAR(tie.elevation, measured(tie.x, tie.y), 1e-6);
         for (std::uint32_t i = 0; i < 150 * 150; i += 97) {  // float32 cells: allow for their rounding
             const double expected =
@@ -84,14 +86,15 @@ TEST(SurfaceFit, UndeterminedOrFailedFitsWarnAndAreNeverApplied) {
     for (const row& test : rows) {
         alignmentModel model = flatModel(150, nearLongitude137, test.shots);
         model.tiePoints = {{0, 137.0, 20.42, 0.0}};
-        consoleCapture console;
+        std::ostringstream console;
+        model.useConsole(console);
         test.quadratic ? model.quadraticFitStage() : model.linearFitStage();
-        EXPECT_EQ(console.text(), test.console) << test.shots.size();
+        EXPECT_EQ(console.str(), test.console) << test.shots.size();
         EXPECT_EQ(model.raster.cells, std::vector<float>(150 * 150, 0.0f)) << test.console;
         EXPECT_EQ(model.tiePoints[0].elevation, 0.0);
     }
     alignmentModel failed = flatModel(150, nearLongitude137, rows[5].shots), idle = flatModel(9, unitCells);
-    EXPECT_EQ(failed.raster.quadraticFit(failed.molaPoints, nullptr), (std::array<double, 6>{}));
+    EXPECT_EQ(quadraticFit(failed.console(), failed.raster, failed.molaPoints, nullptr), (std::array<double, 6>{}));
     idle.notReady = true;
     EXPECT_TRUE(std::isnan(idle.linearFitStage()) && std::isnan(idle.quadraticFitStage()));
 }
@@ -104,10 +107,11 @@ TEST(SurfaceFit, ShotsAlongOneLineGetThePlaneWithoutSlopeAcrossItAndOneWarning) 
         for (int i = 0; i < 50; ++i) track.push_back({21.3 + (i % 2 ? -scatter : scatter), 3.0 + i, 2.15 + 0.05 * i});
         alignmentModel model = flatModel(60, {137.4, 1.0e-4, 0.0, -4.6, 0.0, -1.0e-4}, track);
         model.tiePoints = {{0, model.raster.nodeX(59.0, 10.0), model.raster.nodeY(59.0, 10.0), 100.0}};
-        consoleCapture console;
+        std::ostringstream console;
+        model.useConsole(console);
         EXPECT_NEAR(model.linearFitStage(), 0.0, 1e-6);
         model.linearFitStage();
-        EXPECT_EQ(console.text(), "Warning: The valid mola points lie along one line, the plane is fitted without a "
+        EXPECT_EQ(console.str(), "Warning: The valid mola points lie along one line, the plane is fitted without a "
                                   "slope across it\n");
         for (std::uint32_t i = 0; i < 60 * 60; i += 37) EXPECT_NEAR(model.raster.cells[i], 2.0 + 0.05 * (i / 60), 1e-3);
         EXPECT_NEAR(model.tiePoints[0].elevation, 102.5, 1e-3);
@@ -124,17 +128,19 @@ TEST(SurfaceFit, DebugPrintsTheCoefficientsAndTheQuadraticMatrices) {
     for (auto& [x, y, z] : onPlane) z = 0.01 * x - 0.5 * y + 7;
     alignmentModel plane = flatModel(30, unitCells, onPlane), quadratic = flatModel(30, unitCells, onBowl);
     plane.raster.debug = quadratic.raster.debug = true;
-    consoleCapture console;
+    std::ostringstream console;
+    plane.useConsole(console);
+    quadratic.useConsole(console);
     plane.linearFitStage();
     quadratic.quadraticFitStage();
-    EXPECT_EQ(console.text(), testing::testDataText("fits/debug.txt"));
-    EXPECT_EQ(std::cout.precision(), 12);
+    EXPECT_EQ(console.str(), testing::testDataText("fits/debug.txt"));
+    EXPECT_EQ(console.precision(), 12);
 }
 
 // The mean is taken once, before any removal; a point at the threshold goes, one without a model elevation stays.
 TEST(OutlierRemoval, MeanIsTakenOnceEqualityRemovesAndPointsOffTheRasterStay) {
     const alignmentModel flat = flatModel(20, unitCells);
-    const std::vector<double> weight{1.0};
+    const trackWeightList weight{1.0};
     struct row { std::vector<molaPoint> points; double threshold; std::string console; std::vector<double> keptX; };
     for (const row& test : std::vector<row>{
              {{{0, 3, 3, 0.0}, {0, 4, 3, 1.0}, {0, 5, 3, 100.0}, {0, 6, 3, 2.0}}, 30.0,
@@ -145,12 +151,15 @@ TEST(OutlierRemoval, MeanIsTakenOnceEqualityRemovesAndPointsOffTheRasterStay) {
               {3, 4, 5, 6, 7, 8, 40}},
              {{{0, 3, 3, 5.0}, {0, -9, 3, 5.0}, {0, 4, 3, 5.0}}, 0.0,
               "The coordinate 0:3:3:5 was removed.\nThe coordinate 0:4:3:5 was removed.\n", {-9}}}) {
-        std::vector<molaPoint> points = test.points;
-        consoleCapture console;
-        flat.raster.removeOutliers(points, test.threshold == 0.0 ? &weight : nullptr, test.threshold);
+        alignmentModel model = flat;
+        model.molaPoints = test.points;
+        std::ostringstream console;
+        model.useConsole(console);
+        model.removePoints(outlierIndices(model.raster, model.molaPoints, test.threshold == 0.0 ? &weight : nullptr,
+                                          test.threshold));
         std::vector<double> keptX;
-        for (const molaPoint& point : points) keptX.push_back(point.x);
-        EXPECT_EQ(console.text(), test.console);
+        for (const molaPoint& point : model.molaPoints) keptX.push_back(point.x);
+        EXPECT_EQ(console.str(), test.console);
         EXPECT_EQ(keptX, test.keptX);
     }
 }

@@ -58,11 +58,12 @@ TEST(tiePointModel, keepsAnInitialCopyOfTheTiePointsAndKeepsThemThroughAFailedRe
     testing::writeTextFile(folder.file("t.gpf"), "point_id,lon,lat,ht\nA 1 2 3\nB 4 5 6\n");
     testing::writeTextFile(folder.file("bad.gpf"), "point_id,lon,lat\n");
     testing::writeTextFile(folder.file("empty.rep"), "GROUND POINT PARAMETERS\n");
-    alignmentModel model;
+    alignmentModel model(kalvex::testing::discardedConsole());
     model.debug = true;
-    testing::consoleCapture capture;  // the model's reads print to std::cout
+    std::ostringstream console;
+    model.useConsole(console);
     ASSERT_TRUE(model.readTiePoints(folder.file("t.gpf")));
-    EXPECT_EQ(capture.text(), "Longitude Column: 2\nLatitude Column: 3\nTopology Column: 4\n");
+    EXPECT_EQ(console.str(), "Longitude Column: 2\nLatitude Column: 3\nTopology Column: 4\n");
     for (const char* name : {"bad.gpf", "t.txt"}) EXPECT_FALSE(model.readTiePoints(folder.file(name))) << name;
     const std::string kept = pointsOf(model.tiePoints, model.tiePointIds);
     EXPECT_EQ(kept + " / " + pointsOf(model.initialTiePoints, model.tiePointIds), "1 2 3 #0 A | 4 5 6 #1 B / " + kept);

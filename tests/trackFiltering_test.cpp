@@ -10,9 +10,9 @@ namespace {
 
 // A raster of zeros, so that a shot's error is its elevation, and a track per list of errors along row 2 + 3 * track.
 alignmentModel flatModel(const std::vector<std::vector<double>>& tracks) {
-    alignmentModel model;
+    alignmentModel model(kalvex::testing::discardedConsole());
     model.raster = testing::makeRaster(40, 40, {0.0, 1.0, 0.0, 0.0, 0.0, 1.0}, [](int, int) { return 0.0; });
-    model.trackWeights.assign(tracks.size(), 1.0);
+    model.trackWeights = trackWeightList::fullWeights(tracks.size());
     model.notReady = false;
     for (std::size_t track = 0; track < tracks.size(); ++track)
         for (std::size_t i = 0; i < tracks[track].size(); ++i)
@@ -33,13 +33,13 @@ TEST(TrackWeights, ATrackBeyondEitherLimitLosesTheDecrement) {
         alignmentModel model = flatModel({test.errors, {0.0}});
         model.molaPoints.push_back({0, -100.0, 5.0, 500.0});  // off the raster
         model.updateTrackWeights({test.meanLimit, test.spreadLimit, test.decrement, 0.0});
-        EXPECT_EQ(model.trackWeights, (std::vector<double>{test.weight, 1.0})) << test.meanLimit << test.decrement;
+        EXPECT_EQ(model.trackWeights.values(), (std::vector<double>{test.weight, 1.0})) << test.meanLimit << test.decrement;
     }
     // Mean 25, deviation 1: the weighted errors shrink with the weight, which falls in 19 stages until the weighted
     // mean 1.25 lies within the limit 2.
     alignmentModel model = flatModel({{24.0, 26.0, 24.0, 26.0}});
     for (int stage = 0; stage < 40; ++stage) model.updateTrackWeights({2.0, 7.0, 0.05, 0.0});
-    EXPECT_NEAR(model.trackWeights[0], 0.05, 1e-9);
+    EXPECT_NEAR(model.trackWeights.of(0), 0.05, 1e-9);
 }
 
 // Track 1 fails: weight 0.95, error 95 against the mean 19; with a decrement of 1 its error is 0 when judged.
@@ -47,12 +47,13 @@ TEST(FilterTracks, WeightsAreUpdatedBeforeOutliersAreJudgedAndNothingHappensWhil
     const alignmentModel scene = flatModel({{0.0, 0.0, 0.0, 0.0}, {100.0}});
     alignmentModel model = scene, silenced = scene, idle = scene;
     idle.notReady = true;
-    testing::consoleCapture console;
+    std::ostringstream console;
+    for (alignmentModel* each : {&model, &silenced, &idle}) each->useConsole(console);
     model.filterTracks({10.0, 7.0, 0.05, 30.0});
     silenced.filterTracks({10.0, 7.0, 1.0, 30.0});
     idle.filterTracks({10.0, 7.0, 0.05, 30.0});
-    EXPECT_EQ(console.text(), "The coordinate 1:2:5:100 was removed.\n");
-    EXPECT_EQ(testing::textOf({model.trackWeights[1], silenced.trackWeights[1], idle.trackWeights[1]}), "0.95 0 1 ");
+    EXPECT_EQ(console.str(), "The coordinate 1:2:5:100 was removed.\n");
+    EXPECT_EQ(testing::textOf({model.trackWeights.of(1), silenced.trackWeights.of(1), idle.trackWeights.of(1)}), "0.95 0 1 ");
     EXPECT_EQ(model.molaPoints.size() * 100 + silenced.molaPoints.size() * 10 + idle.molaPoints.size(), 455u);
 }
 
@@ -70,10 +71,10 @@ TEST(MaxErrorLimit, IsLoweredByTheKeptShareInWholeNumbersDownToTheFloor) {
              {1.0e300, 0.5, 1, line + "5e+299\n", 5e299}}) {  // without overflow
         runSettings settings;
         settings.sfDecrease = test.keptShare;
-        testing::consoleCapture console;
+        std::ostringstream console;
         double limit = test.limit;
-        for (int i = 0; i < test.times; ++i) limit = lowerMaxError(limit, settings);
-        EXPECT_EQ(console.text() + std::to_string(limit), test.text + std::to_string(test.final));
+        for (int i = 0; i < test.times; ++i) limit = lowerMaxError(console, limit, settings);
+        EXPECT_EQ(console.str() + std::to_string(limit), test.text + std::to_string(test.final));
     }
 }
 

@@ -91,21 +91,22 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
     for (std::string comparison, keyword; filterWords >> comparison >> keyword >> threshold;)
         filters.emplace_back(comparisons.at(comparison), keyword, threshold);
     std::istringstream numbers(test["box"] + test["raster"]);
-    alignmentModel model;  // holds what the read gave
+    alignmentModel model(kalvex::testing::discardedConsole());  // holds what the read gave
     model.debug = !test["verbose"].empty();
     bool succeeded = false;
     std::string printed, state;
-    testing::consoleCapture capture;  // the model's reads print to std::cout
+    std::ostringstream capture;
+    model.useConsole(capture);
     if (!test["raster"].empty()) {
         double margin = 0.0;
         numbers >> model.raster.width >> model.raster.height;
-        for (double& term : model.raster.transform) numbers >> term;
+        for (double& term : model.raster.transform.coefficients) numbers >> term;
         numbers >> margin;
         model.raster.loaded = true;
         succeeded = model.readTracksInBox(path, filters, margin);
-        printed = capture.text();
+        printed = capture.str();
         state = model.notReady ? " not ready" : "";
-        EXPECT_EQ(model.trackWeights, std::vector<double>(model.orbits.size(), 1.0));
+        EXPECT_EQ(model.trackWeights.values(), std::vector<double>(model.orbits.size(), 1.0));
     } else {
         const std::unique_ptr<molaReader> reader = makeTrackReader(path, console);
         reader->verbose = model.debug;
@@ -151,10 +152,9 @@ TEST_F(trackFiles, readersAreChosenByTheExactEndingAndRefuseOtherOrMissingFiles)
 }
 
 TEST_F(trackFiles, modelReadsFailWithoutPointsAndKeepTheirListsThroughAFailedRead) {
-    alignmentModel model;
+    alignmentModel model(kalvex::testing::discardedConsole());
     model.orbits = {1, 2};
     filterList filters;
-    testing::consoleCapture capture;
     EXPECT_FALSE(model.readTracks(write("t.CSV", "lon,lat,topo\n1,2,3\n"), filters));
     EXPECT_FALSE(model.readTracks(write("bad.csv", "lat,topo\n1,2\n"), filters));
     EXPECT_EQ(model.orbits, (std::vector<std::int32_t>{1, 2}));

@@ -19,14 +19,6 @@ std::string scratchFile(const std::uint8_t* data, std::size_t size, const std::s
     return path;
 }
 
-void silenceConsole() {
-    static struct : std::streambuf {
-        int_type overflow(int_type character) override { return traits_type::not_eof(character); }
-        std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-    } sink;
-    std::cout.rdbuf(&sink);
-}
-
 void require(bool condition, const char* promise) {
     if (condition) return;
     std::fprintf(stderr, "broken promise: %s\n", promise);

@@ -11,10 +11,6 @@ namespace kalvex::fuzzing {
 // memory-backed storage when there is any, removed when the harness ends.
 std::string scratchFile(const std::uint8_t* data, std::size_t size, const std::string& extension);
 
-// Sends the console to a sink for the rest of the run: the readers talk a lot,
-// and the fuzzer only cares whether they misbehave.
-void silenceConsole();
-
 // Stops the run with a crash that the fuzzer records as a finding.
 void require(bool condition, const char* promise);
 

@@ -12,7 +12,6 @@ using namespace kalvex;
 using kalvex::fuzzing::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::silenceConsole();  // for the model's read
     std::ostringstream console;
     const std::string path = fuzzing::scratchFile(data, size, KALVEX_FUZZ_EXTENSION);
     for (const bool verbose : {false, true}) {
@@ -28,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "a kept tie point has finite coordinates");
         }
     }
-    alignmentModel model;
+    alignmentModel model(console);
     if (model.readTiePoints(path))
         require(model.initialTiePoints.size() == model.tiePoints.size(), "the initial copy is whole");
     return 0;

@@ -13,7 +13,6 @@ using namespace kalvex;
 using kalvex::fuzzing::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::silenceConsole();  // for the model's read
     std::ostringstream console;
     const std::string path = fuzzing::scratchFile(data, size, KALVEX_FUZZ_EXTENSION);
     std::vector<pointFilter> filters = {pointFilter(pointFilter::equalTo, "orbit", 7),
@@ -41,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(!succeeded || (reader->read(lon, lat) && reader->points.size() == count),
                 "a second read changes nothing");
     }
-    alignmentModel model;
+    alignmentModel model(console);
     if (model.readTracks(path, filters))
         require(model.trackWeights.size() == model.orbits.size() && !model.molaPoints.empty(),
                 "a successful model read holds points and one weight per orbit");

@@ -8,6 +8,8 @@
 #include <limits>
 #include <utility>
 
+#include "model/pointError.h"
+
 namespace kalvex::testing {
 
 namespace {
@@ -71,7 +73,7 @@ double referenceElevation(const elevationRaster& raster, const molaPoint& point,
 }
 
 referenceSums referenceRms(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                           const std::vector<double>* weights, double dx, double dy, double dz) {
+                           const trackWeightList* weights, double dx, double dy, double dz) {
     referenceSums result;
     double squares = 0.0;
     double sum = 0.0;
@@ -79,7 +81,7 @@ referenceSums referenceRms(const elevationRaster& raster, const std::vector<mola
         const double model = referenceElevation(raster, point, dx, dy, dz);
         if (std::isnan(model)) continue;
         double error = point.elevation - model;
-        if (weights != nullptr) error *= weights->at(std::size_t(std::uint32_t(point.trackIndex)));
+        if (weights != nullptr) error *= weights->of(point.trackIndex);
         ++result.count;
         squares += error * error;
         sum += error;
@@ -91,19 +93,19 @@ referenceSums referenceRms(const elevationRaster& raster, const std::vector<mola
 }
 
 double referenceRmsOnly(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                        const std::vector<double>* weights, double dx, double dy, double dz) {
+                        const trackWeightList* weights, double dx, double dy, double dz) {
     return referenceRms(raster, points, weights, dx, dy, dz).rms;
 }
 
 double sampledRms(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                  const std::vector<double>* weights, double dx, double dy, double dz) {
-    const std::vector<double> models = raster.sampleModel(points, dx, dy, dz);
+                  const trackWeightList* weights, double dx, double dy, double dz) {
+    const std::vector<double> models = sampleModel(raster, points, dx, dy, dz);
     std::size_t count = 0;
     double squares = 0.0;
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (std::isnan(models[i])) continue;
         double error = points[i].elevation - models[i];
-        if (weights != nullptr) error *= weights->at(std::size_t(std::uint32_t(points[i].trackIndex)));
+        if (weights != nullptr) error *= weights->of(points[i].trackIndex);
         ++count;
         squares += error * error;
     }
@@ -112,7 +114,7 @@ double sampledRms(const elevationRaster& raster, const std::vector<molaPoint>& p
 
 double plainTranslationStage(alignmentModel& model, double currentRms, double padding, double delta,
                              rmsFunction rms) {
-    if (model.debug) std::cout << "Beginning Translation Stage" << std::endl;
+    if (model.debug) model.console() << "Beginning Translation Stage" << std::endl;
     double best = currentRms;
     double bestDx = 0.0;
     double bestDy = 0.0;
@@ -123,7 +125,7 @@ double plainTranslationStage(alignmentModel& model, double currentRms, double pa
         bestDx = dx;
         bestDy = dy;
         if (model.debug)
-            std::cout << "New Lowest RMS with x-y translation of (" << dx << "," << dy << ") is " << value
+            model.console() << "New Lowest RMS with x-y translation of (" << dx << "," << dy << ") is " << value
                       << std::endl;
     };
     const double widest = std::fabs(padding);
@@ -134,8 +136,8 @@ double plainTranslationStage(alignmentModel& model, double currentRms, double pa
     } else {
         tryOffset(0.0, 0.0);
     }
-    std::cout << "x-translation: " << bestDx << std::endl;
-    std::cout << "y-translation: " << bestDy << std::endl;
+    model.console() << "x-translation: " << bestDx << std::endl;
+    model.console() << "y-translation: " << bestDy << std::endl;
     model.raster.transform[0] += bestDx;
     model.raster.transform[3] += bestDy;
     for (tiePoint& point : model.tiePoints) {
@@ -147,7 +149,7 @@ double plainTranslationStage(alignmentModel& model, double currentRms, double pa
 
 double plainRotationStage(alignmentModel& model, double currentRms, double lo, double hi, double step,
                           rmsFunction rms) {
-    if (model.debug) std::cout << "Beginning Rotation Stage" << std::endl;
+    if (model.debug) model.console() << "Beginning Rotation Stage" << std::endl;
     if (lo > hi) std::swap(lo, hi);
     step = std::fabs(step);
     std::vector<double> angles;
@@ -168,9 +170,9 @@ double plainRotationStage(alignmentModel& model, double currentRms, double lo, d
     while (!regions.empty() && regions.front().x1 > regions.front().x0 && regions.front().y1 > regions.front().y0 &&
            regions.size() < 256) {
         if (model.debug) {
-            std::cout << regions.front().x1 << " : " << regions.front().x0 << std::endl;
-            std::cout << regions.front().y1 << " : " << regions.front().y0 << std::endl;
-            std::cout << regions.size() << std::endl;
+            model.console() << regions.front().x1 << " : " << regions.front().x0 << std::endl;
+            model.console() << regions.front().y1 << " : " << regions.front().y0 << std::endl;
+            model.console() << regions.size() << std::endl;
         }
         double passBest = std::numeric_limits<double>::infinity();
         int passColumn = -1, passRow = -1;
@@ -184,7 +186,7 @@ double plainRotationStage(alignmentModel& model, double currentRms, double lo, d
                 const int py = (k < 2) ? (region.y0 + cy) / 2 : (cy + region.y1) / 2;
                 for (double angle : angles) {
                     const geoTransform saved = model.raster.transform;
-                    model.raster.rotateGeotransform(px, py, angle);
+                    model.raster.transform = saved.turnedAbout(px, py, angle);
                     const double value = rms(model.raster, model.molaPoints, &model.trackWeights, 0.0, 0.0, 0.0);
                     model.raster.transform = saved;
                     if (value < passBest) {
@@ -212,15 +214,12 @@ double plainRotationStage(alignmentModel& model, double currentRms, double lo, d
         regions = std::move(next);
     }
     if (bestColumn < 0 || bestRow < 0) {
-        std::cout << "No Rotation Found" << std::endl;
+        model.console() << "No Rotation Found" << std::endl;
         return overallBest;
     }
-    std::cout << "Min RMS Rotation About: " << bestColumn << " : " << bestRow << std::endl;
-    std::cout << "Min RMS Rotation Angle:" << bestAngle << std::endl;
-    const double pivotX = model.raster.nodeX(bestColumn, bestRow);
-    const double pivotY = model.raster.nodeY(bestColumn, bestRow);
-    model.raster.rotateGeotransform(bestColumn, bestRow, bestAngle);
-    rotatePoints(model.tiePoints, bestAngle, pivotX, pivotY);
+    model.console() << "Min RMS Rotation About: " << bestColumn << " : " << bestRow << std::endl;
+    model.console() << "Min RMS Rotation Angle:" << bestAngle << std::endl;
+    model.turnAbout(bestColumn, bestRow, bestAngle);
     return overallBest;
 }
 

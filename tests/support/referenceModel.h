@@ -23,18 +23,18 @@ struct referenceSums {
     std::size_t count = 0;
 };
 referenceSums referenceRms(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                           const std::vector<double>* weights, double dx, double dy, double dz);
+                           const trackWeightList* weights, double dx, double dy, double dz);
 
 // The weighted RMS the way the point-by-point sampling gives it (sampleModel,
 // then the sums in point order): the value every search must see.
 double sampledRms(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                  const std::vector<double>* weights, double dx, double dy, double dz);
+                  const trackWeightList* weights, double dx, double dy, double dz);
 
 // RMS of the model's points and weights under a given raster position.
 using rmsFunction = double (*)(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                               const std::vector<double>* weights, double dx, double dy, double dz);
+                               const trackWeightList* weights, double dx, double dy, double dz);
 double referenceRmsOnly(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                        const std::vector<double>* weights, double dx, double dy, double dz);
+                        const trackWeightList* weights, double dx, double dy, double dz);
 
 // One-by-one scans with the same console lines as the stages, measuring every
 // candidate with the given function.

@@ -82,8 +82,13 @@ elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoT
     return raster;
 }
 
+std::ostream& discardedConsole() {
+    static std::ostream nowhere(nullptr);
+    return nowhere;
+}
+
 alignmentModel tinyMapModel() {
-    alignmentModel model;
+    alignmentModel model(discardedConsole());
     model.raster.width = model.raster.height = 3;
     model.raster.transform = {100, 1, 0, 200, 0, -1};
     model.corners = {cornerRecord{0, 100, 200, 1}, {2, 102, 200, 2}, {6, 100, 198, 3}, {8, 102, 198, 4}};

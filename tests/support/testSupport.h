@@ -1,5 +1,6 @@
 #pragma once
-// Helpers shared by the tests: console capture, scratch folders, small GeoTIFFs and running the kalvex executable.
+// Helpers shared by the tests: a console that keeps nothing, scratch folders, small GeoTIFFs and running the
+// kalvex executable.
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -15,23 +16,8 @@
 
 namespace kalvex::testing {
 
-// Redirects std::cout into a string for the lifetime of the object, then restores its buffer and formatting.
-class consoleCapture {
-public:
-    consoleCapture() : saved(std::cout.rdbuf(captured.rdbuf())) { savedFormat.copyfmt(std::cout); }
-    ~consoleCapture() {
-        std::cout.rdbuf(saved);
-        std::cout.copyfmt(savedFormat);
-    }
-    consoleCapture(const consoleCapture&) = delete;
-    consoleCapture& operator=(const consoleCapture&) = delete;
-    std::string text() const { return captured.str(); }
-
-private:
-    std::ostringstream captured;
-    std::streambuf* saved;
-    std::ios savedFormat{nullptr};
-};
+// A console that keeps nothing, for models whose console text a test does not read.
+std::ostream& discardedConsole();
 
 // A fresh empty folder below the build folder, removed again by the destructor.
 class scratchFolder {

@@ -1,0 +1,257 @@
+#include "model/alignmentModel.h"
+
+#include <cmath>
+#include <numeric>
+#include <optional>
+#include <utility>
+
+#include "model/outlierRemoval.h"
+#include "model/pointError.h"
+#include "model/rasterExtent.h"
+#include "model/surfaceFit.h"
+#include "output/coordinateMap.h"
+#include "output/errorMap.h"
+#include "output/report.h"
+#include "output/tiePointTable.h"
+#include "output/weightingsMap.h"
+#include "readers/pointFilter.h"
+#include "readers/readTiePoints.h"
+#include "readers/readTracks.h"
+
+namespace kalvex {
+
+namespace {
+
+void printCorner(std::ostream& console, const std::string& label, const cornerRecord& corner) {
+    console << label << corner.index << ":" << corner.x << ":" << corner.y << ":" << corner.z << std::endl;
+}
+
+std::vector<std::size_t> firstNumbers(std::size_t count) {
+    std::vector<std::size_t> numbers(count);
+    std::iota(numbers.begin(), numbers.end(), std::size_t(0));
+    return numbers;
+}
+
+}  // namespace
+
+// Raster
+
+bool alignmentModel::readRaster(const std::string& path, double noDataThreshold) {
+    raster.reset(path);
+    raster.debug = debug;
+    if (!raster.read(console())) return false;
+    if (!std::isnan(noDataThreshold)) raster.maskNoData(noDataThreshold);
+
+    corners = rasterCorners(raster);
+    if (debug) {
+        printCorner(console(), "Top Left: ", corners[0]);
+        printCorner(console(), "Top Right: ", corners[1]);
+        printCorner(console(), "Bottom Left: ", corners[2]);
+        printCorner(console(), "Bottom Right: ", corners[3]);
+    }
+    notReady = molaPoints.empty();
+    return true;
+}
+
+void alignmentModel::setTopLeft(double x, double y) {
+    raster.transform[0] = x;
+    raster.transform[3] = y;
+    // Once tracks are held the corners keep the outline they were read with.
+    if (notReady) corners = rasterCorners(raster);
+}
+
+// Readers
+
+bool alignmentModel::adoptTracks(const std::string& fileName, std::vector<pointFilter>& filters, bool inBox,
+                                 double margin) {
+    valueRange lonRange;
+    valueRange latRange;
+    if (inBox) {
+        const mapBox box = boxAround(raster, margin);
+        lonRange = std::make_pair(box.xmin, box.xmax);
+        latRange = std::make_pair(box.ymin, box.ymax);
+    }
+    std::optional<trackSet> tracks = readTrackFile(console(), fileName, filters, lonRange, latRange, debug);
+    if (!tracks) return false;
+    molaPoints = std::move(tracks->points);
+    shotNumbers = firstNumbers(molaPoints.size());
+    orbits = std::move(tracks->orbits);
+    trackWeights = trackWeightList::fullWeights(orbits.size());
+    for (std::size_t i = 0; i < filters.size(); ++i) filters[i].removedCount = tracks->removedByFilter[i];
+    if (molaPoints.empty()) {
+        notReady = true;
+        return false;
+    }
+    notReady = !raster.loaded;
+    if (debug) console() << "Number of Mola: " << molaPoints.size() << std::endl;
+    return true;
+}
+
+bool alignmentModel::readTracks(const std::string& fileName, std::vector<pointFilter>& filters) {
+    return adoptTracks(fileName, filters, false, 0.0);
+}
+
+bool alignmentModel::readTracksInBox(const std::string& fileName, std::vector<pointFilter>& filters,
+                                     double margin) {
+    if (!adoptTracks(fileName, filters, true, margin)) return false;
+    molaPoints = placedOnRasterLongitudes(std::move(molaPoints), raster);
+    return true;
+}
+
+// The initial copy stays as read while the stages move the tie points, so
+// that the movement can be shown and reported.
+bool alignmentModel::readTiePoints(const std::string& fileName) {
+    std::optional<tiePointSet> read = readTiePointFile(console(), fileName, debug);
+    if (!read) return false;
+    tiePoints = std::move(read->points);
+    tiePointIds = std::move(read->ids);
+    initialTiePoints = tiePoints;
+    return true;
+}
+
+void alignmentModel::wrapLongitudes() { molaPoints = wrappedLongitudes(std::move(molaPoints)); }
+
+void alignmentModel::toPolarStereographic() { molaPoints = polarStereographic(std::move(molaPoints)); }
+
+void alignmentModel::trimToRaster(double margin) {
+    molaPoints = trimmedToRaster(std::move(molaPoints), raster, margin);
+    shotNumbers = firstNumbers(molaPoints.size());
+    if (debug) console() << "Size of trimmed mola: " << molaPoints.size() << std::endl;
+}
+
+// Point error and RMS
+
+rmsResult alignmentModel::currentRms() const {
+    if (notReady) return rmsResult{0.0, 0.0};
+    return rmsAndMean(raster, molaPoints, &trackWeights, 0.0, 0.0, 0.0);
+}
+
+std::vector<errorRecord> alignmentModel::currentErrorList() const { return errorList(raster, molaPoints, nullptr); }
+
+// Fits and searches
+
+double alignmentModel::linearFitStage() {
+    if (notReady) return notANumber;
+    lineFitTold = addPlaneFit(console(), raster, tiePoints, molaPoints, &trackWeights, lineFitTold) || lineFitTold;
+    return currentRms().rms;
+}
+
+double alignmentModel::quadraticFitStage() {
+    if (notReady) return notANumber;
+    addQuadraticFit(console(), raster, tiePoints, molaPoints, &trackWeights);
+    return currentRms().rms;
+}
+
+double alignmentModel::translationStage(double currentRms, double padding, double delta) {
+    return searchTranslation(currentRms, padding, delta).rms;
+}
+
+translationOutcome alignmentModel::searchTranslation(double currentRms, double padding, double delta) {
+    if (notReady) return {-1.0, 0.0, 0.0, false};
+    const translationOutcome found = kalvex::searchTranslation(searchSubject(), currentRms, padding, delta);
+    moveBy(found.dx, found.dy);
+    return found;
+}
+
+double alignmentModel::rotationStage(double currentRms, double lo, double hi, double step) {
+    if (notReady) return -1.0;
+    const rotationOutcome found = searchRotation(searchSubject(), currentRms, lo, hi, step);
+    if (found.found) turnAbout(found.column, found.row, found.angle);
+    return found.rms;
+}
+
+void alignmentModel::moveBy(double dx, double dy) {
+    raster.transform = raster.transform.translated(dx, dy);
+    for (tiePoint& point : tiePoints) {
+        point.x += dx;
+        point.y += dy;
+    }
+}
+
+void alignmentModel::turnAbout(int column, int row, double angle) {
+    const mapPosition pivot = raster.transform.mapOf(column, row);
+    raster.transform = raster.transform.turnedAbout(column, row, angle);
+    turnPoints(tiePoints, angle, pivot.x, pivot.y);
+}
+
+searchInputs alignmentModel::searchSubject() const {
+    return searchInputs{raster, molaPoints, trackWeights, threadCount, debug, console()};
+}
+
+// Statistical track filtering
+
+void alignmentModel::updateTrackWeights(const trackFilterLimits& limits) {
+    trackWeights = lowerFailingTracks(errorList(raster, molaPoints, &trackWeights), trackWeights, limits);
+}
+
+void alignmentModel::filterTracks(const trackFilterLimits& limits) {
+    if (notReady) return;
+    updateTrackWeights(limits);
+    removePoints(outlierIndices(raster, molaPoints, &trackWeights, limits.errorThreshold));
+}
+
+void alignmentModel::removePoints(const std::vector<std::size_t>& positions) {
+    std::size_t next = 0;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < molaPoints.size(); ++i) {
+        if (next < positions.size() && positions[next] == i) {
+            ++next;
+            const molaPoint& point = molaPoints[i];
+            console() << "The coordinate " << std::uint32_t(point.trackIndex) << ":" << point.x << ":" << point.y
+                      << ":" << point.elevation << " was removed." << std::endl;
+            continue;
+        }
+        molaPoints[kept] = molaPoints[i];
+        if (i < shotNumbers.size() && kept < shotNumbers.size()) shotNumbers[kept] = shotNumbers[i];
+        ++kept;
+    }
+    molaPoints.resize(kept);
+    if (shotNumbers.size() > kept) shotNumbers.resize(kept);
+}
+
+// Outputs
+
+void alignmentModel::writeErrorMap(std::ostream& script, const std::string& pngPath, bool hirise,
+                                   const std::vector<errorRecord>& errors, const errorStatistics& statistics) const {
+    if (notReady) return;
+    kalvex::writeErrorMap(script, raster, pngPath, hirise, errors, statistics);
+}
+
+void alignmentModel::writeInitialErrorMap(std::ostream& script, const std::string& pngPath, bool hirise,
+                                          const std::vector<errorRecord>& errors,
+                                          const errorStatistics& statistics) const {
+    if (notReady) return;
+    kalvex::writeInitialErrorMap(script, raster, pngPath, hirise, errors, statistics);
+}
+
+void alignmentModel::writeFinalErrorMap(std::ostream& script, bool hirise, const std::vector<errorRecord>& errors,
+                                        const errorStatistics& statistics) const {
+    if (notReady) return;
+    kalvex::writeFinalErrorMap(script, raster, hirise, errors, statistics);
+}
+
+void alignmentModel::writeCoordinateMap(std::ostream& script, const std::string& pngPath) const {
+    if (notReady) return;
+    kalvex::writeCoordinateMap(script, raster, corners, initialTiePoints, tiePoints, pngPath);
+}
+
+void alignmentModel::writeWeightingsMap(std::ostream& script, const std::string& pngPath,
+                                        const std::vector<errorRecord>& finalErrors) const {
+    if (notReady) return;
+    kalvex::writeWeightingsMap(script, raster, trackWeights, pngPath, finalErrors);
+}
+
+void alignmentModel::writeTiePointTable(std::ostream& stream, const std::string& title,
+                                        bool degreesMinutesSeconds) const {
+    if (notReady) return;
+    kalvex::writeTiePointTable(stream, tiePointIds, tiePoints, title, degreesMinutesSeconds);
+}
+
+errorStatistics alignmentModel::writeReport(std::ostream& report, bool degreesMinutesSeconds,
+                                            const std::vector<errorRecord>& finalErrors) const {
+    if (notReady) return {};
+    return kalvex::writeReport(report, {tiePointIds, tiePoints, orbits, trackWeights, finalErrors},
+                               degreesMinutesSeconds);
+}
+
+}  // namespace kalvex

@@ -1,0 +1,36 @@
+#pragma once
+// Plane and quadratic surfaces fitted to the point errors and added to the
+// raster, so that the raster bends towards the altimeter points. With the
+// raster's debug flag the fits print their coefficients (and the quadratic
+// its matrices).
+#include <array>
+#include <ostream>
+#include <vector>
+
+#include "model/elevationRaster.h"
+#include "model/records.h"
+#include "model/trackWeights.h"
+
+namespace kalvex {
+
+// Cx, Cy, C0 of the least-squares plane of the errors, in map coordinates;
+// all 0 when fewer than two points have a model elevation.
+std::array<double, 3> planeFit(std::ostream& console, const elevationRaster& raster,
+                               const std::vector<molaPoint>& points, const trackWeightList* weights);
+
+// The plane of the errors added to the cells and to the tie point
+// elevations. True when the points lie along one line (the plane then has no
+// slope across it; the warning is printed unless lineTold).
+bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
+                 const std::vector<molaPoint>& points, const trackWeightList* weights, bool lineTold);
+
+// Cx^2, Cxy, Cy^2, Cx, Cy, C0 of the least-squares quadratic surface of the
+// errors in map coordinates; all 0 when its solution is rejected.
+std::array<double, 6> quadraticFit(std::ostream& console, const elevationRaster& raster,
+                                   const std::vector<molaPoint>& points, const trackWeightList* weights);
+
+// The quadratic surface of the errors added to the cells and the tie point elevations.
+void addQuadraticFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
+                     const std::vector<molaPoint>& points, const trackWeightList* weights);
+
+}  // namespace kalvex
