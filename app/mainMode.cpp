@@ -89,7 +89,7 @@ void warnAboutTiePointsOffTheRaster(const alignmentModel& model) {
         if (!liesOnRaster(model.raster, point.x, point.y)) ++outside;
     if (outside > 0)
         console << "Warning: " << outside << " of the " << model.tiePoints.size()
-                  << " tie points lie outside the raster" << std::endl;
+                << " tie points lie outside the raster" << std::endl;
 }
 
 void writeScript(std::ostream& console, const std::string& path, std::vector<std::string>& scriptList,

@@ -86,7 +86,7 @@ void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
         const std::size_t track = verdict.silencedTracks[k];
         model.trackWeights.silence(track);
         model.console() << "Orbit " << model.orbits[track] << " set to weight 0, median residual "
-                  << verdict.silencedMedians[k] << std::endl;
+                        << verdict.silencedMedians[k] << std::endl;
     }
     model.removePoints(verdict.outliers);
 }

@@ -40,7 +40,7 @@ void warnAboutUnusedFilters(std::ostream& console, const std::vector<pointFilter
     for (const pointFilter& filter : filters)
         if (filter.removedCount == 0)
             console << "Warning: Filter on '" << filter.keyword << "' with value " << filter.threshold
-                      << " was never used." << std::endl;
+                    << " was never used." << std::endl;
 }
 
 // The per-shot table and the aligned raster end like input files, so a track

@@ -43,7 +43,7 @@ void reportTooBig(std::ostream& console, std::uint32_t width, std::uint32_t heig
     const std::uint32_t megabytes = width * rowsAllocated * 4u / 1048576u;
     const std::uint32_t percent = height == 0 ? 0u : rowsAllocated * 100u / height;
     console << "Error: .tif is too big, only allocated about " << megabytes << " Megabytes, which is about "
-              << percent << "% of the .tif" << std::endl;
+            << percent << "% of the .tif" << std::endl;
 }
 
 // All rows come in one allocation, so a failure leaves no row allocated.

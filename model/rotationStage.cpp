@@ -98,8 +98,6 @@ struct trial {
     double angle;
 };
 
-constexpr std::size_t batchLimit = 4096;
-
 // A georeference by the bit patterns of its coefficients: equal keys give
 // bit for bit the same evaluation.
 using transformBits = std::array<std::uint64_t, 6>;
@@ -122,7 +120,7 @@ public:
     searchPass(const searchInputs& inputs, const errorEvaluator& evaluator, const std::vector<nodeRegion>& regions,
                trialMemory& memory)
         : inputs(inputs), evaluator(evaluator), regions(regions), memory(memory) {
-        batch.reserve(batchLimit);
+        batch.reserve(searchBatchLimit);
     }
 
     passResult run(const angleRange& angles) {
@@ -139,7 +137,7 @@ public:
 private:
     void add(const trial& next) {
         batch.push_back(next);
-        if (batch.size() == batchLimit) finishBatch();
+        if (batch.size() == searchBatchLimit) finishBatch();
     }
 
     void finishBatch() {

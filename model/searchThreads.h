@@ -8,6 +8,11 @@
 
 namespace kalvex {
 
+// Candidates a search gathers before it measures them and walks them in scan
+// order: enough to keep every thread busy for a while, few enough that the
+// bound a batch is measured against is seldom far behind the best so far.
+constexpr std::size_t searchBatchLimit = 4096;
+
 // measure(candidate, bound) gives the candidate's RMS, or NaN when it proved
 // that RMS to be strictly greater than bound (such a candidate can neither
 // beat nor tie the best found before it). A thread hands each candidate the

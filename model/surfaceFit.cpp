@@ -359,7 +359,7 @@ bool fitPlaneSurface(std::ostream& console, const elevationRaster& raster, const
     const std::vector<fitSample> samples = fitSamples(raster, points, weights);
     if (samples.size() < 2) {
         console << "There is only one or fewer valid mola point in the raster region, not performing linear fit"
-                  << std::endl;
+                << std::endl;
         return false;
     }
     const localFrame frame = frameOf(samples);
@@ -404,7 +404,7 @@ bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tie
     const bool fitted = fitPlaneSurface(console, raster, points, weights, surface, alongOneLine);
     if (alongOneLine && !lineTold)
         console << "Warning: The valid mola points lie along one line, the plane is fitted without a slope across it"
-                  << std::endl;
+                << std::endl;
     const std::array<double, 3> coefficients = fitted ? mapCoefficients(surface) : std::array<double, 3>{0, 0, 0};
     if (raster.debug) {
         console << std::endl;
@@ -416,7 +416,7 @@ bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tie
     if (!fitted) return alongOneLine;
     if (!allFinite(surface.local) || !allFinite(coefficients)) {
         console << "Warning: The valid mola points do not determine a best fit plane, the raster was left unchanged"
-                  << std::endl;
+                << std::endl;
         return alongOneLine;
     }
     addToRaster(raster, surface, tiePoints);

@@ -22,8 +22,6 @@ namespace kalvex {
 
 namespace {
 
-constexpr std::size_t batchLimit = 4096;
-
 struct offset {
     double dx;
     double dy;
@@ -46,7 +44,7 @@ double usableIncrement(std::ostream& console, double padding, double delta) {
     if (steps <= mostStepsPerAxis) return delta;
     const double widened = 2.0 * std::fabs(padding) / mostStepsPerAxis;
     console << "Warning: The translation increment " << delta << " is too small for the translation range "
-              << padding << ", using " << widened << std::endl;
+            << padding << ", using " << widened << std::endl;
     return widened;
 }
 
@@ -56,7 +54,7 @@ public:
     translationScan(const searchInputs& inputs, double currentRms, double shift)
         : best(currentRms), inputs(inputs), reach{inputs.raster.transform, shift, 0.0},
           evaluator(inputs.raster, inputs.points, &inputs.weights, &reach) {
-        batch.reserve(batchLimit);
+        batch.reserve(searchBatchLimit);
         // Without the debug lines only the best offset matters, and the order
         // in which the offsets are measured is free.
         if (!inputs.debug && shift > 0.0)
@@ -71,7 +69,7 @@ public:
             highest = {std::fmax(highest.dx, dx), std::fmax(highest.dy, dy)};
         }
         batch.push_back({dx, dy});
-        if (batch.size() == batchLimit && !bounded()) finishBatch();
+        if (batch.size() == searchBatchLimit && !bounded()) finishBatch();
     }
 
     // Measures the pending offsets and walks them in scan order.
@@ -91,7 +89,7 @@ public:
             bestDy = batch[k].dy;
             if (inputs.debug)
                 inputs.console << "New Lowest RMS with x-y translation of (" << bestDx << "," << bestDy << ") is " << rms
-                          << std::endl;
+                               << std::endl;
         }
         batch.clear();
     }
