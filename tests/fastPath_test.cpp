@@ -187,6 +187,14 @@ TEST_P(EveryKernelPath, UnweightedErrorsAreThePlainOnes) {
     EXPECT_TRUE(closeRelative(fast.rms, referenceRms(model.raster, model.molaPoints, nullptr, 0.3, -0.2, 1.5).rms, 1e-12));
 }
 
+// A raster that does not hold all its cells gives no model elevation, and none of its cells is read.
+TEST_P(EveryKernelPath, ARasterWithoutAllItsCellsMeasuresNothing) {
+    alignmentModel model = randomScene({40, 40, false, 0.0, 300}, 5);
+    model.raster.cells = std::vector<float>();
+    const errorEvaluator evaluator(model.raster, model.molaPoints, nullptr);
+    EXPECT_EQ(evaluator.sums(model.raster.transform, 0.0, 0.0, 0.0).count, 0u);
+}
+
 TEST_P(EveryKernelPath, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
     std::mt19937 random(5);
     std::uniform_real_distribution<double> offset(-6.0, 6.0);
