@@ -53,6 +53,14 @@ TEST(TranslationStage, OnlyAStrictlyLowerRmsCountsAndTheFirstOfEqualOnesWins) {
                             "x-translation: -1\ny-translation: -1\n");
 }
 
+// The grid reaches +padding on both axes: the raster lies a cell below and left of where its shots measured it.
+TEST(TranslationStage, TheGridReachesItsFarCorner) {
+    alignmentModel model = readyModel(makeRaster(30, 30, unitCells, hills), 200, 8.0);
+    model.raster.transform = model.raster.transform.translated(-1.0, -1.0);
+    EXPECT_NEAR(model.translationStage(1.0e9, 1.0, 1.0), 0.0, 1e-9);
+    EXPECT_EQ(model.raster.transform, unitCells);
+}
+
 // A step that cannot move the scan to +padding would never end; one far too fine would take days, and is widened.
 TEST(TranslationStage, NotANumberIncomingOrAStepThatCannotAdvanceTriesOnlyTheUnmovedRaster) {
     alignmentModel scene = readyModel(makeRaster(30, 30, unitCells, hills), 5, 8.0);
