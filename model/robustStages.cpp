@@ -110,9 +110,10 @@ double correlationInflation(const alignmentModel& model, const robustShots& shot
 
 offsetFound searchRobustOffset(const alignmentModel& model, const robustShots& shots, double reach) {
     const double cell = shorterCellSide(model.raster.transform);
+    const robustPlacement placement(model.raster, shots);
     const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates) {
         return measureEach(model, candidates.size(), [&](std::size_t k) {
-            return measureRobustly(model.raster, shots, candidates[k].first * cell, candidates[k].second * cell).rms;
+            return placement.translated(candidates[k].first * cell, candidates[k].second * cell).rms;
         });
     };
     const searchOutcome outcome = searchCoarseToFine(measure, planFor(reach, true));
@@ -130,9 +131,8 @@ turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots
 
     // A turn of the raster by an angle samples it where the shots turned the other way lie.
     const double degreesPerCell = 180.0 / pi / farthest;
-    const auto measureAt = [&](double angle) {
-        return measureRobustly(model.raster, turnedShots(shots, -angle, pivot.x, pivot.y), 0.0, 0.0);
-    };
+    const robustPlacement placement(model.raster, shots);
+    const auto measureAt = [&](double angle) { return placement.turned(-angle, pivot.x, pivot.y); };
     const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates) {
         return measureEach(model, candidates.size(),
                            [&](std::size_t k) { return measureAt(candidates[k].first * degreesPerCell).rms; });
