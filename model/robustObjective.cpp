@@ -243,6 +243,22 @@ robustShots turnedShots(const robustShots& shots, double angle, double pivotX, d
     return turned;
 }
 
+robustShots thinnedShots(const robustShots& shots, std::size_t most) {
+    const std::size_t count = shots.x.size();
+    const std::size_t stride = most > 0 && count > most ? (count + most - 1) / most : 1;
+    robustShots thinned;
+    thinned.keptShare = shots.keptShare;
+    for (std::size_t i = 0; i < count; i += stride) {
+        thinned.x.push_back(shots.x[i]);
+        thinned.y.push_back(shots.y[i]);
+        thinned.elevation.push_back(shots.elevation[i]);
+        thinned.u.push_back(shots.u[i]);
+        thinned.v.push_back(shots.v[i]);
+        thinned.source.push_back(shots.source[i]);
+    }
+    return thinned;
+}
+
 robustPlacement::robustPlacement(const elevationRaster& raster, const robustShots& shots)
     : raster(raster), shots(shots) {
     const geoTransform& t = raster.transform;

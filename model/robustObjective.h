@@ -87,6 +87,11 @@ private:
     std::vector<double> rows;
 };
 
+// Every stride-th shot, the stride the least that leaves at most most shots:
+// shots come track by track, so these are spread over every track. The plane
+// frame stays.
+robustShots thinnedShots(const robustShots& shots, std::size_t most);
+
 // The measure with the raster moved by (dx, dy).
 robustMeasure measureRobustly(const elevationRaster& raster, const robustShots& shots, double dx, double dy);
 

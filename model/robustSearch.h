@@ -18,8 +18,10 @@ struct gridCandidate {
     double second = 0.0;
 };
 
-// The values of the candidates in their order; NaN where there is none.
-using gridMeasure = std::function<std::vector<double>(const std::vector<gridCandidate>& candidates)>;
+// The values of the candidates of a grid with the given step, in their order;
+// NaN where there is none. Only values of one grid are compared with each
+// other, so a coarse grid may be measured more cheaply than a fine one.
+using gridMeasure = std::function<std::vector<double>(const std::vector<gridCandidate>& candidates, double step)>;
 
 struct searchPlan {
     bool secondAxis = true;   // false: only the first coordinate is searched

@@ -24,6 +24,14 @@ constexpr double gridSteps = 8.0;  // coarse steps across a range when the range
 // way gets a coarser step instead: a search that would run for days is no search.
 constexpr double mostCoarseSteps = 200.0;
 
+// On a grid of whole cells or coarser, the valley of the right position is
+// found as well with an even share of the shots over every track; this many
+// are plenty for that, and the finer grids then measure them all. A turn's
+// coarse grid measures the value at no turn, which the turn's gain is taken
+// against, so the turn measures all shots on every grid.
+constexpr double thinnedStep = 1.0;
+constexpr std::size_t thinnedShotCount = 1000;
+
 // Fitting one more parameter to shots with no turn in them lowers the kept sum
 // of squares by about one kept residual's mean square, when the residuals are
 // independent; a turn is believed only when it gains many times that.
@@ -110,10 +118,12 @@ double correlationInflation(const alignmentModel& model, const robustShots& shot
 
 offsetFound searchRobustOffset(const alignmentModel& model, const robustShots& shots, double reach) {
     const double cell = shorterCellSide(model.raster.transform);
-    const robustPlacement placement(model.raster, shots);
-    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates) {
+    const robustShots fewer = thinnedShots(shots, thinnedShotCount);
+    const robustPlacement placement(model.raster, shots), coarsePlacement(model.raster, fewer);
+    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, double step) {
+        const robustPlacement& measured = step >= thinnedStep ? coarsePlacement : placement;
         return measureEach(model, candidates.size(), [&](std::size_t k) {
-            return placement.translated(candidates[k].first * cell, candidates[k].second * cell).rms;
+            return measured.translated(candidates[k].first * cell, candidates[k].second * cell).rms;
         });
     };
     const searchOutcome outcome = searchCoarseToFine(measure, planFor(reach, true));
@@ -133,7 +143,7 @@ turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots
     const double degreesPerCell = 180.0 / pi / farthest;
     const robustPlacement placement(model.raster, shots);
     const auto measureAt = [&](double angle) { return placement.turned(-angle, pivot.x, pivot.y); };
-    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates) {
+    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, double) {
         return measureEach(model, candidates.size(),
                            [&](std::size_t k) { return measureAt(candidates[k].first * degreesPerCell).rms; });
     };
