@@ -100,7 +100,7 @@ searchOutcome closerToVertex(const gridMeasure& measure, const grid& window, con
     if (!vertex) return outcome;
     const gridCandidate candidate{outcome.best.first + vertex->first * window.step,
                                   outcome.best.second + vertex->second * window.step};
-    const double value = measure({candidate}, window.step).front();
+    const double value = measure({candidate}, true).front();
     if (value < outcome.value) outcome.best = candidate, outcome.value = value;
     return outcome;
 }
@@ -120,7 +120,7 @@ searchOutcome searchCoarseToFine(const gridMeasure& measure, const searchPlan& p
         std::ptrdiff_t lowest = -1;
         for (int moves = 0;; ++moves) {
             const std::vector<gridCandidate> candidates = window.candidates();
-            values = measure(candidates, window.step);
+            values = measure(candidates, !refine || window.step <= plan.finestStep);
             if (first) outcome.startValue = values[window.centreIndex()];
             first = false;
             lowest = lowestIndex(values);

@@ -18,10 +18,12 @@ struct gridCandidate {
     double second = 0.0;
 };
 
-// The values of the candidates of a grid with the given step, in their order;
-// NaN where there is none. Only values of one grid are compared with each
-// other, so a coarse grid may be measured more cheaply than a fine one.
-using gridMeasure = std::function<std::vector<double>(const std::vector<gridCandidate>& candidates, double step)>;
+// The values of the candidates in their order; NaN where there is none.
+// decisive is false for the grids before the last, which only lead the search
+// towards the lowest value and whose values are compared only with each
+// other, so that they may be measured more cheaply; the start value comes from
+// the first grid.
+using gridMeasure = std::function<std::vector<double>(const std::vector<gridCandidate>& candidates, bool decisive)>;
 
 struct searchPlan {
     bool secondAxis = true;   // false: only the first coordinate is searched

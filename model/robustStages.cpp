@@ -24,13 +24,13 @@ constexpr double gridSteps = 8.0;  // coarse steps across a range when the range
 // way gets a coarser step instead: a search that would run for days is no search.
 constexpr double mostCoarseSteps = 200.0;
 
-// On a grid of whole cells or coarser, the valley of the right position is
-// found as well with an even share of the shots over every track; this many
-// are plenty for that, and the finer grids then measure them all. A turn's
-// coarse grid measures the value at no turn, which the turn's gain is taken
-// against, so the turn measures all shots on every grid.
-constexpr double thinnedStep = 1.0;
-constexpr std::size_t thinnedShotCount = 1000;
+// The grids before the last only bring the search into the valley of the
+// right position and within a step of it, which an even share of the shots
+// over every track shows as well as all of them; the last grid, whose lowest
+// value is the answer, measures them all. A turn's first grid measures the
+// value at no turn, which the turn's gain is taken against, so a turn
+// measures all shots on every grid.
+constexpr std::size_t thinnedShotCount = 500;
 
 // Fitting one more parameter to shots with no turn in them lowers the kept sum
 // of squares by about one kept residual's mean square, when the residuals are
@@ -119,9 +119,9 @@ double correlationInflation(const alignmentModel& model, const robustShots& shot
 offsetFound searchRobustOffset(const alignmentModel& model, const robustShots& shots, double reach) {
     const double cell = shorterCellSide(model.raster.transform);
     const robustShots fewer = thinnedShots(shots, thinnedShotCount);
-    const robustPlacement placement(model.raster, shots), coarsePlacement(model.raster, fewer);
-    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, double step) {
-        const robustPlacement& measured = step >= thinnedStep ? coarsePlacement : placement;
+    const robustPlacement placement(model.raster, shots), thinnedPlacement(model.raster, fewer);
+    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, bool decisive) {
+        const robustPlacement& measured = decisive ? placement : thinnedPlacement;
         return measureEach(model, candidates.size(), [&](std::size_t k) {
             return measured.translated(candidates[k].first * cell, candidates[k].second * cell).rms;
         });
