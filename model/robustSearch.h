@@ -21,8 +21,7 @@ struct gridCandidate {
 // The values of the candidates in their order; NaN where there is none.
 // decisive is false for the grids before the last, which only lead the search
 // towards the lowest value and whose values are compared only with each
-// other, so that they may be measured more cheaply; the start value comes from
-// the first grid.
+// other, so that they may be measured more cheaply.
 using gridMeasure = std::function<std::vector<double>(const std::vector<gridCandidate>& candidates, bool decisive)>;
 
 struct searchPlan {
@@ -34,9 +33,8 @@ struct searchPlan {
 };
 
 struct searchOutcome {
-    gridCandidate best;             // (0, 0) when nothing had a value
-    double value = notANumber;      // at the best candidate
-    double startValue = notANumber; // at (0, 0)
+    gridCandidate best;         // (0, 0) when nothing had a value
+    double value = notANumber;  // at the best candidate
 };
 
 // Ties go to the first candidate in scan order: rows of the second coordinate
