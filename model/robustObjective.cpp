@@ -42,7 +42,7 @@ struct errorSample {
     std::vector<std::uint32_t> members;
     std::size_t count = 0;
 
-    void reserve(std::size_t shots) {
+    void makeRoomFor(std::size_t shots) {
         if (u.size() >= shots) return;
         for (std::vector<double>* buffer : {&u, &v, &error, &squares, &ranked}) buffer->resize(shots);
         shot.resize(shots);
@@ -147,7 +147,7 @@ errorSample& sampleErrors(const elevationRaster& raster, const robustShots& shot
                           const std::vector<double>& rows, const cellMap& map) {
     errorSample& sample = threadSample();
     const std::size_t count = columns.size();
-    sample.reserve(count);
+    sample.makeRoomFor(count);
     const float* cells = raster.cells.data();
     const std::size_t width = raster.width;
     // The nodes with eight neighbours, offset by half a cell so that truncation rounds to the nearest.
