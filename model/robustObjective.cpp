@@ -1,16 +1,16 @@
 #include "model/robustObjective.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
-#include <utility>
+#include <cstring>
 
 #include "model/localPlane.h"
 
 namespace kalvex {
 
 namespace {
-
 
 // Refits of the plane to the best share of its own residuals: the first plane
 // still leans towards the bad shots, the second hardly, the third not at all
@@ -28,63 +28,148 @@ struct plane {
     double at(double u, double v) const { return a * u + b * v + c; }
 };
 
-// The errors of the shots that have a model elevation, with their plane coordinates.
+// The errors of the shots that have a model elevation, with their plane
+// coordinates, and the squared residuals from the latest plane. A search
+// measures thousands of candidates one after another on each thread, so each
+// thread keeps one of these and only ever grows it.
 struct errorSample {
     std::vector<double> u;
     std::vector<double> v;
     std::vector<double> error;
     std::vector<std::uint32_t> shot;
+    std::vector<double> squares;
+    std::vector<double> ranked;  // a copy of squares that the selection reorders
+    std::vector<std::uint32_t> members;
+    std::size_t count = 0;
+
+    void makeRoomFor(std::size_t shots) {
+        if (u.size() >= shots) return;
+        for (std::vector<double>* buffer : {&u, &v, &error, &squares, &ranked}) buffer->resize(shots);
+        shot.resize(shots);
+        members.resize(shots);
+    }
 };
 
-using rankedResidual = std::pair<double, std::uint32_t>;  // squared residual, sample index
-
-errorSample sampleErrors(const elevationRaster& raster, const robustShots& shots, double dx, double dy) {
-    const localPlane model(raster, dx, dy, 0.0);
-    errorSample sample;
-    const std::size_t count = shots.x.size();
-    sample.u.reserve(count);
-    sample.v.reserve(count);
-    sample.error.reserve(count);
-    sample.shot.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const double elevation = model.elevationAt(shots.x[i], shots.y[i]);
-        if (std::isnan(elevation)) continue;
-        sample.u.push_back(shots.u[i]);
-        sample.v.push_back(shots.v[i]);
-        sample.error.push_back(shots.elevation[i] - elevation);
-        sample.shot.push_back(std::uint32_t(i));
-    }
+errorSample& threadSample() {
+    thread_local errorSample sample;
     return sample;
 }
 
-// Least squares over the first count members, by Cramer's rule on numbers
-// near 1; shots along one line get the level through their mean instead.
-plane fitPlane(const errorSample& sample, const std::vector<rankedResidual>& members, std::size_t count) {
-    double suu = 0, suv = 0, su = 0, svv = 0, sv = 0, sue = 0, sve = 0, se = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t i = members[k].second;
+// The sums of the least-squares plane.
+struct planeSums {
+    double suu = 0, suv = 0, su = 0, svv = 0, sv = 0, sue = 0, sve = 0, se = 0, n = 0;
+
+    void add(const errorSample& sample, std::size_t i) {
         const double u = sample.u[i], v = sample.v[i], e = sample.error[i];
         suu += u * u, suv += u * v, su += u, svv += v * v, sv += v;
-        sue += u * e, sve += v * e, se += e;
+        sue += u * e, sve += v * e, se += e, n += 1.0;
     }
-    const double n = double(count);
-    const double det = suu * (svv * n - sv * sv) - suv * (suv * n - sv * su) + su * (suv * sv - svv * su);
-    if (!(std::fabs(det) > singularShare * suu * svv * n)) return plane{0.0, 0.0, count > 0 ? se / n : 0.0};
-    const double a = sue * (svv * n - sv * sv) - suv * (sve * n - sv * se) + su * (sve * sv - svv * se);
-    const double b = suu * (sve * n - se * sv) - sue * (suv * n - sv * su) + su * (suv * se - sve * su);
-    const double c = suu * (svv * se - sve * sv) - suv * (suv * se - sve * su) + sue * (suv * sv - svv * su);
-    return plane{a / det, b / det, c / det};
+
+    // By Cramer's rule on numbers near 1; shots along one line get the level
+    // through their mean instead.
+    plane solve() const {
+        const double det = suu * (svv * n - sv * sv) - suv * (suv * n - sv * su) + su * (suv * sv - svv * su);
+        if (!(std::fabs(det) > singularShare * suu * svv * n)) return plane{0.0, 0.0, n > 0 ? se / n : 0.0};
+        const double a = sue * (svv * n - sv * sv) - suv * (sve * n - sv * se) + su * (sve * sv - svv * se);
+        const double b = suu * (sve * n - se * sv) - sue * (suv * n - sv * su) + su * (suv * se - sve * su);
+        const double c = suu * (svv * se - sve * sv) - suv * (suv * se - sve * su) + sue * (suv * sv - svv * su);
+        return plane{a / det, b / det, c / det};
+    }
+};
+
+plane fitAll(const errorSample& sample) {
+    planeSums sums;
+    for (std::size_t i = 0; i < sample.count; ++i) sums.add(sample, i);
+    return sums.solve();
 }
 
-// Ranks every residual from the plane and moves the kept share to the front.
-void rankResiduals(const errorSample& sample, const plane& surface, std::vector<rankedResidual>& ranked,
-                   std::size_t kept) {
-    for (rankedResidual& entry : ranked) {
-        const std::size_t i = entry.second;
-        const double residual = sample.error[i] - surface.at(sample.u[i], sample.v[i]);
-        entry.first = residual * residual;
+// The bits of a square read as an unsigned number: a square is never
+// negative, and the bits of doubles that are not order as the numbers do.
+std::uint64_t bitsOf(double square) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &square, sizeof bits);
+    return bits;
+}
+
+// Of the first count values, moves those whose bits have digit (11 bits from
+// shift) equal to the digit of the rank-th smallest to the front, and
+// returns how many they are; rank becomes the wanted one's rank among them.
+std::size_t narrowByDigit(std::vector<double>& values, std::size_t count, int shift, std::size_t& rank) {
+    constexpr std::size_t digits = 2048;
+    std::array<std::uint32_t, digits> counts{};
+    for (std::size_t i = 0; i < count; ++i) ++counts[(bitsOf(values[i]) >> shift) % digits];
+    std::size_t digit = 0;
+    while (rank >= counts[digit]) rank -= counts[digit++];
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double value = values[i];
+        values[kept] = value;
+        kept += (bitsOf(value) >> shift) % digits == digit ? 1 : 0;
     }
-    std::nth_element(ranked.begin(), ranked.begin() + std::ptrdiff_t(kept - 1), ranked.end());
+    return kept;
+}
+
+// The squared residuals from the plane, and the kept-th smallest of them. A
+// full ordering would cost many times a pass over them: by the top eleven
+// bits (the binade), then the next eleven, only a few are left to order.
+double rankResiduals(errorSample& sample, const plane& surface, std::size_t kept) {
+    for (std::size_t i = 0; i < sample.count; ++i) {
+        const double residual = sample.error[i] - surface.at(sample.u[i], sample.v[i]);
+        sample.squares[i] = residual * residual;
+    }
+    std::vector<double>& values = sample.ranked;
+    std::copy(sample.squares.begin(), sample.squares.begin() + std::ptrdiff_t(sample.count), values.begin());
+    std::size_t rank = kept - 1;
+    std::size_t count = narrowByDigit(values, sample.count, 52, rank);
+    count = narrowByDigit(values, count, 41, rank);
+    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(rank), values.begin() + std::ptrdiff_t(count));
+    return values[rank];
+}
+
+// The plane of the kept members: those below the threshold and, of those
+// equal to it, the first ones in shot order.
+plane fitKept(errorSample& sample, std::size_t kept, double threshold) {
+    std::size_t members = 0;
+    for (std::size_t i = 0; i < sample.count; ++i) {
+        sample.members[members] = std::uint32_t(i);
+        members += sample.squares[i] < threshold ? 1 : 0;
+    }
+    for (std::size_t i = 0; i < sample.count && members < kept; ++i)
+        if (sample.squares[i] == threshold) sample.members[members++] = std::uint32_t(i);
+    planeSums sums;
+    for (std::size_t k = 0; k < members; ++k) sums.add(sample, sample.members[k]);
+    return sums.solve();
+}
+
+// A shot without a model elevation is written too but not counted, so that
+// the loop has no branch; its node is then a safe one to read.
+errorSample& sampleErrors(const elevationRaster& raster, const robustShots& shots, const std::vector<double>& columns,
+                          const std::vector<double>& rows, const cellMap& map) {
+    errorSample& sample = threadSample();
+    const std::size_t count = columns.size();
+    sample.makeRoomFor(count);
+    const float* cells = raster.cells.data();
+    const std::size_t width = raster.width;
+    // The nodes with eight neighbours, offset by half a cell so that truncation rounds to the nearest.
+    const double columnEnd = double(raster.width) - 1.0, rowEnd = double(raster.height) - 1.0;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double column = map.columnPerColumn * columns[i] + map.columnPerRow * rows[i] + map.column;
+        const double row = map.rowPerColumn * columns[i] + map.rowPerRow * rows[i] + map.row;
+        const double columnHalf = column + 0.5, rowHalf = row + 0.5;
+        const bool inside = columnHalf >= 1.0 && columnHalf < columnEnd && rowHalf >= 1.0 && rowHalf < rowEnd;
+        const std::size_t c = std::size_t(inside ? columnHalf : 1.0), r = std::size_t(inside ? rowHalf : 1.0);
+        const double elevation = neighbourPlaneAt(cells + (r - 1) * width + (c - 1), width, column - double(c),
+                                                  row - double(r));
+        const double error = shots.elevation[i] - elevation;
+        sample.u[n] = shots.u[i];
+        sample.v[n] = shots.v[i];
+        sample.error[n] = error;
+        sample.shot[n] = std::uint32_t(i);
+        n += inside && std::isfinite(error) ? 1 : 0;
+    }
+    sample.count = n;
+    return sample;
 }
 
 struct robustFit {
@@ -92,21 +177,24 @@ struct robustFit {
     plane surface;
 };
 
-robustFit fitRobustly(const errorSample& sample, std::size_t shotCount, double keptShare) {
-    const std::size_t count = sample.error.size();
+robustFit fitRobustly(errorSample& sample, std::size_t shotCount, double keptShare) {
+    const std::size_t count = sample.count;
     robustFit fit;
     if (count == 0 || 2 * count < shotCount) return fit;
-    std::vector<rankedResidual> ranked(count);
-    for (std::size_t i = 0; i < count; ++i) ranked[i] = {0.0, std::uint32_t(i)};
     const std::size_t kept = std::max<std::size_t>(1, std::size_t(std::ceil(keptShare * double(count))));
-    fit.surface = fitPlane(sample, ranked, count);
-    for (int refit = 0; refit < refits; ++refit) {
-        rankResiduals(sample, fit.surface, ranked, kept);
-        fit.surface = fitPlane(sample, ranked, kept);
-    }
-    rankResiduals(sample, fit.surface, ranked, kept);
+    fit.surface = fitAll(sample);
+    for (int refit = 0; refit < refits; ++refit)
+        fit.surface = fitKept(sample, kept, rankResiduals(sample, fit.surface, kept));
+    const double threshold = rankResiduals(sample, fit.surface, kept);
+    // The kept smallest squares: all below the threshold, and as many equal to it as make up the count.
     double sum = 0.0;
-    for (std::size_t k = 0; k < kept; ++k) sum += ranked[k].first;
+    std::size_t below = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool under = sample.squares[i] < threshold;
+        sum += under ? sample.squares[i] : 0.0;
+        below += under ? 1 : 0;
+    }
+    sum += double(kept - below) * threshold;
     fit.measure = robustMeasure{std::sqrt(sum / double(kept)), kept};
     return fit;
 }
@@ -154,17 +242,82 @@ robustShots turnedShots(const robustShots& shots, double angle, double pivotX, d
     return turned;
 }
 
+robustShots thinnedShots(const robustShots& shots, std::size_t most) {
+    const std::size_t count = shots.x.size();
+    const std::size_t stride = most > 0 && count > most ? (count + most - 1) / most : 1;
+    robustShots thinned;
+    thinned.keptShare = shots.keptShare;
+    for (std::size_t i = 0; i < count; i += stride) {
+        thinned.x.push_back(shots.x[i]);
+        thinned.y.push_back(shots.y[i]);
+        thinned.elevation.push_back(shots.elevation[i]);
+        thinned.u.push_back(shots.u[i]);
+        thinned.v.push_back(shots.v[i]);
+        thinned.source.push_back(shots.source[i]);
+    }
+    return thinned;
+}
+
+robustPlacement::robustPlacement(const elevationRaster& raster, const robustShots& shots)
+    : raster(raster), shots(shots) {
+    const geoTransform& t = raster.transform;
+    const double det = t[1] * t[5] - t[2] * t[4];
+    // Without a node that has eight neighbours, or without a georeference to
+    // solve, no shot has a model elevation: none is placed.
+    if (raster.width < 3 || raster.height < 3 || raster.cells.size() < std::size_t(raster.width) * raster.height ||
+        det == 0.0 || !std::isfinite(det))
+        return;
+    columns.reserve(shots.x.size());
+    rows.reserve(shots.x.size());
+    for (std::size_t i = 0; i < shots.x.size(); ++i) {
+        const double u = shots.x[i] - t[0];
+        const double v = shots.y[i] - t[3];
+        columns.push_back((u * t[5] - v * t[2]) / det);
+        rows.push_back((v * t[1] - u * t[4]) / det);
+    }
+}
+
+robustMeasure robustPlacement::translated(double dx, double dy) const {
+    const geoTransform& t = raster.transform;
+    const double det = t[1] * t[5] - t[2] * t[4];
+    return measure({1.0, 0.0, -(dx * t[5] - dy * t[2]) / det, 0.0, 1.0, -(dy * t[1] - dx * t[4]) / det});
+}
+
+// Turning the shots about the pivot P is, in cells, the map A^-1 R A with the
+// offset A^-1 (I - R) (P - T), for the georeference's matrix A and origin T.
+robustMeasure robustPlacement::turned(double angle, double pivotX, double pivotY) const {
+    const geoTransform& t = raster.transform;
+    const double s = std::sin(angle * pi / 180.0);
+    const double c = std::cos(angle * pi / 180.0);
+    const double det = t[1] * t[5] - t[2] * t[4];
+    // R A, then A^-1 of that.
+    const double ra11 = c * t[1] - s * t[4], ra12 = c * t[2] - s * t[5];
+    const double ra21 = s * t[1] + c * t[4], ra22 = s * t[2] + c * t[5];
+    const double px = pivotX - t[0], py = pivotY - t[3];
+    const double wx = px - (c * px - s * py), wy = py - (s * px + c * py);
+    return measure({(t[5] * ra11 - t[2] * ra21) / det, (t[5] * ra12 - t[2] * ra22) / det, (t[5] * wx - t[2] * wy) / det,
+                    (t[1] * ra21 - t[4] * ra11) / det, (t[1] * ra22 - t[4] * ra12) / det, (t[1] * wy - t[4] * wx) / det});
+}
+
+robustMeasure robustPlacement::measure(const cellMap& map) const {
+    return fitRobustly(sampleErrors(raster, shots, columns, rows, map), shots.x.size(), shots.keptShare).measure;
+}
+
+std::vector<double> robustPlacement::residuals() const {
+    errorSample& sample = sampleErrors(raster, shots, columns, rows, {1.0, 0.0, 0.0, 0.0, 1.0, 0.0});
+    const plane surface = fitRobustly(sample, shots.x.size(), shots.keptShare).surface;
+    std::vector<double> residuals(shots.x.size(), notANumber);
+    for (std::size_t i = 0; i < sample.count; ++i)
+        residuals[sample.shot[i]] = sample.error[i] - surface.at(sample.u[i], sample.v[i]);
+    return residuals;
+}
+
 robustMeasure measureRobustly(const elevationRaster& raster, const robustShots& shots, double dx, double dy) {
-    return fitRobustly(sampleErrors(raster, shots, dx, dy), shots.x.size(), shots.keptShare).measure;
+    return robustPlacement(raster, shots).translated(dx, dy);
 }
 
 std::vector<double> robustResiduals(const elevationRaster& raster, const robustShots& shots) {
-    const errorSample sample = sampleErrors(raster, shots, 0.0, 0.0);
-    const plane surface = fitRobustly(sample, shots.x.size(), shots.keptShare).surface;
-    std::vector<double> residuals(shots.x.size(), notANumber);
-    for (std::size_t i = 0; i < sample.error.size(); ++i)
-        residuals[sample.shot[i]] = sample.error[i] - surface.at(sample.u[i], sample.v[i]);
-    return residuals;
+    return robustPlacement(raster, shots).residuals();
 }
 
 }  // namespace kalvex

@@ -53,6 +53,46 @@ struct robustMeasure {
     std::size_t kept = 0;     // residuals in the RMS
 };
 
+// Where a candidate position of the raster puts the shots, in the cells of
+// its own position: column = columnPerColumn * column0 + columnPerRow * row0
+// + column, and rows alike.
+struct cellMap {
+    double columnPerColumn;
+    double columnPerRow;
+    double column;
+    double rowPerColumn;
+    double rowPerRow;
+    double row;
+};
+
+// The shots in the cells of the raster where it lies, solved once: a search
+// measures hundreds of positions near it, and each of them then only maps
+// these by one affine map. Holds on to the raster and the shots it is given.
+class robustPlacement {
+public:
+    robustPlacement(const elevationRaster& raster, const robustShots& shots);
+
+    // The measure with the raster moved by (dx, dy).
+    robustMeasure translated(double dx, double dy) const;
+    // The measure of the shots as turnedShots places them.
+    robustMeasure turned(double angle, double pivotX, double pivotY) const;
+    // See robustResiduals.
+    std::vector<double> residuals() const;
+
+private:
+    robustMeasure measure(const cellMap& map) const;
+
+    const elevationRaster& raster;
+    const robustShots& shots;
+    std::vector<double> columns;  // empty when no shot can have a model elevation
+    std::vector<double> rows;
+};
+
+// Every stride-th shot, the stride the least that leaves at most most shots:
+// shots come track by track, so these are spread over every track. The plane
+// frame stays.
+robustShots thinnedShots(const robustShots& shots, std::size_t most);
+
 // The measure with the raster moved by (dx, dy).
 robustMeasure measureRobustly(const elevationRaster& raster, const robustShots& shots, double dx, double dy);
 

@@ -37,7 +37,6 @@ struct grid {
         const int j = int(index / std::size_t(width)) - secondReach;
         return (firstReach > 0 && std::abs(i) == firstReach) || (secondReach > 0 && std::abs(j) == secondReach);
     }
-    std::size_t centreIndex() const { return std::size_t(secondReach) * std::size_t(2 * firstReach + 1) + firstReach; }
     // The value at (i, j) steps from the candidate at index, or NaN beyond the grid.
     double near(const std::vector<double>& values, std::size_t index, int i, int j) const {
         const int width = 2 * firstReach + 1;
@@ -100,7 +99,7 @@ searchOutcome closerToVertex(const gridMeasure& measure, const grid& window, con
     if (!vertex) return outcome;
     const gridCandidate candidate{outcome.best.first + vertex->first * window.step,
                                   outcome.best.second + vertex->second * window.step};
-    const double value = measure({candidate}).front();
+    const double value = measure({candidate}, true).front();
     if (value < outcome.value) outcome.best = candidate, outcome.value = value;
     return outcome;
 }
@@ -114,15 +113,12 @@ searchOutcome searchCoarseToFine(const gridMeasure& measure, const searchPlan& p
                 plan.secondAxis ? reachFor(plan.secondRange, plan.coarseStep) : 0};
     // A range of 0 asks for no search: a finer grid would still wander off.
     const bool refine = window.firstReach > 0 || window.secondReach > 0;
-    bool first = true;
     for (;;) {
         std::vector<double> values;
         std::ptrdiff_t lowest = -1;
         for (int moves = 0;; ++moves) {
             const std::vector<gridCandidate> candidates = window.candidates();
-            values = measure(candidates);
-            if (first) outcome.startValue = values[window.centreIndex()];
-            first = false;
+            values = measure(candidates, !refine || window.step <= plan.finestStep);
             lowest = lowestIndex(values);
             if (lowest < 0) return outcome;
             outcome.best = candidates[std::size_t(lowest)];

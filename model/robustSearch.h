@@ -19,7 +19,10 @@ struct gridCandidate {
 };
 
 // The values of the candidates in their order; NaN where there is none.
-using gridMeasure = std::function<std::vector<double>(const std::vector<gridCandidate>& candidates)>;
+// decisive is false for the grids before the last, which only lead the search
+// towards the lowest value and whose values are compared only with each
+// other, so that they may be measured more cheaply.
+using gridMeasure = std::function<std::vector<double>(const std::vector<gridCandidate>& candidates, bool decisive)>;
 
 struct searchPlan {
     bool secondAxis = true;   // false: only the first coordinate is searched
@@ -30,9 +33,8 @@ struct searchPlan {
 };
 
 struct searchOutcome {
-    gridCandidate best;             // (0, 0) when nothing had a value
-    double value = notANumber;      // at the best candidate
-    double startValue = notANumber; // at (0, 0)
+    gridCandidate best;         // (0, 0) when nothing had a value
+    double value = notANumber;  // at the best candidate
 };
 
 // Ties go to the first candidate in scan order: rows of the second coordinate

@@ -24,6 +24,12 @@ constexpr double gridSteps = 8.0;  // coarse steps across a range when the range
 // way gets a coarser step instead: a search that would run for days is no search.
 constexpr double mostCoarseSteps = 200.0;
 
+// The grids before the last only bring the search into the valley of the
+// right position and within a step of it, which an even share of the shots
+// over every track shows as well as all of them; the last grid, whose lowest
+// value is the answer, measures them all.
+constexpr std::size_t thinnedShotCount = 500;
+
 // Fitting one more parameter to shots with no turn in them lowers the kept sum
 // of squares by about one kept residual's mean square, when the residuals are
 // independent; a turn is believed only when it gains many times that.
@@ -106,13 +112,32 @@ double correlationInflation(const alignmentModel& model, const robustShots& shot
     return (1.0 + rho) / (1.0 - rho);
 }
 
+// The shots placed on the raster twice: all of them, for the grid that
+// decides, and an even share of them, for the grids before it.
+class gridPlacements {
+public:
+    gridPlacements(const elevationRaster& raster, const robustShots& shots)
+        : fewer(thinnedShots(shots, thinnedShotCount)), all(raster, shots), thinned(raster, fewer) {}
+    gridPlacements(const gridPlacements&) = delete;
+    gridPlacements& operator=(const gridPlacements&) = delete;
+
+    const robustPlacement& forGrid(bool decisive) const { return decisive ? all : thinned; }
+
+private:
+    robustShots fewer;
+    robustPlacement all;
+    robustPlacement thinned;
+};
+
 }  // namespace
 
 offsetFound searchRobustOffset(const alignmentModel& model, const robustShots& shots, double reach) {
     const double cell = shorterCellSide(model.raster.transform);
-    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates) {
+    const gridPlacements placements(model.raster, shots);
+    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, bool decisive) {
+        const robustPlacement& measured = placements.forGrid(decisive);
         return measureEach(model, candidates.size(), [&](std::size_t k) {
-            return measureRobustly(model.raster, shots, candidates[k].first * cell, candidates[k].second * cell).rms;
+            return measured.translated(candidates[k].first * cell, candidates[k].second * cell).rms;
         });
     };
     const searchOutcome outcome = searchCoarseToFine(measure, planFor(reach, true));
@@ -130,18 +155,20 @@ turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots
 
     // A turn of the raster by an angle samples it where the shots turned the other way lie.
     const double degreesPerCell = 180.0 / pi / farthest;
-    const auto measureAt = [&](double angle) {
-        return measureRobustly(model.raster, turnedShots(shots, -angle, pivot.x, pivot.y), 0.0, 0.0);
+    const gridPlacements placements(model.raster, shots);
+    const auto measureAt = [&](double angle, bool decisive) {
+        return placements.forGrid(decisive).turned(-angle, pivot.x, pivot.y);
     };
-    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates) {
+    const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, bool decisive) {
         return measureEach(model, candidates.size(),
-                           [&](std::size_t k) { return measureAt(candidates[k].first * degreesPerCell).rms; });
+                           [&](std::size_t k) { return measureAt(candidates[k].first * degreesPerCell, decisive).rms; });
     };
     const searchOutcome outcome = searchCoarseToFine(measure, planFor(reach / degreesPerCell, false));
     found.angle = outcome.best.first * degreesPerCell;
     found.rms = outcome.value;
-    const double kept = double(measureAt(found.angle).kept);
-    const double gain = kept * (outcome.startValue * outcome.startValue - found.rms * found.rms);
+    const double kept = double(measureAt(found.angle, true).kept);
+    const double startValue = measureAt(0.0, true).rms;
+    const double gain = kept * (startValue * startValue - found.rms * found.rms);
     const double inflation = correlationInflation(model, turnedShots(shots, -found.angle, pivot.x, pivot.y));
     found.beyondNoise = gain > turnSignificance * inflation * found.rms * found.rms;
     return found;
