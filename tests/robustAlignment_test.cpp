@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/pointError.h"
+#include "model/robustSearch.h"
 #include "model/robustStages.h"
 #include "model/trackJudgement.h"
 #include "tests/support/testSupport.h"
@@ -62,6 +63,20 @@ TEST(RobustSearch, FindsAShiftWithinAOneTwentiethCellGridEvenBeyondItsFirstRange
     }
 }
 
+// Moved as far as it may go, a grid whose lowest value is still on its edge ends there: beyond the edge there is no
+// value to fit a vertex to.
+TEST(RobustSearch, AGridThatCannotReachTheLowestValueEndsOnItsEdge) {
+    const auto bowl = [](const std::vector<gridCandidate>& candidates, bool) {
+        std::vector<double> values;
+        for (const gridCandidate& c : candidates)
+            values.push_back(c.first * c.first + (c.second - 100.0) * (c.second - 100.0));
+        return values;
+    };
+    const searchOutcome outcome = searchCoarseToFine(bowl, {true, 0.1, 0.1, 0.05, 0.05});
+    EXPECT_NEAR(outcome.best.first, 0.0, 1e-12);
+    EXPECT_NEAR(outcome.best.second, 2.6, 1e-9);
+}
+
 TEST(RobustSearch, FindsATurnAboutTheMiddleOfTheShots) {
     const alignmentModel model = shiftedScene(0.0, 0.0, 0.6);
     const turnFound turn =
@@ -97,6 +112,7 @@ TEST(RobustRun, AlignsASceneAndSilencesItsBadTracksEvenBelowTheOutlierThresholdA
     const testing::commandResult run = testing::runProgram(
         {testing::kalvexPath(), "dem.tif", "tracks.csv", "ties.gpf", "-robust", "-od", "-oe"}, folder.path());
     ASSERT_EQ(run.status, 0) << run.standardOutput;
+    EXPECT_EQ(run.standardOutput.find("Robust Round: 8"), std::string::npos);  // it settles well before its last round
     std::map<std::string, std::string> truth;
     for (const std::string& line : fieldsOf(testing::readTextFile(folder.file("truth.txt")), '\n'))
         if (line[0] != '#') truth[line.substr(0, line.find(" = "))] = line.substr(line.find(" = ") + 3);
