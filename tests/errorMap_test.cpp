@@ -53,9 +53,9 @@ std::string coloursOf(const std::vector<double>& errors, bool hirise) {
 TEST(errorMapScript, binsOfBothProjectsAndErrorThatIsNotANumber) {
     EXPECT_EQ(coloursOf({-15.001, -15, -10.001, -10, -5.001, -5, 5, 5.001, 10, 10.001, 15, 15.001, notANumber}, true),
               "[plot] 0000ff 008000 008000 00ff00 00ff00 ffd700 ffd700 ff8800 ff8800 ff0000 ff0000 bb0000 bb0000 [e] ");
-    EXPECT_EQ(coloursOf({-20, -19.999, -12, -8, -4, -2, -1.999, 2, 4, 8, 12, 20, 20.001, notANumber}, false),
-              "[plot] 004da8 60a3b5 60a3b5 8cb8a4 b1cc91 d7e37d fafa64 fafa64 fccf51 fca43f f77a2d f24d1f e81014 "
-              "e81014 [e] ");
+    EXPECT_EQ(coloursOf({-20, -19.999, -12, -8, -4, -2, -1.999, 2, 4, 8, 12, 12.5, 20, 20.001, notANumber}, false),
+              "[plot] 004da8 60a3b5 60a3b5 8cb8a4 b1cc91 d7e37d fafa64 fafa64 fccf51 fca43f f77a2d f24d1f f24d1f "
+              "e81014 e81014 [e] ");
     EXPECT_EQ(coloursOf({}, true), "[plot] [e] ");
 }
 

@@ -83,6 +83,10 @@ TEST(RobustSearch, FindsATurnAboutTheMiddleOfTheShots) {
         searchRobustTurn(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare), 5.0);
     EXPECT_TRUE(turn.beyondNoise);
     EXPECT_NEAR(turn.angle, 0.6, 0.01);
+    // Without noise, a turn too small to lower the measure by much still stands out from it.
+    const alignmentModel slight = shiftedScene(0.0, 0.0, 0.03);
+    EXPECT_TRUE(searchRobustTurn(slight, countedShots(slight.molaPoints, slight.trackWeights, unjudgedShare), 5.0)
+                    .beyondNoise);
 }
 
 TEST(TrackJudgement, SilencesATrackFarOffTheOthersAndRemovesShotsFarOffTheRest) {

@@ -97,6 +97,7 @@ TEST(SurfaceFit, UndeterminedOrFailedFitsWarnAndAreNeverApplied) {
     EXPECT_EQ(quadraticFit(failed.console(), failed.raster, failed.molaPoints, nullptr), (std::array<double, 6>{}));
     idle.notReady = true;
     EXPECT_TRUE(std::isnan(idle.linearFitStage()) && std::isnan(idle.quadraticFitStage()));
+    EXPECT_EQ(testing::textOf({idle.currentRms().rms, idle.currentRms().mean}), "0 0 ");
 }
 
 // Shots along one line fix the offset and the slope along it only; the plane added has no slope across the line,
@@ -150,7 +151,8 @@ TEST(OutlierRemoval, MeanIsTakenOnceEqualityRemovesAndPointsOffTheRasterStay) {
               "The coordinate 0:12.5:7.25:100 was removed.\nThe coordinate 0:13.5:8.25:100 was removed.\n",
               {3, 4, 5, 6, 7, 8, 40}},
              {{{0, 3, 3, 5.0}, {0, -9, 3, 5.0}, {0, 4, 3, 5.0}}, 0.0,
-              "The coordinate 0:3:3:5 was removed.\nThe coordinate 0:4:3:5 was removed.\n", {-9}}}) {
+              "The coordinate 0:3:3:5 was removed.\nThe coordinate 0:4:3:5 was removed.\n", {-9}},
+             {{{0, 3, 3, 5.0}}, 0.0, "The coordinate 0:3:3:5 was removed.\n", {}}}) {
         alignmentModel model = flat;
         model.molaPoints = test.points;
         std::ostringstream console;
