@@ -190,7 +190,10 @@ void alignmentModel::filterTracks(const trackFilterLimits& limits) {
     removePoints(outlierIndices(raster, molaPoints, &trackWeights, limits.errorThreshold));
 }
 
+// The shot numbers stay in step with the points they number; points held
+// without numbers (set by hand rather than read) stay without.
 void alignmentModel::removePoints(const std::vector<std::size_t>& positions) {
+    const bool numbered = shotNumbers.size() == molaPoints.size();
     std::size_t next = 0;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < molaPoints.size(); ++i) {
@@ -202,11 +205,11 @@ void alignmentModel::removePoints(const std::vector<std::size_t>& positions) {
             continue;
         }
         molaPoints[kept] = molaPoints[i];
-        if (i < shotNumbers.size() && kept < shotNumbers.size()) shotNumbers[kept] = shotNumbers[i];
+        if (numbered) shotNumbers[kept] = shotNumbers[i];
         ++kept;
     }
     molaPoints.resize(kept);
-    if (shotNumbers.size() > kept) shotNumbers.resize(kept);
+    if (numbered) shotNumbers.resize(kept);
 }
 
 // Outputs

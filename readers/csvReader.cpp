@@ -103,7 +103,7 @@ rowOutcome readRow(std::ostream& console, const std::vector<std::string_view>& f
         } else if (column == columns.elevation) {
             convertKeyField(console, field, point.elevation, "Error: Couldn't convert the Topology Value ", lineNumber,
                             column);
-        } else if (offerDelimitedField(console, std::string(field), column, lineNumber, columns, filters, point)) {
+        } else if (offerDelimitedField(console, field, column, lineNumber, columns, filters, point)) {
             // The rest of a removed row is of no interest.
             return rowOutcome::removed;
         }

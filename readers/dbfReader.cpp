@@ -136,10 +136,10 @@ private:
             console << "Warning: Couldn't convert the Filter Value in row " << recordNumber << " and column "
                     << column + 1 << std::endl;
         };
-        // Only a column with a filter needs its text as a string of its own.
+        // Most columns carry no filter; they cost no more than this look.
         const bool filtered =
             std::any_of(filters.begin(), filters.end(), [column](const pointFilter& filter) { return filter.column == column; });
-        return filtered && applyFilters(filters, column, std::string(text), false, reportFailure);
+        return filtered && applyFilters(filters, column, text, false, reportFailure);
     }
 
     std::ostream& console;

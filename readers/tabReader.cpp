@@ -114,7 +114,7 @@ public:
             } else {
                 const std::size_t start = at;
                 skipRestOfWord();
-                const std::string word(line.substr(start, at - start));
+                const std::string_view word = line.substr(start, at - start);
                 if (offerDelimitedField(console, word, column, lineNumber, columns, filters, point))
                     return rowOutcome::removed;
             }
@@ -148,7 +148,7 @@ private:
         if (column == columns.longitude) return reportMissing("Longitude", lineNumber, column);
         if (column == columns.latitude) return reportMissing("Latitude", lineNumber, column);
         if (column == columns.elevation) return reportMissing("Topology", lineNumber, column);
-        return offerDelimitedField(console, std::string(), column, lineNumber, columns, filters, point);
+        return offerDelimitedField(console, std::string_view(), column, lineNumber, columns, filters, point);
     }
 
     // The number is read straight from the line. A word that does not start

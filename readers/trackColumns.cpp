@@ -91,7 +91,7 @@ bool checkColumns(std::ostream& console, const trackColumns& columns, const std:
     return true;
 }
 
-bool applyFilters(std::vector<pointFilter>& filters, int column, const std::string& field, bool stopAtFirstHold,
+bool applyFilters(std::vector<pointFilter>& filters, int column, std::string_view field, bool stopAtFirstHold,
                   const std::function<void(const pointFilter&)>& conversionFailed) {
     bool held = false;
     for (pointFilter& filter : filters) {
@@ -192,7 +192,7 @@ void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::v
     points.push_back(point);
 }
 
-bool offerDelimitedField(std::ostream& console, const std::string& field, int column, long lineNumber,
+bool offerDelimitedField(std::ostream& console, std::string_view field, int column, long lineNumber,
                          const trackColumns& columns, std::vector<pointFilter>& filters, molaPoint& point) {
     if (column == columns.orbit) {
         const std::optional<std::int32_t> orbit = leadingInt32(field);
@@ -202,6 +202,9 @@ bool offerDelimitedField(std::ostream& console, const std::string& field, int co
             console << "Error: Couldn't convert the Orbit Value in row " << lineNumber << " and column "
                     << column + 1 << std::endl;
     }
+    // Most columns carry no filter; they cost no more than this look.
+    const auto filtered = [column](const pointFilter& filter) { return filter.column == column; };
+    if (std::none_of(filters.begin(), filters.end(), filtered)) return false;
     const auto reportFailure = [&](const pointFilter& filter) {
         console << "Warning: Couldn't convert the filter value " << filter.keyword << " in row " << lineNumber
                 << " and column " << column + 1 << std::endl;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/records.h"
@@ -37,7 +38,7 @@ bool checkColumns(std::ostream& console, const trackColumns& columns, const std:
 // Offers a field of the given column to the filters of that column and counts
 // every filter whose test holds. A field that is not a number is reported by
 // conversionFailed and passes that filter. Returns true when a test held.
-bool applyFilters(std::vector<pointFilter>& filters, int column, const std::string& field, bool stopAtFirstHold,
+bool applyFilters(std::vector<pointFilter>& filters, int column, std::string_view field, bool stopAtFirstHold,
                   const std::function<void(const pointFilter&)>& conversionFailed);
 
 // The box of a bounded read; an unbounded read admits every point unchanged.
@@ -67,7 +68,7 @@ void appendTrackPoint(molaPoint point, std::vector<std::int32_t>& orbits, std::v
 // the orbit column gives the orbit number, and every field is offered to its
 // filters, the first that holds removing the row (true). The conversion
 // messages name the line and the column counted from 1.
-bool offerDelimitedField(std::ostream& console, const std::string& field, int column, long lineNumber,
+bool offerDelimitedField(std::ostream& console, std::string_view field, int column, long lineNumber,
                          const trackColumns& columns, std::vector<pointFilter>& filters, molaPoint& point);
 
 // What became of one data row of a delimited table.
