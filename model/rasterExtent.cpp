@@ -1,6 +1,7 @@
 #include "model/rasterExtent.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace kalvex {
@@ -41,15 +42,17 @@ double shorterCellSide(const geoTransform& transform) {
 mapBox boxAround(const elevationRaster& raster, double margin) {
     const double lastColumn = double(raster.width) - 1.0;
     const double lastRow = double(raster.height) - 1.0;
-    const double xs[4] = {raster.nodeX(0, 0), raster.nodeX(lastColumn, 0), raster.nodeX(0, lastRow),
-                          raster.nodeX(lastColumn, lastRow)};
-    const double ys[4] = {raster.nodeY(0, 0), raster.nodeY(lastColumn, 0), raster.nodeY(0, lastRow),
-                          raster.nodeY(lastColumn, lastRow)};
+    const std::array<double, 4> xs{raster.nodeX(0, 0), raster.nodeX(lastColumn, 0), raster.nodeX(0, lastRow),
+                                   raster.nodeX(lastColumn, lastRow)};
+    const std::array<double, 4> ys{raster.nodeY(0, 0), raster.nodeY(lastColumn, 0), raster.nodeY(0, lastRow),
+                                   raster.nodeY(lastColumn, lastRow)};
+    const auto [xLowest, xHighest] = std::minmax_element(xs.begin(), xs.end());
+    const auto [yLowest, yHighest] = std::minmax_element(ys.begin(), ys.end());
     mapBox box;
-    box.xmin = *std::min_element(xs, xs + 4) - margin;
-    box.xmax = *std::max_element(xs, xs + 4) + margin;
-    box.ymin = *std::min_element(ys, ys + 4) - margin;
-    box.ymax = *std::max_element(ys, ys + 4) + margin;
+    box.xmin = *xLowest - margin;
+    box.xmax = *xHighest + margin;
+    box.ymin = *yLowest - margin;
+    box.ymax = *yHighest + margin;
     return box;
 }
 

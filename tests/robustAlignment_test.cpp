@@ -97,9 +97,13 @@ TEST(TrackJudgement, SilencesATrackFarOffTheOthersAndRemovesShotsFarOffTheRest) 
         residuals.push_back(std::sin(i * 1.7) + (i % 5 == 3 ? 12.0 : 0.0) + (i == 42 ? 9.0 : 0.0));
     }
     residuals[7] = notANumber;
-    const judgement verdict = judgeTracks(tracks, residuals);
-    EXPECT_EQ(verdict.silencedTracks, std::vector<std::size_t>{3});
-    EXPECT_EQ(verdict.outliers, std::vector<std::size_t>{42});
+    for (const double offset : {0.0, 50.0}) {  // shots are judged against the middle of the others, wherever it lies
+        std::vector<double> moved = residuals;
+        for (double& residual : moved) residual += offset;
+        const judgement verdict = judgeTracks(tracks, moved);
+        EXPECT_EQ(verdict.silencedTracks, std::vector<std::size_t>{3}) << offset;
+        EXPECT_EQ(verdict.outliers, std::vector<std::size_t>{42}) << offset;
+    }
 }
 
 std::vector<std::string> fieldsOf(const std::string& line, char separator) {
