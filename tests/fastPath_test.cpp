@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "model/alignmentModel.h"
-#include "model/pointError.h"
 #include "model/errorEvaluator.h"
+#include "model/pointError.h"
+#include "model/searchThreads.h"
 #include "readers/numberConversion.h"
 #include "tests/support/referenceModel.h"
 #include "tests/support/testSupport.h"
@@ -470,6 +471,14 @@ TEST(FastSearches, RotationWithTrialsThatRepeatAGeoreferenceDecidesAsTheOneByOne
             expectSameRun(run, expected);
         }
     }
+}
+
+// Runs of no candidates would never end: a run is at least one candidate long.
+TEST(FastSearches, CandidateRunsAreAtLeastOneLong) {
+    const runMeasure index = [](std::size_t first, std::size_t end, double, double* values) {
+        for (std::size_t k = first; k < end; ++k) values[k - first] = double(k);
+    };
+    EXPECT_EQ(measureCandidateRuns(5, 0, 2, HUGE_VAL, index), (std::vector<double>{0, 1, 2, 3, 4}));
 }
 
 TEST(FastSearches, IncomingRmsThatIsNotANumberIsNeverBeatenOnAnyThreadCount) {

@@ -1,6 +1,7 @@
 // The tie point table and the run report with its orbit statistics.
 #include <gtest/gtest.h>
 
+#include "model/errorStatistics.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -78,6 +79,11 @@ TEST(runReport, nothingWhileNotReady) {
     model.writeTiePointTable(report, "T", true);
     report << statistics.standardDeviation << statistics.mean << statistics.minimum << statistics.maximum;
     EXPECT_EQ(report.str() + "|" + std::to_string(report.precision()), "0000|6");
+}
+
+// The spread is taken about the mean: errors far from zero keep their small spread.
+TEST(runReport, spreadOfErrorsFarFromZeroIsTakenAboutTheirMean) {
+    EXPECT_NEAR(computeErrorStatistics({{0, 0, 0, 1e9 + 0.1}, {0, 0, 0, 1e9 + 0.3}}).standardDeviation, 0.1, 1e-6);
 }
 
 }  // namespace
