@@ -29,14 +29,7 @@ constexpr double widestTurn = 5.0;   // degrees each way, as far as the stage lo
 constexpr double localTurn = 0.25;   // degrees each way after the first round
 constexpr double localReach = 1.0;   // cells each way after the first round
 
-using cornerPositions = std::array<mapPosition, 4>;
-
-cornerPositions cornersOf(const elevationRaster& raster) {
-    const double right = double(raster.width) - 1.0;
-    const double bottom = double(raster.height) - 1.0;
-    return {mapPosition{raster.nodeX(0, 0), raster.nodeY(0, 0)}, {raster.nodeX(right, 0), raster.nodeY(right, 0)},
-            {raster.nodeX(0, bottom), raster.nodeY(0, bottom)}, {raster.nodeX(right, bottom), raster.nodeY(right, bottom)}};
-}
+using cornerPositions = std::array<cornerRecord, 4>;
 
 // An affine change moves no node farther than one of the corners.
 double largestMove(const cornerPositions& before, const cornerPositions& after, double cell) {
@@ -116,13 +109,13 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
     bool turned = false;
     std::ostream& console = model.console();
     for (int round = 1;; ++round) {
-        const cornerPositions before = cornersOf(model.raster);
+        const cornerPositions before = rasterCorners(model.raster);
         console << std::endl;
         console << "Robust Round: " << round << std::endl;
         const double rms = alignOnce(model, shots, round == 1 ? range : std::fmin(range, localReach),
                                      settings.hirise, round == 1 ? widestTurn : localTurn, turned);
         console << "Round " << round << " Robust RMS: " << rms << std::endl;
-        const bool settled = largestMove(before, cornersOf(model.raster), cell) < settledMovement;
+        const bool settled = largestMove(before, rasterCorners(model.raster), cell) < settledMovement;
         record.stages = round;
         record.converged = settled;
         if (!settled && round < mostRounds) continue;

@@ -32,7 +32,8 @@ std::int32_t lastInteriorIndex(std::size_t count) {
 std::uint64_t shotEvaluationsSoFar() { return shotEvaluations.load(std::memory_order_relaxed); }
 
 errorEvaluator::errorEvaluator(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                               const trackWeightList* weights, const searchReach* reach)
+                               const trackWeightList* weights, const searchReach* reach,
+                               const errorEvaluator* sameCells)
     : cells(raster.cells.data()),
       width(raster.width),
       height(raster.height),
@@ -41,15 +42,20 @@ errorEvaluator::errorEvaluator(const elevationRaster& raster, const std::vector<
     const std::size_t nodes = width * height;
     if (path != kernelPath::portable && cellsComplete && width >= 3 && height >= 3 && !points.empty()) {
         if (!kernelReadsCells() && nodes <= planeBudgetBytes / (3 * sizeof(double))) {
-            nodePlanes.resize(3 * nodes);
-            fillNodePlanes(cells, width, height, nodePlanes.data());
+            if (sameCells != nullptr && sameCells->nodePlanes) {
+                nodePlanes = sameCells->nodePlanes;
+            } else {
+                auto filled = std::make_shared<std::vector<double>>(3 * nodes);
+                fillNodePlanes(cells, width, height, filled->data());
+                nodePlanes = std::move(filled);
+            }
         }
         kernel = kernelFor(path);
     }
     const std::optional<reachTest> reachable =
         reach == nullptr ? std::nullopt
                          : std::optional<reachTest>(std::in_place, *reach, raster.width, raster.height,
-                                                    nodePlanes.empty() ? nullptr : nodePlanes.data());
+                                                    planes());
     xs.reserve(points.size());
     ys.reserve(points.size());
     elevations.reserve(points.size());
@@ -116,7 +122,7 @@ void errorEvaluator::sumsUpTo(const candidatePosition* positions, std::size_t co
     for (std::size_t k = 0; k < count; ++k) {
         results[k] = errorSums{};
         const geoTransform& t = positions[k].transform;
-        const double det = t[1] * t[5] - t[2] * t[4];
+        const double det = t.determinant();
         // Without an interior node or a usable georeference no point has a model elevation.
         if (!cellsComplete || width < 3 || height < 3 || det == 0.0 || !std::isfinite(det)) continue;
         live[liveCount] = kernelPosition{t[0], t[1], t[2], t[3], t[4], t[5], det,
@@ -125,7 +131,7 @@ void errorEvaluator::sumsUpTo(const candidatePosition* positions, std::size_t co
     }
     if (liveCount == 0 || pointCount() == 0) return;
     const kernelInput input{xs.data(), ys.data(), elevations.data(), weightOf.data(), pointCount(), cells,
-                            nodePlanes.empty() ? nullptr : nodePlanes.data(), width, lastInteriorIndex(width),
+                            planes(), width, lastInteriorIndex(width),
                             lastInteriorIndex(height)};
     kernelSums sums[groupLimit];
     kernel(input, live, liveCount, sumOfSquaresLimit, sums);

@@ -10,6 +10,7 @@
 // worse than the same position measured any other way.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "model/elevationRaster.h"
@@ -45,8 +46,11 @@ public:
     // as it lives; the cells must not change meanwhile. weights may be null.
     // Given the reach of a search, it measures only the candidates of that
     // search, and leaves out the shots that none of them can count.
+    // The node planes depend on the cells alone: given an evaluator made from
+    // the same cells, this one shares its planes instead of filling its own.
     errorEvaluator(const elevationRaster& raster, const std::vector<molaPoint>& points,
-                   const trackWeightList* weights, const searchReach* reach = nullptr);
+                   const trackWeightList* weights, const searchReach* reach = nullptr,
+                   const errorEvaluator* sameCells = nullptr);
     std::size_t pointCount() const { return xs.size(); }
 
     // The sums for the cells under the given georeference, moved by dx, dy and raised by dz.
@@ -85,7 +89,9 @@ private:
     std::vector<double> elevations;
     std::vector<double> weightOf;
     std::vector<std::size_t> pointOf;  // each shot's place in the points the evaluator was given
-    std::vector<double> nodePlanes;  // the local plane of every node, for the wide kernels
+    // The local plane of every node, for the wide kernels; none when they read the cells.
+    std::shared_ptr<const std::vector<double>> nodePlanes;
+    const double* planes() const { return nodePlanes ? nodePlanes->data() : nullptr; }
     errorKernel kernel = portableErrorKernel;
 };
 

@@ -37,7 +37,7 @@ georeferenceMotion motionBetween(const geoTransform& before, const geoTransform&
     motion.rotationDegrees = turn * 180.0 / pi;
     motion.translationX = to.x - from.x;
     motion.translationY = to.y - from.y;
-    const double determinant = before[1] * before[5] - before[2] * before[4];
+    const double determinant = before.determinant();
     motion.columns = (motion.translationX * before[5] - motion.translationY * before[2]) / determinant;
     motion.rows = (motion.translationY * before[1] - motion.translationX * before[4]) / determinant;
     return motion;

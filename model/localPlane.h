@@ -61,7 +61,7 @@ public:
           gt3(raster.transform[3]),
           gt4(raster.transform[4]),
           gt5(raster.transform[5]),
-          det(gt1 * gt5 - gt2 * gt4),
+          det(raster.transform.determinant()),
           dx(offsetX),
           dy(offsetY),
           dz(offsetZ),

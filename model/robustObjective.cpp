@@ -261,7 +261,7 @@ robustShots thinnedShots(const robustShots& shots, std::size_t most) {
 robustPlacement::robustPlacement(const elevationRaster& raster, const robustShots& shots)
     : raster(raster), shots(shots) {
     const geoTransform& t = raster.transform;
-    const double det = t[1] * t[5] - t[2] * t[4];
+    const double det = t.determinant();
     // Without a node that has eight neighbours, or without a georeference to
     // solve, no shot has a model elevation: none is placed.
     if (raster.width < 3 || raster.height < 3 || raster.cells.size() < std::size_t(raster.width) * raster.height ||
@@ -279,7 +279,7 @@ robustPlacement::robustPlacement(const elevationRaster& raster, const robustShot
 
 robustMeasure robustPlacement::translated(double dx, double dy) const {
     const geoTransform& t = raster.transform;
-    const double det = t[1] * t[5] - t[2] * t[4];
+    const double det = t.determinant();
     return measure({1.0, 0.0, -(dx * t[5] - dy * t[2]) / det, 0.0, 1.0, -(dy * t[1] - dx * t[4]) / det});
 }
 
@@ -289,7 +289,7 @@ robustMeasure robustPlacement::turned(double angle, double pivotX, double pivotY
     const geoTransform& t = raster.transform;
     const double s = std::sin(angle * pi / 180.0);
     const double c = std::cos(angle * pi / 180.0);
-    const double det = t[1] * t[5] - t[2] * t[4];
+    const double det = t.determinant();
     // R A, then A^-1 of that.
     const double ra11 = c * t[1] - s * t[4], ra12 = c * t[2] - s * t[5];
     const double ra21 = s * t[1] + c * t[4], ra22 = s * t[2] + c * t[5];

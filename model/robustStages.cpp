@@ -71,7 +71,7 @@ pivotNode nodeNearestMiddle(const elevationRaster& raster, const robustShots& sh
     const geoTransform& t = raster.transform;
     const double u = sumX / count - t[0];
     const double v = sumY / count - t[3];
-    const double det = t[1] * t[5] - t[2] * t[4];
+    const double det = t.determinant();
     const double column = std::round((u * t[5] - v * t[2]) / det);
     const double row = std::round((v * t[1] - u * t[4]) / det);
     pivotNode pivot;

@@ -19,7 +19,7 @@ constexpr double mostNodesChecked = 256.0;
 reachTest::reachTest(const searchReach& given, std::uint32_t columns, std::uint32_t rows, const double* nodePlanes)
     : reach(given), width(columns), height(rows), planes(nodePlanes) {
     const geoTransform& t = reach.transform;
-    det = t[1] * t[5] - t[2] * t[4];
+    det = t.determinant();
     frameSize = std::sqrt(t[1] * t[1] + t[2] * t[2] + t[4] * t[4] + t[5] * t[5]);
     // |T - I| <= |M| |R - I| |M^-1|, with |R - I| = 2 |sin(turn / 2)| <= turn in
     // radians and, for a 2 x 2 matrix, |M^-1| = |M| / |det| in the Frobenius norm.

@@ -387,15 +387,30 @@ void addToRaster(elevationRaster& raster, const surfaceType& surface, std::vecto
     for (tiePoint& point : tiePoints) point.elevation = surface.at(point.x, point.y) + point.elevation;
 }
 
-}  // namespace
-
-std::array<double, 3> planeFit(std::ostream& console, const elevationRaster& raster,
-                               const std::vector<molaPoint>& points, const trackWeightList* weights) {
-    planeSurface surface;
-    bool alongOneLine = false;
-    if (!fitPlaneSurface(console, raster, points, weights, surface, alongOneLine)) return {0.0, 0.0, 0.0};
-    return mapCoefficients(surface);
+// The coefficients of a fit in map coordinates, one per line, for the debug output.
+template <std::size_t count>
+void printCoefficients(std::ostream& console, const std::array<const char*, count>& labels,
+                       const std::array<double, count>& coefficients) {
+    console << std::endl;
+    console << "Best Fit Plane:" << std::endl;
+    for (std::size_t i = 0; i < count; ++i) console << labels[i] << coefficients[i] << std::endl;
 }
+
+struct quadraticFound {
+    fitOutcome outcome = fitOutcome::rejected;
+    quadraticSurface surface;
+    std::array<double, 6> coefficients{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};  // in map coordinates; 0 when rejected
+};
+
+quadraticFound fitQuadratic(std::ostream& console, const elevationRaster& raster, const std::vector<molaPoint>& points,
+                            const trackWeightList* weights) {
+    quadraticFound found;
+    found.outcome = solveQuadratic(console, fitSamples(raster, points, weights), raster.debug, found.surface);
+    if (found.outcome != fitOutcome::rejected) found.coefficients = mapCoefficients(found.surface);
+    return found;
+}
+
+}  // namespace
 
 bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
                  const std::vector<molaPoint>& points, const trackWeightList* weights, bool lineTold) {
@@ -406,13 +421,7 @@ bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tie
         console << "Warning: The valid mola points lie along one line, the plane is fitted without a slope across it"
                 << std::endl;
     const std::array<double, 3> coefficients = fitted ? mapCoefficients(surface) : std::array<double, 3>{0, 0, 0};
-    if (raster.debug) {
-        console << std::endl;
-        console << "Best Fit Plane:" << std::endl;
-        console << "Cx: " << coefficients[0] << std::endl;
-        console << "Cy: " << coefficients[1] << std::endl;
-        console << "C " << coefficients[2] << std::endl;
-    }
+    if (raster.debug) printCoefficients(console, {"Cx: ", "Cy: ", "C "}, coefficients);
     if (!fitted) return alongOneLine;
     if (!allFinite(surface.local) || !allFinite(coefficients)) {
         console << "Warning: The valid mola points do not determine a best fit plane, the raster was left unchanged"
@@ -425,36 +434,23 @@ bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tie
 
 std::array<double, 6> quadraticFit(std::ostream& console, const elevationRaster& raster,
                                    const std::vector<molaPoint>& points, const trackWeightList* weights) {
-    quadraticSurface surface;
-    const fitOutcome outcome = solveQuadratic(console, fitSamples(raster, points, weights), raster.debug, surface);
-    if (outcome == fitOutcome::rejected) return {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-    return mapCoefficients(surface);
+    return fitQuadratic(console, raster, points, weights).coefficients;
 }
 
 void addQuadraticFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
                      const std::vector<molaPoint>& points, const trackWeightList* weights) {
-    quadraticSurface surface;
-    const fitOutcome outcome = solveQuadratic(console, fitSamples(raster, points, weights), raster.debug, surface);
-    const std::array<double, 6> coefficients =
-        outcome == fitOutcome::rejected ? std::array<double, 6>{0, 0, 0, 0, 0, 0} : mapCoefficients(surface);
-    if (raster.debug) {
-        console << std::endl;
-        console << "Best Fit Plane:" << std::endl;
-        console << "Cx^2: " << coefficients[0] << std::endl;
-        console << "Cxy:  " << coefficients[1] << std::endl;
-        console << "Cy^2: " << coefficients[2] << std::endl;
-        console << "Cx: " << coefficients[3] << std::endl;
-        console << "Cy: " << coefficients[4] << std::endl;
-        console << "C: " << coefficients[5] << std::endl;
-    }
-    if (outcome == fitOutcome::rejected) return;
-    if (outcome == fitOutcome::undetermined || !allFinite(surface.local) || !allFinite(coefficients)) {
+    const quadraticFound found = fitQuadratic(console, raster, points, weights);
+    if (raster.debug)
+        printCoefficients(console, {"Cx^2: ", "Cxy:  ", "Cy^2: ", "Cx: ", "Cy: ", "C: "}, found.coefficients);
+    if (found.outcome == fitOutcome::rejected) return;
+    if (found.outcome == fitOutcome::undetermined || !allFinite(found.surface.local) ||
+        !allFinite(found.coefficients)) {
         console << "Warning: The valid mola points do not determine a best fit quadratic surface, the raster was "
-                     "left unchanged"
-                  << std::endl;
+                   "left unchanged"
+                << std::endl;
         return;
     }
-    addToRaster(raster, surface, tiePoints);
+    addToRaster(raster, found.surface, tiePoints);
 }
 
 }  // namespace kalvex

@@ -13,11 +13,6 @@
 
 namespace kalvex {
 
-// Cx, Cy, C0 of the least-squares plane of the errors, in map coordinates;
-// all 0 when fewer than two points have a model elevation.
-std::array<double, 3> planeFit(std::ostream& console, const elevationRaster& raster,
-                               const std::vector<molaPoint>& points, const trackWeightList* weights);
-
 // The plane of the errors added to the cells and to the tie point
 // elevations. True when the points lie along one line (the plane then has no
 // slope across it; the warning is printed unless lineTold).

@@ -32,10 +32,10 @@ translationBound::translationBound(const errorEvaluator& evaluator, const elevat
                                    double shift)
     : transform(raster.transform) {
     const geoTransform& t = transform;
-    det = t[1] * t[5] - t[2] * t[4];
+    det = t.determinant();
     const std::size_t shots = evaluator.pointCount();
     shotTotal = double(shots);
-    if (evaluator.nodePlanes.empty() || shots == 0 || !(std::fabs(det) > 0.0) || !std::isfinite(det) ||
+    if (!evaluator.nodePlanes || shots == 0 || !(std::fabs(det) > 0.0) || !std::isfinite(det) ||
         !(shift >= 0.0) || !std::isfinite(shift))
         return;
     const double frame = std::sqrt(t[1] * t[1] + t[2] * t[2] + t[4] * t[4] + t[5] * t[5]);
@@ -69,7 +69,7 @@ translationBound::translationBound(const errorEvaluator& evaluator, const elevat
         // Never next to an interior node: nothing under any candidate.
         if (!(row >= 1.0 && row <= lastRow && column >= 1.0 && column <= lastColumn)) continue;
         const double* plane =
-            evaluator.nodePlanes.data() + 3 * (std::size_t(row) * evaluator.width + std::size_t(column));
+            evaluator.planes() + 3 * (std::size_t(row) * evaluator.width + std::size_t(column));
         const double a = plane[0], b = plane[1], g = plane[2];
         // A node without data gives no model elevation under any candidate.
         if (!std::isfinite(a) || !std::isfinite(b) || !std::isfinite(g)) continue;
@@ -105,7 +105,7 @@ translationBound::translationBound(const errorEvaluator& evaluator, const elevat
     if (!std::isfinite(total) || double(movingPoints.size()) > largestMovingShare * shotTotal) return;
     roundingLoss *= 1.0 + 1e-6;
     const searchReach reach{transform, shift, 0.0};
-    moving = std::make_unique<errorEvaluator>(raster, movingPoints, weights, &reach);
+    moving = std::make_unique<errorEvaluator>(raster, movingPoints, weights, &reach, &evaluator);
     worthIt = true;
 }
 
