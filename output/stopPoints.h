@@ -1,5 +1,5 @@
 #pragma once
-// Points at which a test build can hold a run, so that a test can kill it
+// Points at which a test can hold a run, so that it can kill the run
 // exactly there rather than after a guessed time. kalvex itself installs no
 // hook; a point then costs one comparison with a null pointer.
 namespace kalvex {
