@@ -147,14 +147,15 @@ int scanConvergeValue(std::ostream& console, const wordList& words, int index, r
                               "Was unable to parse a floating point number after -c, using default ");
 }
 
+const char* const deltaWarning = "Was unable to parse a floating point number after -d, using default";
+const char* const paddingWarning = "Was unable to parse a floating point number after -p, using default";
+
 int scanDelta(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeSignedDouble(console, words, index, settings.delta,
-                            "Was unable to parse a floating point number after -d, using default");
+    return takeSignedDouble(console, words, index, settings.delta, deltaWarning);
 }
 
 int scanPadding(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeSignedDouble(console, words, index, settings.padding,
-                            "Was unable to parse a floating point number after -p, using default");
+    return takeSignedDouble(console, words, index, settings.padding, paddingWarning);
 }
 
 // Orbit numbers run up to the end of the line or the next option word; a
@@ -394,6 +395,24 @@ std::optional<runSettings> parseCommandLine(int argumentCount, const char* const
 void finishDefaults(runSettings& settings, double size) {
     if (settings.padding < 0.0) settings.padding = size / 10.0;
     if (settings.delta < 0.0) settings.delta = settings.padding / 50.0;
+}
+
+// Both searches count the range in cells, and the grid search steps from one
+// end of the range to the other: a range of more cells than a double holds,
+// or a step too small to move a coordinate of the range's size (0 among
+// them), would leave the raster where it is without a word.
+void finishSearchSettings(std::ostream& console, runSettings& settings, double size, double cellSize) {
+    if (settings.padding >= 0.0 && cellSize > 0.0 && !std::isfinite(settings.padding / cellSize)) {
+        console << paddingWarning << std::endl;
+        settings.padding = -1.0;
+    }
+    const bool deltaGiven = settings.delta >= 0.0;
+    finishDefaults(settings, size);
+    if (deltaGiven && !settings.robustAlignment && settings.padding > 0.0 &&
+        settings.padding + settings.delta == settings.padding) {
+        console << deltaWarning << std::endl;
+        settings.delta = settings.padding / 50.0;
+    }
 }
 
 }  // namespace kalvex

@@ -46,4 +46,10 @@ std::optional<runSettings> parseCommandLine(int argumentCount, const char* const
 // extent of the raster in map units.
 void finishDefaults(runSettings& settings, double size);
 
+// finishDefaults, after refusing with the option's warning a range (-p) of
+// more cells of cellSize than a number holds, and then, for the grid search,
+// an increment (-d) too small to step across the range in force: the computed
+// default takes the refused value's place.
+void finishSearchSettings(std::ostream& console, runSettings& settings, double size, double cellSize);
+
 }  // namespace kalvex

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <ostream>
 #include <sstream>
 
@@ -69,14 +70,43 @@ void writeAll(int descriptor, const std::string& text) {
     }
 }
 
+std::string outputLine(const std::string& imagePath) {
+    std::ostringstream line;
+    writeOutputLine(line, imagePath);
+    return line.str();
+}
+
+// The script's text with its output line turned to the image's temporary
+// path, then a line that closes the image.
+void sendScript(int descriptor, const plotJob& job) {
+    std::ifstream script(job.textPath, std::ios::binary);
+    const std::string named = outputLine(job.imagePath);
+    const std::string redirected = outputLine(job.imageWrittenTo);
+    bool turned = false;
+    std::string chunk;
+    for (std::string line; std::getline(script, line);) {
+        line += '\n';
+        if (!turned && line == named) {
+            line = redirected;
+            turned = true;
+        }
+        chunk += line;
+        if (chunk.size() >= 65536) {
+            writeAll(descriptor, chunk);
+            chunk.clear();
+        }
+    }
+    writeAll(descriptor, chunk + "unset output\n");
+}
+
 }  // namespace
 
-void runGnuplot(const std::vector<std::string>& scripts, std::ostream& console) {
+bool runGnuplot(const std::vector<plotJob>& jobs, std::ostream& console) {
     const std::string program = findGnuplot();
     int pipeEnds[2];
     if (program.empty() || ::pipe(pipeEnds) != 0) {
         console << "Warning: gnuplot could not be started, no PNG images were made" << std::endl;
-        return;
+        return false;
     }
     // gnuplot talks on its own streams; kalvex keeps standard error clean.
     spawnActions actions;
@@ -93,18 +123,21 @@ void runGnuplot(const std::vector<std::string>& scripts, std::ostream& console) 
     if (started != 0) {
         ::close(pipeEnds[1]);
         console << "Warning: gnuplot could not be started, no PNG images were made" << std::endl;
-        return;
+        return false;
     }
     // A gnuplot that dies early must not take kalvex with it.
     struct sigaction ignore {}, previous {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, &previous);
-    for (const std::string& script : scripts) writeAll(pipeEnds[1], "load '" + gnuplotQuoted(script) + "'\n");
+    for (const plotJob& job : jobs) sendScript(pipeEnds[1], job);
     ::close(pipeEnds[1]);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     ::sigaction(SIGPIPE, &previous, nullptr);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    console << "Warning: gnuplot failed, no PNG images were made" << std::endl;
+    return false;
 }
 
 }  // namespace kalvex

@@ -93,9 +93,9 @@ void warnAboutTiePointsOffTheRaster(const alignmentModel& model) {
 }
 
 void writeScript(std::ostream& console, const std::string& path, std::vector<std::string>& scriptList,
-                 bool& runFailed, const std::function<void(std::ostream&)>& write) {
+                 runOutputs& outputs, bool& runFailed, const std::function<void(std::ostream&)>& write) {
     scriptList.push_back(path);
-    outputFile script(path, console);
+    outputFile script(path, console, &outputs);
     write(script.stream());
     if (!script.close()) runFailed = true;
 }
@@ -104,7 +104,8 @@ void writeScript(std::ostream& console, const std::string& path, std::vector<std
 
 std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSettings& settings,
                                            const std::string& base, std::ostream& errorMapStream,
-                                           std::vector<std::string>& scriptList, bool& runFailed) {
+                                           std::vector<std::string>& scriptList, runOutputs& outputs,
+                                           bool& runFailed) {
     std::ostream& console = model.console();
     if (!model.readTiePoints(settings.tiePath)) {
         console << "Tie Coordinate Read Unsuccessful" << std::endl;
@@ -125,16 +126,16 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSetti
     console << "Final RMS: " << finalRms << std::endl;
     record.finalRms = finalRms;
 
-    writeScript(console, base + "_Coord_Map.gnu", scriptList, runFailed,
+    writeScript(console, base + "_Coord_Map.gnu", scriptList, outputs, runFailed,
                 [&](std::ostream& script) { model.writeCoordinateMap(script, base + "_Coord_Map.png"); });
     const std::vector<errorRecord> finalErrors = model.currentErrorList();
     if (settings.sfRemovePercent > 0)
-        writeScript(console, base + "_Weightings_Map.gnu", scriptList, runFailed, [&](std::ostream& script) {
+        writeScript(console, base + "_Weightings_Map.gnu", scriptList, outputs, runFailed, [&](std::ostream& script) {
             model.writeWeightingsMap(script, base + "_Weightings_Map.png", finalErrors);
         });
     model.writeTiePointTable(console, "Final XYZ Coordinates", degreesMinutesSeconds);
 
-    outputFile report(base + "_report.txt", console);
+    outputFile report(base + "_report.txt", console, &outputs);
     const errorStatistics finalStatistics = model.writeReport(report.stream(), degreesMinutesSeconds, finalErrors);
     printStatistics(console, finalErrors.size(), finalStatistics);
     if (!report.close()) runFailed = true;

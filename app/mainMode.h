@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/alignmentRecord.h"
+#include "app/outputFiles.h"
 #include "app/runSettings.h"
 #include "model/alignmentModel.h"
 
@@ -17,6 +18,7 @@ namespace kalvex {
 // created or no altimeter point was left to align to.
 std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSettings& settings,
                                            const std::string& base, std::ostream& errorMapStream,
-                                           std::vector<std::string>& scriptList, bool& runFailed);
+                                           std::vector<std::string>& scriptList, runOutputs& outputs,
+                                           bool& runFailed);
 
 }  // namespace kalvex

@@ -15,6 +15,7 @@
 #include "model/rasterExtent.h"
 #include "output/alignedRaster.h"
 #include "output/errorTable.h"
+#include "readers/readTracks.h"
 
 namespace kalvex {
 
@@ -22,9 +23,15 @@ namespace {
 
 constexpr double noDataThreshold = -32767.0;
 
-int threadsFor(int requested) {
-    if (requested > 0) return requested;
-    return int(std::max(1u, std::thread::hardware_concurrency()));
+// More threads than cores only take turns on them, each with a batch of its
+// own to start: the search gets slower, never faster.
+int threadsFor(std::ostream& console, int requested) {
+    const unsigned cores = std::thread::hardware_concurrency();
+    if (requested <= 0) return int(std::max(1u, cores));
+    if (cores == 0 || unsigned(requested) <= cores) return requested;
+    console << "Warning: -j " << requested << " asks for more threads than the " << cores << " cores, using "
+            << cores << std::endl;
+    return int(cores);
 }
 
 bool readTrackFile(alignmentModel& model, runSettings& settings, double margin) {
@@ -34,6 +41,18 @@ bool readTrackFile(alignmentModel& model, runSettings& settings, double margin) 
     model.toPolarStereographic();
     model.trimToRaster(margin);
     return true;
+}
+
+// A track read that kept no shot after -tl moved the raster: the shots are
+// there, read again without a box and without a word, only not under the raster.
+void explainEmptyMovedBox(std::ostream& console, const runSettings& settings) {
+    if (!settings.topLeftGiven) return;
+    std::ostream quiet(nullptr);
+    const std::optional<trackSet> all =
+        readTrackFile(quiet, settings.trackPath, settings.pointFilters, std::nullopt, std::nullopt, false);
+    if (all && !all->points.empty())
+        console << "Error: The " << all->points.size()
+                << " shots were read, but none lies in the raster's box as -tl moved it" << std::endl;
 }
 
 void warnAboutUnusedFilters(std::ostream& console, const std::vector<pointFilter>& filters) {
@@ -63,19 +82,40 @@ bool refuseToOverwriteAnInput(std::ostream& console, const std::string& path, co
 }
 
 void writeShotErrors(const std::string& path, const shotErrorTable& table, const alignmentModel& model,
-                     const runSettings& settings, bool& runFailed) {
+                     const runSettings& settings, runOutputs& outputs, bool& runFailed) {
     if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
-    outputFile file(path, model.console());
+    outputFile file(path, model.console(), &outputs);
     writeErrorTable(file.stream(), table.shots, model.orbits);
     if (!file.close()) runFailed = true;
 }
 
 void writeAlignedModel(const std::string& path, const alignmentModel& model, const runSettings& settings,
-                       bool& runFailed) {
+                       runOutputs& outputs, bool& runFailed) {
     if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
-    if (writeAlignedRaster(model.raster, path)) return;
+    if (writeAlignedRaster(model.raster, outputs.begin(path))) {
+        outputs.complete(path);
+        return;
+    }
+    outputs.abandon(path);
     model.console() << "Warning: Could not create the output file " << path << std::endl;
     runFailed = true;
+}
+
+// gnuplot renders each script into a temporary image, put in place with the
+// other outputs only when gnuplot went through every script.
+void renderImages(const std::vector<std::string>& scriptList, runOutputs& outputs, std::ostream& console) {
+    std::vector<plotJob> jobs;
+    for (const std::string& script : scriptList) {
+        const std::string image = script.substr(0, script.size() - std::string(".gnu").size()) + ".png";
+        jobs.push_back({temporaryPath(script), image, outputs.begin(image)});
+    }
+    const bool rendered = runGnuplot(jobs, console);
+    for (const plotJob& job : jobs) {
+        if (std::error_code missing; rendered && std::filesystem::exists(job.imageWrittenTo, missing))
+            outputs.complete(job.imagePath);
+        else
+            outputs.abandon(job.imagePath);
+    }
 }
 
 }  // namespace
@@ -99,14 +139,15 @@ std::string outputBase(const std::string& rasterPath, const std::string& addStri
 
 namespace {
 
-int runRecorded(int argumentCount, const char* const* argumentVector, std::ostream& console, runSummary& summary) {
+int runRecorded(int argumentCount, const char* const* argumentVector, std::ostream& console, runSummary& summary,
+                runOutputs& outputs) {
     std::optional<runSettings> parsed = parseCommandLine(argumentCount, argumentVector, console);
     if (!parsed) return 1;
     runSettings settings = *parsed;
 
     alignmentModel model(console);
     model.debug = settings.debugMode;
-    model.threadCount = threadsFor(settings.threadCount);
+    model.threadCount = threadsFor(console, settings.threadCount);
 
     if (!model.readRaster(settings.rasterPath, noDataThreshold)) {
         console << "Error: Geotiff Read Unsuccessful" << std::endl;
@@ -118,10 +159,15 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     const double height = mapHeight(model.raster);
     const double size = height > width ? height : width;
     const double margin = size * 0.5;
-    finishDefaults(settings, size);
+    finishSearchSettings(console, settings, size, shorterCellSide(model.raster.transform));
+    // Before anything is written, the summary included: a run that finds its
+    // outputs being written by another leaves them to it.
+    const std::string base = outputBase(settings.rasterPath, settings.addString);
+    if (!outputs.claim(base)) return 1;
     summary.begin(settings, model);
 
     if (!readTrackFile(model, settings, margin)) {
+        explainEmptyMovedBox(console, settings);
         console << "Error: Mola Tracks Read Unsuccessful" << std::endl;
         return 1;
     }
@@ -138,13 +184,14 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     console << "Original Statistics: " << std::endl;
     printStatistics(console, initialErrors.size(), initialStatistics);
 
-    const std::string base = outputBase(settings.rasterPath, settings.addString);
     std::vector<std::string> scriptList{base + "_Error_Map.gnu"};
     bool runFailed = false;
     shotErrorTable shotErrors;
     if (settings.writeErrorTable) shotErrors = initialShotErrors(model);
     {
-        outputFile errorMap(scriptList.front(), console);
+        // Written under a temporary name until its second half is in: a run
+        // that ends before that leaves the last complete script as it was.
+        outputFile errorMap(scriptList.front(), console, &outputs);
         if (settings.tiePath.empty()) {
             model.writeErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
                                 initialStatistics);
@@ -152,26 +199,37 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
             model.writeInitialErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
                                        initialStatistics);
             const std::optional<alignmentRecord> alignment =
-                runMainMode(model, settings, base, errorMap.stream(), scriptList, runFailed);
+                runMainMode(model, settings, base, errorMap.stream(), scriptList, outputs, runFailed);
             if (!alignment) return 1;
             summary.aligned(*alignment, model);
             if (settings.writeErrorTable) finishShotErrors(shotErrors, model);
-            if (settings.writeAlignedRaster) writeAlignedModel(base + "_aligned.tif", model, settings, runFailed);
+            if (settings.writeAlignedRaster)
+                writeAlignedModel(base + "_aligned.tif", model, settings, outputs, runFailed);
         }
-        if (settings.writeErrorTable) writeShotErrors(base + "_errors.csv", shotErrors, model, settings, runFailed);
+        if (settings.writeErrorTable)
+            writeShotErrors(base + "_errors.csv", shotErrors, model, settings, outputs, runFailed);
         if (!errorMap.close()) runFailed = true;
     }
-    runGnuplot(scriptList, console);
+    renderImages(scriptList, outputs, console);
     return runFailed ? 1 : 0;
 }
 
 }  // namespace
 
 // The summary listens from the first word of the command line on, so that it
-// hears the warnings of the option scan too, and is written however the run ends.
+// hears the warnings of the option scan too, and is written however the run
+// ends. Every output waits under its temporary name until the run has ended;
+// then all are put in place, the summary, which lists them, last, and a
+// signal to stop waits until they are.
 int runKalvex(int argumentCount, const char* const* argumentVector, std::ostream& console) {
+    runOutputs outputs(console);
     runSummary summary(console);
-    return summary.finish(runRecorded(argumentCount, argumentVector, console, summary));
+    int status = runRecorded(argumentCount, argumentVector, console, summary, outputs);
+    const terminationDeferred deferred;
+    if (!outputs.putInPlace()) status = 1;
+    status = summary.finish(status);
+    outputs.release();
+    return status;
 }
 
 }  // namespace kalvex

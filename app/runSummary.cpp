@@ -17,13 +17,6 @@ using json = nlohmann::ordered_json;
 
 constexpr double sphereRadius = 3376200.0;  // metres: the sphere of the polar projection
 
-// Every file a run may write beside the summary. A file counts as written
-// when it is new or was changed during the run, so a file that an earlier
-// run left, or that could not be replaced, is not claimed.
-const char* const outputSuffixes[] = {"_Error_Map.gnu", "_Error_Map.png",      "_Coord_Map.gnu",
-                                      "_Coord_Map.png", "_Weightings_Map.gnu", "_Weightings_Map.png",
-                                      "_report.txt",    "_errors.csv",         "_aligned.tif"};
-
 bool isWarningLine(const std::string& line) { return line.rfind("Warning", 0) == 0; }
 
 // The lines that end a run are errors whether or not they say so.
@@ -157,6 +150,9 @@ json runSummary::rasterMotion() const {
             {"stages", {{"count", alignment->stages}, {"converged", alignment->converged}}}};
 }
 
+// A file a run may write beside the summary counts as written when it is new
+// or was changed during the run, so a file that an earlier run left, or that
+// could not be replaced, is not claimed.
 json runSummary::outputsWritten() const {
     json written = json::array();
     for (const auto& [path, before] : outputsBefore) {

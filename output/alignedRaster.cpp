@@ -9,6 +9,7 @@
 
 #include "model/quietGdal.h"
 #include "model/rasterExtent.h"
+#include "output/stopPoints.h"
 
 namespace kalvex {
 
@@ -75,16 +76,28 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     GDALRasterBand* band = target->GetRasterBand(1);
     written = written && band->SetNoDataValue(source.noDataValue) == CE_None;
 
-    // Row by row, so that a large raster needs no second full copy.
-    std::vector<float> row(raster.width);
+    // Block by block, straight to the file: through GDAL's cache every block
+    // written would stay there until the file is closed, a second copy of the
+    // whole raster. The cells of edge blocks beyond the raster hold no data.
+    int blockWidth = 0, blockHeight = 0;
+    band->GetBlockSize(&blockWidth, &blockHeight);
+    const std::uint32_t columnsPerBlock = std::uint32_t(std::max(blockWidth, 1));
+    const std::uint32_t rowsPerBlock = std::uint32_t(std::max(blockHeight, 1));
     const float noData = float(source.noDataValue);
-    for (std::uint32_t r = 0; written && r < raster.height; ++r) {
-        for (std::uint32_t c = 0; c < raster.width; ++c) {
-            const float value = raster.cell(c, r);
-            row[c] = std::isnan(value) ? noData : value;
+    std::vector<float> block(std::size_t(columnsPerBlock) * rowsPerBlock);
+    for (std::uint32_t top = 0; written && top < raster.height; top += rowsPerBlock) {
+        for (std::uint32_t left = 0; written && left < raster.width; left += columnsPerBlock) {
+            std::fill(block.begin(), block.end(), noData);
+            const std::uint32_t rows = std::min(rowsPerBlock, raster.height - top);
+            const std::uint32_t columns = std::min(columnsPerBlock, raster.width - left);
+            for (std::uint32_t r = 0; r < rows; ++r)
+                for (std::uint32_t c = 0; c < columns; ++c) {
+                    const float value = raster.cell(left + c, top + r);
+                    block[std::size_t(r) * columnsPerBlock + c] = std::isnan(value) ? noData : value;
+                }
+            written = band->WriteBlock(int(left / columnsPerBlock), int(top / rowsPerBlock), block.data()) == CE_None;
         }
-        written = band->RasterIO(GF_Write, 0, int(r), int(raster.width), 1, row.data(), int(raster.width), 1,
-                                 GDT_Float32, 0, 0) == CE_None;
+        passStopPoint("alignedRasterBlock");
     }
     target->FlushCache();
     if (CPLGetLastErrorType() == CE_Failure) written = false;

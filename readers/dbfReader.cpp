@@ -43,15 +43,19 @@ dbfField descriptorAt(const std::vector<unsigned char>& header, std::size_t offs
 }
 
 // Reads the header and its field descriptors, leaving the file at the first
-// record. A header that contradicts itself or the file is reported, and then
-// nothing of the table can be trusted.
-std::optional<std::vector<dbfField>> readHeader(std::ostream& console, std::istream& file, bool verbose) {
+// record, and the number of records the header lists. A header that
+// contradicts itself or the file is reported, and then nothing of the table
+// can be trusted.
+std::optional<std::vector<dbfField>> readHeader(std::ostream& console, std::istream& file, bool verbose,
+                                                std::uint32_t& listedRecords) {
     std::vector<unsigned char> header(fixedHeaderSize);
     if (!file.read(reinterpret_cast<char*>(header.data()), std::streamsize(fixedHeaderSize))) {
         reportDamage(console, "the file is too short to hold a header");
         return std::nullopt;
     }
     const std::size_t headerLength = std::size_t(header[8]) | (std::size_t(header[9]) << 8);
+    listedRecords = 0;
+    for (std::size_t k = 0; k < 4; ++k) listedRecords |= std::uint32_t(header[4 + k]) << (8 * k);
     if (headerLength < fixedHeaderSize + 1) {
         reportDamage(console,
                      "its length of " + std::to_string(headerLength) + " bytes is too short for a table header");
@@ -164,10 +168,13 @@ bool dbfReader::read(const valueRange& lonRange, const valueRange& latRange) {
 
     std::ifstream file(fileName, std::ios::binary);
     std::vector<dbfField> fields;
+    std::optional<std::uint32_t> listedRecords;
     if (file.is_open()) {
-        std::optional<std::vector<dbfField>> header = readHeader(console, file, verbose);
+        std::uint32_t listed = 0;
+        std::optional<std::vector<dbfField>> header = readHeader(console, file, verbose, listed);
         if (!header) return false;
         fields = std::move(*header);
+        listedRecords = listed;
     }
     std::vector<std::string> names;
     for (const dbfField& field : fields) names.push_back(field.name);
@@ -177,15 +184,21 @@ bool dbfReader::read(const valueRange& lonRange, const valueRange& latRange) {
     recordParser parser(console, fields, columns, filters);
     std::vector<char> record(recordLengthOf(fields));
     long trimmedCount = 0;
+    long recordNumber = 1;
     // A record cut short by the end of the file, the end-of-file marker among
     // them, is no record.
-    for (long recordNumber = 1; file.read(record.data(), std::streamsize(record.size())); ++recordNumber) {
+    for (; file.read(record.data(), std::streamsize(record.size())); ++recordNumber) {
         molaPoint point;
         if (!parser.read(record, recordNumber, point))
             ++trimmedCount;
         else if (box.admits(point))
             appendTrackPoint(point, orbits, points);
     }
+    // A table still being copied, or cut short, reads like a complete one of fewer records.
+    const long recordsRead = recordNumber - 1;
+    if (listedRecords && long(*listedRecords) != recordsRead)
+        console << "Warning: The .dbf header lists " << *listedRecords << " records, the file holds " << recordsRead
+                << std::endl;
     printReadCounts(console, verbose, trimmedCount, points.size());
     file.close();
     if (verbose) console << "Done Reading .dbf" << std::endl;

@@ -3,7 +3,7 @@
 // stand in tests/data/expected/commandLines.txt: a line "$ w1,w2,..." is a
 // command line, the lines after it are its console text, the settings that
 // differ from a bare "dem.tif tracks.csv" (after the computed defaults of a
-// raster 1000 units wide) and, in debug mode, the settings block.
+// raster 1000 units wide, in cells of 0.5) and, in debug mode, the settings block.
 #include <gtest/gtest.h>
 
 #include <iomanip>
@@ -30,7 +30,7 @@ parseResult parseWords(const std::vector<std::string>& words) {
     vector.push_back(nullptr);
     std::ostringstream console;
     std::optional<runSettings> settings = parseCommandLine(int(vector.size()) - 1, vector.data(), console);
-    if (settings) finishDefaults(*settings, 1000.0);
+    if (settings) finishSearchSettings(console, *settings, 1000.0, 0.5);
     return {settings, console.str()};
 }
 

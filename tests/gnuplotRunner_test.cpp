@@ -27,20 +27,24 @@ private:
     std::string saved;
 };
 
-// The scripts' load lines fill the pipe many times over, so most are written after gnuplot has gone.
-TEST(GnuplotRunner, MissingOrGoneAtOnceItLeavesTheRunToFinish) {
+// The script fills the pipe many times over, so most of it is written after
+// gnuplot has gone; a gnuplot that fails costs the images as well.
+TEST(GnuplotRunner, MissingGoneAtOnceOrFailingItLeavesTheRunToFinish) {
     testing::scratchFolder folder("gnuplotrunner");
-    const std::vector<std::string> scripts(5000, folder.file(std::string(100, 's')));
-    struct row { const char* program; std::string console; };
-    for (const row& test : {row{nullptr, "Warning: gnuplot could not be started, no PNG images were made\n"},
-                            row{"#!/bin/sh\nexit 0\n", ""}}) {
+    testing::writeTextFile(folder.file("map.gnu"), "set output 'map.png'\n" + std::string(4 << 20, '#') + "\n");
+    const std::vector<plotJob> jobs{{folder.file("map.gnu"), "map.png", "map.png.partial"}};
+    struct row { const char* program; bool rendered; std::string console; };
+    for (const row& test : {row{nullptr, false, "Warning: gnuplot could not be started, no PNG images were made\n"},
+                            row{"#!/bin/sh\nexit 0\n", true, ""},
+                            row{"#!/bin/sh\ncat >/dev/null; exit 1\n", false,
+                                "Warning: gnuplot failed, no PNG images were made\n"}}) {
         if (test.program != nullptr) {
             testing::writeTextFile(folder.file("gnuplot"), test.program);
             ::chmod(folder.file("gnuplot").c_str(), 0755);
         }
         const searchPathOf onlyTheFolder(folder.path());
         std::ostringstream console;
-        runGnuplot(scripts, console);
+        EXPECT_EQ(runGnuplot(jobs, console), test.rendered);
         EXPECT_EQ(console.str(), test.console);
     }
 }

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/testSupport.h"
@@ -149,11 +150,16 @@ TEST_F(malformedInputs, absurdOptionValuesAreRefusedOrHarmless) {
           "-tl %d %d\nWas unable to parse an integer after -sfs, using default \n\nWarning:The string specified after "
           "-as contains a '*' which will create an invalid filename, will be using the default instead\n" +
               columns + statistics);
+    const std::string cores = std::to_string(std::thread::hardware_concurrency());
     check({"dem.tif", "tracks.csv", "ties.gpf", "-s", "2147483648", "-c", "1e300", "-d", "0", "-p", "1e308", "-sfp",
-           "nan"},
+           "nan", "-j", "100000"},
           0,
           "Was unable to parse an integer after -s, using default \nWas unable to parse a floating point number after "
-          "-sfp, using default \nx-translation: 0");
+          "-sfp, using default \nWarning: -j 100000 asks for more threads than the " + cores + " cores, using " +
+              cores + "\nWas unable to parse a floating point number after -d, using default\nx-translation: 0");
+    check({"dem.tif", "tracks.csv", "-tl", "1e308", "1e308"}, 1,
+          columns + "Error: The 4 shots were read, but none lies in the raster's box as -tl moved it\n"
+                    "Error: Mola Tracks Read Unsuccessful\n");
 }
 
 TEST_F(malformedInputs, runsWriteNothingIntoTheirInputsEvenWhenAnOutputIsNamedLikeOne) {

@@ -36,7 +36,8 @@ std::string pointsOf(const std::vector<molaPoint>& points, const std::vector<std
 }
 
 // A dBASE III table of "NAME:length" fields and "|"-separated records whose
-// first cell is the deletion flag; values are right-aligned.
+// first cell is the deletion flag; values are right-aligned. The header lists
+// as many records as there are, or "listed".
 std::string dbfTable(const testing::textCase& test) {
     std::vector<std::pair<std::string, std::size_t>> fields;
     std::istringstream words(test["dbf"]);
@@ -53,7 +54,8 @@ std::string dbfTable(const testing::textCase& test) {
                      .append(15, '\0');
     bytes += '\r';
     std::istringstream lines(test["records"]);
-    for (std::string line, cell; std::getline(lines, line);) {
+    std::uint32_t records = 0;
+    for (std::string line, cell; std::getline(lines, line); ++records) {
         std::istringstream cells(line);
         std::getline(cells, cell, '|');
         bytes += cell.empty() ? " " : cell;
@@ -61,6 +63,8 @@ std::string dbfTable(const testing::textCase& test) {
             bytes += std::getline(cells, cell, '|') ? std::string(field.second - cell.size(), ' ') + cell
                                                     : std::string(field.second, ' ');
     }
+    if (!test["listed"].empty()) records = std::uint32_t(std::stoul(test["listed"]));
+    for (std::size_t k = 0; k < 4; ++k) bytes[4 + k] = char((records >> (8 * k)) & 0xFF);
     return bytes + test["tail"];
 }
 

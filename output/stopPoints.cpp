@@ -1,0 +1,7 @@
+#include "output/stopPoints.h"
+
+namespace kalvex {
+
+stopPointHook stopPointReached = nullptr;
+
+}  // namespace kalvex
