@@ -40,7 +40,9 @@ bool alignmentModel::readRaster(const std::string& path, double noDataThreshold)
     raster.reset(path);
     raster.debug = debug;
     if (!raster.read(console())) return false;
+    // The threshold is a no-data code of the stored values, so it is tested before they are scaled.
     if (!std::isnan(noDataThreshold)) raster.maskNoData(noDataThreshold);
+    raster.toElevations();
 
     corners = rasterCorners(raster);
     if (debug) {

@@ -92,8 +92,9 @@ TEST_F(malformedInputs, brokenRastersEndTheRunWithTheirMessage) {
     writeGeoTiff(folder.file("int16.tif"), int16);
     check({"int16.tif", "tracks.csv"}, 1,
           "Raster of unknown type, must be GDT_Float32\nError: Geotiff Read Unsuccessful\n");
-    writeThreeBands(folder.file("bands.tif"));  // read from its first band
-    check({"bands.tif", "tracks.csv"}, 0, columns + statistics);
+    writeThreeBands(folder.file("bands.tif"));
+    check({"bands.tif", "tracks.csv"}, 0,
+          "Warning: The .tif holds 3 bands, the elevations are read from band 1\n" + columns + statistics);
     geoTiffLayout plain;  // GDAL's transform for a raster without georeference
     plain.transform = {0, 1, 0, 0, 0, 1};
     writeGeoTiff(folder.file("plain.tif"), plain);
