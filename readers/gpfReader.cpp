@@ -102,7 +102,7 @@ bool gpfReader::read() {
     }
 
     std::ifstream file(fileName, std::ios::binary);
-    skipByteOrderMark(file);
+    if (!beginText(console, fileName, file)) return false;
     std::string header;
     std::optional<long long> listedCount;
     if (!findHeader(file, header, listedCount))
