@@ -315,14 +315,13 @@ constexpr optionDeclaration switchOption(const char* name, bool runSettings::*fl
     return {name, nullptr, flag, value, help};
 }
 
-// Every option once, in the order of the help text's rows; the defaults of
-// the help column are those users know from the help text, while the values
-// themselves are runSettings' own.
+// Every option once, in the order of the help text's rows, each with the
+// default the run uses.
 const optionDeclaration optionTable[] = {
     valueOption("-s", scanStages, {"Maximum # of stages", "20", "-s %d"}),
     valueOption("-c", scanConvergeValue, {"RMS Convergence Value", "0.0001", "-c %f"}),
-    valueOption("-p", scanPadding, {"Translation Range (padding)", "size/2", "-p %f"}),
-    valueOption("-d", scanDelta, {"Translation Increment (delta)", "0.002*padding", "-d %f"}),
+    valueOption("-p", scanPadding, {"Translation Range (padding)", "size/10", "-p %f"}),
+    valueOption("-d", scanDelta, {"Translation Increment (delta)", "padding/50", "-d %f"}),
     switchOption("-qf", &runSettings::quadFit, true, {"linear vs quadratic poly fit", "linear", "-lf or -qf"}),
     switchOption("-l", &runSettings::hirise, false, {"HiRISE vs LROC project", "hirise", "-h or -l"}),
     switchOption("-f", &runSettings::lrocFiltering, true, {"LROC filtering (LROC only)", "off", "-f"}),
@@ -337,7 +336,7 @@ const optionDeclaration optionTable[] = {
     valueOption("-sfs", scanStartStage, {"Stat. Filtering starting stage", ".25*maxStage", "-sfs %d"}),
     valueOption("-as", scanAddString, {"Add String to Output Filenames", "Empty String", "-as %s"}),
     switchOption("-dm", &runSettings::debugMode, true, {"debug mode", "off", "-dm"}),
-    switchOption("-pr", &runSettings::polarProjection, true, {}),
+    switchOption("-pr", &runSettings::polarProjection, true, {"Polar stereographic tracks", "off", "-pr"}),
     valueOption("-j", scanThreadCount, {"Worker threads", "cores", "-j %d"}),
     switchOption("-od", &runSettings::writeAlignedRaster, true, {"Write aligned GeoTIFF", "off", "-od"}),
     switchOption("-oe", &runSettings::writeErrorTable, true, {"Write per-shot error table", "off", "-oe"}),
@@ -432,9 +431,8 @@ std::optional<runSettings> parseCommandLine(int argumentCount, const char* const
     return settings;
 }
 
-// The help text advertises "size/2" and "0.002*padding" for these two; the
-// run has always used a tenth of the size and a fiftieth of the range, which
-// is what users' results depend on, so the text and the values stay as they are.
+// A tenth of the size and a fiftieth of the range, which users' results
+// have always depended on.
 void finishDefaults(runSettings& settings, double size) {
     if (settings.padding < 0.0) settings.padding = size / 10.0;
     if (settings.delta < 0.0) settings.delta = settings.padding / 50.0;
