@@ -57,6 +57,13 @@ void writeDegreesRow(std::ostream& stream, const tiePoint& point) {
     stream << '\t' << point.elevation;
 }
 
+// Radians need ten significant digits for a millimetre on a planet; the
+// stream keeps the seven of the degrees row for what follows.
+void writeRadiansRow(std::ostream& stream, const tiePoint& point) {
+    stream << std::setprecision(10) << point.x * pi / 180.0 << '\t' << point.y * pi / 180.0 << '\t'
+           << std::setprecision(7) << point.elevation;
+}
+
 // Projected coordinates: ten significant digits, x padded to line up the rows.
 void writeProjectedRow(std::ostream& stream, const tiePoint& point) {
     stream << std::left << std::setprecision(10) << std::setw(10) << point.x << '\t' << point.y << '\t'
@@ -74,16 +81,17 @@ const std::string& identifierOf(const std::vector<std::string>& identifiers, std
 // The precision (and with projected coordinates the left adjustment) stays set
 // on the stream: what follows on the console and in the report lines up with it.
 void writeTiePointTable(std::ostream& stream, const std::vector<std::string>& tiePointIds,
-                        const std::vector<tiePoint>& tiePoints, const std::string& title, bool degreesMinutesSeconds) {
+                        const std::vector<tiePoint>& tiePoints, const std::string& title, tieCoordinates layout) {
     stream << title << std::endl;
     stream << std::endl;
     stream << "pointID\tLongitude\tLatitude\tElevation" << std::endl;
     for (const tiePoint& point : tiePoints) {
         stream << identifierOf(tiePointIds, point.idIndex) << '\t';
-        if (degreesMinutesSeconds)
-            writeDegreesRow(stream, point);
-        else
-            writeProjectedRow(stream, point);
+        switch (layout) {
+            case tieCoordinates::degreesMinutesSeconds: writeDegreesRow(stream, point); break;
+            case tieCoordinates::radians: writeRadiansRow(stream, point); break;
+            case tieCoordinates::projected: writeProjectedRow(stream, point); break;
+        }
         stream << std::endl;
     }
     stream << std::endl;
