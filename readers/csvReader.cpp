@@ -160,7 +160,7 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
     readTableLine(file, header);
     const std::string separators = foreignSeparators(header, true);
     if (!separators.empty()) {
-        console << "Error: " << fileName << " looks like a table " << separators
+        console << "Error: The .csv file looks like a table " << separators
                 << ", kalvex reads .csv tables separated by commas" << std::endl;
         return false;
     }
@@ -172,7 +172,7 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
     if (!checkColumns(console, columns, filters)) return false;
     printColumnLines(console, columns);
     if (const std::optional<std::string> decimalComma = firstDecimalComma(file, columns)) {
-        console << "Error: " << fileName << " writes its numbers with decimal commas (" << *decimalComma
+        console << "Error: The .csv file writes its numbers with decimal commas (" << *decimalComma
                 << "), kalvex reads numbers with a decimal point" << std::endl;
         return false;
     }

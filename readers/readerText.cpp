@@ -50,13 +50,13 @@ bool beginText(std::ostream& console, const std::string& fileName, std::istream&
     start.resize(std::size_t(stream.gcount()));
     stream.clear();
     const bool utf16 = start.rfind("\xFF\xFE", 0) == 0 || start.rfind("\xFE\xFF", 0) == 0;
+    const std::string file = "Error: The " + lastFourCharacters(fileName) + " file ";
     if (utf16) {
-        console << "Error: " << fileName << " is UTF-16 text, kalvex reads text files in ASCII or UTF-8" << std::endl;
+        console << file << "is UTF-16 text, kalvex reads text files in ASCII or UTF-8" << std::endl;
         return false;
     }
     if (start.find('\0') != std::string::npos) {
-        console << "Error: " << fileName
-                << " holds NUL bytes, as UTF-16 text or a binary file does, kalvex reads text files in ASCII or UTF-8"
+        console << file << "holds NUL bytes, as UTF-16 text or a binary file does, kalvex reads text files in ASCII or UTF-8"
                 << std::endl;
         return false;
     }

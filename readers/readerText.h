@@ -22,7 +22,7 @@ openingResult openingSteps(std::ostream& console, const fileReader& reader, cons
 std::string lowerCase(std::string text);
 
 // The start of a text file: a file that is no text in ASCII or UTF-8
-// (UTF-16, or NUL bytes near its start) is refused in one line naming it;
+// (UTF-16, or NUL bytes near its start) is refused in one line;
 // otherwise the UTF-8 byte-order mark that some editors put first is passed
 // over and everything else stays to be read.
 bool beginText(std::ostream& console, const std::string& fileName, std::istream& stream);

@@ -237,7 +237,7 @@ bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
     readTableLine(file, header);
     const std::string separators = foreignSeparators(header, false);
     if (!separators.empty()) {
-        console << "Error: " << fileName << " looks like a table " << separators
+        console << "Error: The .tab file looks like a table " << separators
                 << ", kalvex reads .tab tables separated by tabs or blanks" << std::endl;
         return false;
     }
