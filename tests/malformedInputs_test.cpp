@@ -3,6 +3,8 @@
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -129,6 +131,22 @@ TEST_F(malformedInputs, namesWithNonAsciiAndQuoteCharactersKeepTheirOutputs) {
     for (const char* suffix : {"_Error_Map", "_Coord_Map", "_Weightings_Map"})
         EXPECT_NE(pngSize(base + suffix + ".png").first, 0u) << suffix;
     EXPECT_TRUE(fileExists(base + "_report.txt"));
+}
+
+// A byte of another encoding in a field that a warning echoes, a value refused by an option, one shot and a tie
+// file without a point: the summary holds every warning line of the console, the byte replaced.
+TEST_F(malformedInputs, theSummaryHoldsEveryWarningLineWhateverItsBytes) {
+    check({"dem.tif", write("one.csv", "lon,lat,topo,orbit\n101.2,48.7,4.1,7\n\x96" "4.61,48.7,4.1,7\n"),
+           write("none.gpf", "point_id,lon,lat,ht\n"), "-c", "x", "-s", "1", "-p", "0", "-os"},
+          0, "Final XYZ Coordinates");
+    const nlohmann::json summary = nlohmann::json::parse(readTextFile(folder.file("dem_summary.json")));
+    const std::string oneShot = "There is only one or fewer valid mola point in the raster region, not performing linear fit";
+    EXPECT_EQ(summary["warnings"],
+              nlohmann::json::array({"Was unable to parse a floating point number after -c, using default ",
+                                     "Warning: Couldn't convert the Longitude Value \xEF\xBF\xBD" "4.61 in row 3 and column 1",
+                                     "Warning: Couldnt find either the latitude, longitude, or topology value in row 3",
+                                     "Warning: none.gpf holds no tie point, the run moves no tie coordinates", oneShot,
+                                     oneShot}));
 }
 
 TEST_F(malformedInputs, anOutputThatCannotBeCreatedEndsWithStatusOne) {
