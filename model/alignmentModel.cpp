@@ -264,7 +264,8 @@ void alignmentModel::writeWeightingsMap(std::ostream& script, const std::string&
 void alignmentModel::writeTiePointTable(std::ostream& stream, const std::string& title,
                                         bool degreesMinutesSeconds) const {
     if (notReady) return;
-    kalvex::writeTiePointTable(stream, tiePointIds, tiePoints, title, tieLayout(degreesMinutesSeconds, tiePointsInRadians));
+    kalvex::writeTiePointTable(stream, tiePointIds, tiePoints, title,
+                               tieLayout(degreesMinutesSeconds, tiePointsInRadians));
 }
 
 errorStatistics alignmentModel::writeReport(std::ostream& report, bool degreesMinutesSeconds,

@@ -56,7 +56,8 @@ bool beginText(std::ostream& console, const std::string& fileName, std::istream&
         return false;
     }
     if (start.find('\0') != std::string::npos) {
-        console << file << "holds NUL bytes, as UTF-16 text or a binary file does, kalvex reads text files in ASCII or UTF-8"
+        console << file
+                << "holds NUL bytes, as UTF-16 text or a binary file does, kalvex reads text files in ASCII or UTF-8"
                 << std::endl;
         return false;
     }

@@ -34,7 +34,8 @@ TEST(AlignMany, AListWrittenOnWindowsWithQuotedPathsRunsAsWrittenAndOutputsAreNe
         return runProgram({"/usr/bin/env", "KALVEX=" + kalvexPath(), sourceDir() + "/scripts/align-many", "runs.txt"},
                           folder.path());
     };
-    const commandResult refused = alignMany("a/dem.tif a/tracks.csv a/ties.gpf\r\n\r\n./a/dem.tif a/tracks.tab a/ties.gpf\r\n");
+    const commandResult refused =
+        alignMany("a/dem.tif a/tracks.csv a/ties.gpf\r\n\r\n./a/dem.tif a/tracks.tab a/ties.gpf\r\n");
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(refused.standardOutput,
               "align-many: lines 1 and 3 would write the same outputs (./a/dem_*), nothing was run\n");

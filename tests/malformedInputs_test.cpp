@@ -140,10 +140,12 @@ TEST_F(malformedInputs, theSummaryHoldsEveryWarningLineWhateverItsBytes) {
            write("none.gpf", "point_id,lon,lat,ht\n"), "-c", "x", "-s", "1", "-p", "0", "-os"},
           0, "Final XYZ Coordinates");
     const nlohmann::json summary = nlohmann::json::parse(readTextFile(folder.file("dem_summary.json")));
-    const std::string oneShot = "There is only one or fewer valid mola point in the raster region, not performing linear fit";
+    const std::string oneShot =
+        "There is only one or fewer valid mola point in the raster region, not performing linear fit";
     EXPECT_EQ(summary["warnings"],
               nlohmann::json::array({"Was unable to parse a floating point number after -c, using default ",
-                                     "Warning: Couldn't convert the Longitude Value \xEF\xBF\xBD" "4.61 in row 3 and column 1",
+                                     "Warning: Couldn't convert the Longitude Value \xEF\xBF\xBD"
+                                     "4.61 in row 3 and column 1",
                                      "Warning: Couldnt find either the latitude, longitude, or topology value in row 3",
                                      "Warning: none.gpf holds no tie point, the run moves no tie coordinates", oneShot,
                                      oneShot}));
