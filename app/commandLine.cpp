@@ -81,23 +81,61 @@ std::string extensionOf(const std::string& word) {
     return word.substr(dot);
 }
 
+enum class fileKind { none, raster, tracks, ties };
+
+fileKind kindOf(const std::string& extension) {
+    if (extension == ".tif") return fileKind::raster;
+    if (extension == ".dbf" || extension == ".csv" || extension == ".tab") return fileKind::tracks;
+    if (extension == ".rep" || extension == ".gpf") return fileKind::ties;
+    return fileKind::none;
+}
+
+std::string* pathOfKind(fileKind kind, runSettings& settings) {
+    switch (kind) {
+        case fileKind::raster: return &settings.rasterPath;
+        case fileKind::tracks: return &settings.trackPath;
+        case fileKind::ties: return &settings.tiePath;
+        case fileKind::none: break;
+    }
+    return nullptr;
+}
+
 void classifyFile(const char* word, runSettings& settings) {
     if (word == nullptr) return;
-    const std::string extension = extensionOf(word);
-    if (extension == ".tif") {
-        settings.rasterPath = word;
-    } else if (extension == ".dbf" || extension == ".csv" || extension == ".tab") {
-        settings.trackPath = word;
-    } else if (extension == ".rep" || extension == ".gpf") {
-        settings.tiePath = word;
-    }
+    if (std::string* path = pathOfKind(kindOf(extensionOf(word)), settings)) *path = word;
 }
 
 // The first two words after the program name are files; the third is a
 // candidate whenever it exists, whatever it holds.
+int lastFileCandidate(const wordList& words) { return words.count() >= 4 ? 3 : 2; }
+
 void classifyFiles(const wordList& words, runSettings& settings) {
-    const int lastCandidate = words.count() >= 4 ? 3 : 2;
-    for (int index = 1; index <= lastCandidate; ++index) classifyFile(words.at(index), settings);
+    for (int index = 1; index <= lastFileCandidate(words); ++index) classifyFile(words.at(index), settings);
+}
+
+bool hasInputEnding(const char* word) {
+    std::string ending = extensionOf(word);
+    for (char& character : ending) character = char(std::tolower(static_cast<unsigned char>(character)));
+    return kindOf(ending) != fileKind::none;
+}
+
+// A file that the rules above leave unused would change the run without a
+// word (a tie file not taken makes it error-map-only), so each is named.
+void warnAboutUnusedFiles(std::ostream& console, const wordList& words, runSettings& settings) {
+    static const char* const kindNames[] = {"", "GeoTIFF", "track table", "tie point file"};
+    for (int index = 1; index <= lastFileCandidate(words); ++index) {
+        const char* word = words.at(index);
+        if (word == nullptr || beginsWithDash(word)) continue;
+        const fileKind kind = kindOf(extensionOf(word));
+        const std::string* used = pathOfKind(kind, settings);
+        if (used == nullptr)
+            console << "Warning: " << word
+                    << " was not used, kalvex reads .tif, .csv, .tab, .dbf, .gpf and .rep files (endings in lower case)"
+                    << (settings.tiePath.empty() ? ", so this run makes only the error map" : "") << std::endl;
+        else if (*used != word)
+            console << "Warning: " << word << " was not used, " << *used << " is the "
+                    << kindNames[static_cast<int>(kind)] << " of this run" << std::endl;
+    }
 }
 
 int failedValue(std::ostream& console, int index, const char* warning) {
@@ -278,14 +316,13 @@ constexpr optionDeclaration switchOption(const char* name, bool runSettings::*fl
     return {name, nullptr, flag, value, help};
 }
 
-// Every option once, in the order of the help text's rows; the defaults of
-// the help column are those users know from the help text, while the values
-// themselves are runSettings' own.
+// Every option once, in the order of the help text's rows, each with the
+// default the run uses.
 const optionDeclaration optionTable[] = {
     valueOption("-s", scanStages, {"Maximum # of stages", "20", "-s %d"}),
     valueOption("-c", scanConvergeValue, {"RMS Convergence Value", "0.0001", "-c %f"}),
-    valueOption("-p", scanPadding, {"Translation Range (padding)", "size/2", "-p %f"}),
-    valueOption("-d", scanDelta, {"Translation Increment (delta)", "0.002*padding", "-d %f"}),
+    valueOption("-p", scanPadding, {"Translation Range (padding)", "size/10", "-p %f"}),
+    valueOption("-d", scanDelta, {"Translation Increment (delta)", "padding/50", "-d %f"}),
     switchOption("-qf", &runSettings::quadFit, true, {"linear vs quadratic poly fit", "linear", "-lf or -qf"}),
     switchOption("-l", &runSettings::hirise, false, {"HiRISE vs LROC project", "hirise", "-h or -l"}),
     switchOption("-f", &runSettings::lrocFiltering, true, {"LROC filtering (LROC only)", "off", "-f"}),
@@ -300,7 +337,7 @@ const optionDeclaration optionTable[] = {
     valueOption("-sfs", scanStartStage, {"Stat. Filtering starting stage", ".25*maxStage", "-sfs %d"}),
     valueOption("-as", scanAddString, {"Add String to Output Filenames", "Empty String", "-as %s"}),
     switchOption("-dm", &runSettings::debugMode, true, {"debug mode", "off", "-dm"}),
-    switchOption("-pr", &runSettings::polarProjection, true, {}),
+    switchOption("-pr", &runSettings::polarProjection, true, {"Polar stereographic tracks", "off", "-pr"}),
     valueOption("-j", scanThreadCount, {"Worker threads", "cores", "-j %d"}),
     switchOption("-od", &runSettings::writeAlignedRaster, true, {"Write aligned GeoTIFF", "off", "-od"}),
     switchOption("-oe", &runSettings::writeErrorTable, true, {"Write per-shot error table", "off", "-oe"}),
@@ -323,7 +360,12 @@ const optionDeclaration* findOption(const char* word) {
 // unless the word was just refused as an option's value and so reported.
 int scanWord(std::ostream& console, const wordList& words, int index, runSettings& settings, bool refusedAsValue) {
     const char* word = words.at(index);
-    if (!beginsWithDash(word)) return index + 1;
+    if (!beginsWithDash(word)) {
+        // The third word is a file candidate, named above when it was not used.
+        if (index > 3 && word != nullptr && hasInputEnding(word))
+            console << "Warning: " << word << " was not used, the files come before the options" << std::endl;
+        return index + 1;
+    }
     const optionDeclaration* option = findOption(word);
     if (option == nullptr) {
         if (!namesADefault(word) && !refusedAsValue)
@@ -383,15 +425,15 @@ std::optional<runSettings> parseCommandLine(int argumentCount, const char* const
         console << "Error: Files must include at least one .tif and either a .dbf, .csv or .tab" << std::endl;
         return std::nullopt;
     }
+    warnAboutUnusedFiles(console, words, settings);
     scanOptions(console, words, settings.tiePath.empty() ? 3 : 4, settings);
     addLrocFilters(settings);
     settleStartStage(settings);
     return settings;
 }
 
-// The help text advertises "size/2" and "0.002*padding" for these two; the
-// run has always used a tenth of the size and a fiftieth of the range, which
-// is what users' results depend on, so the text and the values stay as they are.
+// A tenth of the size and a fiftieth of the range, which users' results
+// have always depended on.
 void finishDefaults(runSettings& settings, double size) {
     if (settings.padding < 0.0) settings.padding = size / 10.0;
     if (settings.delta < 0.0) settings.delta = settings.padding / 50.0;

@@ -114,11 +114,6 @@ void printOutputs(std::ostream& console) {
     const std::vector<outputEntry> entries = {
         {"_Error_Map.gnu", {"gnuplot file used to generate the error map"}},
         {"_Error_Map.png", {"png image of the error map"}},
-        {"_Error_Map_Filtered.gnu", {"gnuplot file used to generate the error map", "if statistical filtering is enabled"}},
-        {"_Error_Map_Filtered.png",
-         {"png image of the error map if statistical", "filtering is enabled. Statistical filtering",
-          "has a separate string added so one can", "compare the results with the statistical",
-          "filter to the results without the", "statistical filter."}},
         {"_Weightings_Map.gnu", {"gnuplot file used to generate the", "weightings map"}},
         {"_Weightings_Map.png",
          {"If statistical filtering is enabled, this", "output will have a graph of the mola tracks",

@@ -81,9 +81,12 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
 }
 
 // Tie points off the raster (a file in other units, or of another area) are
-// moved all the same; the user should know.
-void warnAboutTiePointsOffTheRaster(const alignmentModel& model) {
+// moved all the same, and a file without a point moves nothing; the user
+// should know.
+void warnAboutTiePointsOffTheRaster(const alignmentModel& model, const std::string& tiePath) {
     std::ostream& console = model.console();
+    if (model.tiePoints.empty())
+        console << "Warning: " << tiePath << " holds no tie point, the run moves no tie coordinates" << std::endl;
     std::size_t outside = 0;
     for (const tiePoint& point : model.tiePoints)
         if (!liesOnRaster(model.raster, point.x, point.y)) ++outside;
@@ -111,9 +114,16 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSetti
         console << "Tie Coordinate Read Unsuccessful" << std::endl;
         return std::nullopt;
     }
+    // Ground point files may hold their angles in radians.
+    if (!settings.polarProjection && holdsOnlyAsRadians(model.raster, model.tiePoints)) {
+        model.takeTiePointsAsRadians();
+        console << "Warning: The tie points lie off the raster as degrees and on it as radians, they are read and "
+                   "written in radians"
+                << std::endl;
+    }
     const bool degreesMinutesSeconds = !settings.polarProjection;
     model.writeTiePointTable(console, "Initial XYZ Coordinates", degreesMinutesSeconds);
-    warnAboutTiePointsOffTheRaster(model);
+    warnAboutTiePointsOffTheRaster(model, settings.tiePath);
     const double initialRms = model.currentRms().rms;
     console << "Initial RMS: " << initialRms << std::endl;
 

@@ -1,6 +1,7 @@
 #include "app/runSummary.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <ostream>
 #include <nlohmann/json.hpp>
 #include <system_error>
@@ -15,14 +16,29 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr double sphereRadius = 3376200.0;  // metres: the sphere of the polar projection
+bool startsWith(const std::string& line, const char* start) { return line.rfind(start, 0) == 0; }
 
-bool isWarningLine(const std::string& line) { return line.rfind("Warning", 0) == 0; }
+bool startsWithAny(const std::string& line, std::initializer_list<const char*> starts) {
+    for (const char* start : starts)
+        if (startsWith(line, start)) return true;
+    return false;
+}
 
-// The lines that end a run are errors whether or not they say so.
+// Problems the run works round: the "Warning" lines, and the lines of the
+// option scan, the plane fit and the quadratic fit's check that keep a
+// default or skip a fit in words of their own.
+bool isWarningLine(const std::string& line) {
+    return startsWithAny(line, {"Warning", "Was unable to parse ", "The statistical filter's minimum error threshold",
+                                "The entered percentage ", "There is only one or fewer valid mola point",
+                                "NAN ERROR", "0 ERROR", "1 ERROR"});
+}
+
+// The lines that end a run or a read are errors whether or not they say so.
 bool isErrorLine(const std::string& line) {
-    return line.rfind("Error: ", 0) == 0 || line == "No Mola points fit raster region" ||
-           line == "Tie Coordinate Read Unsuccessful";
+    return startsWithAny(line, {"Error: ", "Can only read ", "No Mola points fit raster region",
+                                "Tie Coordinate Read Unsuccessful", "Not a valid tif file", "No Raster Bands Found",
+                                "Raster of unknown type", "Could not find a comma separated header",
+                                "GROUND POINT PARAMETERS could not be found"});
 }
 
 std::optional<std::filesystem::file_time_type> stampOf(const std::string& path) {
@@ -64,6 +80,8 @@ void runSummary::begin(const runSettings& runSettings, const alignmentModel& mod
     width = model.raster.width;
     height = model.raster.height;
     initialTransform = model.raster.transform;
+    semiMajorAxis = model.raster.semiMajorAxis;
+    geographic = model.raster.geographic;
     base = outputBase(settings.rasterPath, settings.addString);
     for (const char* suffix : outputSuffixes) outputsBefore.emplace_back(base + suffix, stampOf(base + suffix));
 }
@@ -136,9 +154,11 @@ json runSummary::rmsValues() const {
 
 json runSummary::rasterMotion() const {
     const georeferenceMotion motion = motionBetween(initialTransform, finalTransform, width, height);
+    // Degrees become metres on the raster's own spheroid; a raster that does
+    // not say what it lies on gets none.
     json metres;
-    if (!settings.polarProjection) {
-        const double metresPerDegree = sphereRadius * pi / 180.0;
+    if (!settings.polarProjection && semiMajorAxis && geographic) {
+        const double metresPerDegree = *semiMajorAxis * pi / 180.0;
         metres = json::array({motion.translationX * metresPerDegree * std::cos(motion.pivotY * pi / 180.0),
                               motion.translationY * metresPerDegree});
     }
@@ -186,7 +206,9 @@ int runSummary::finish(int status) {
     summary["exitStatus"] = status;
 
     outputFile file(base + "_summary.json", runConsole);
-    file.stream() << summary.dump(2) << '\n';
+    // Paths, option words and fields echoed in warnings may hold bytes of
+    // another encoding; they are written as U+FFFD rather than lose the summary.
+    file.stream() << summary.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
     return file.close() ? status : 1;
 }
 

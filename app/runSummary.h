@@ -52,6 +52,8 @@ private:
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     geoTransform initialTransform{};
+    std::optional<double> semiMajorAxis;
+    bool geographic = false;
     std::optional<std::size_t> pointsRead;
     std::optional<std::size_t> pointsAtStart;
     // What is known only after an alignment ran.

@@ -26,6 +26,12 @@ void printCorner(std::ostream& console, const std::string& label, const cornerRe
     console << label << corner.index << ":" << corner.x << ":" << corner.y << ":" << corner.z << std::endl;
 }
 
+// Tie points taken as radians are written back in radians.
+tieCoordinates tieLayout(bool degreesMinutesSeconds, bool radians) {
+    if (!degreesMinutesSeconds) return tieCoordinates::projected;
+    return radians ? tieCoordinates::radians : tieCoordinates::degreesMinutesSeconds;
+}
+
 std::vector<std::size_t> firstNumbers(std::size_t count) {
     std::vector<std::size_t> numbers(count);
     std::iota(numbers.begin(), numbers.end(), std::size_t(0));
@@ -40,7 +46,9 @@ bool alignmentModel::readRaster(const std::string& path, double noDataThreshold)
     raster.reset(path);
     raster.debug = debug;
     if (!raster.read(console())) return false;
+    // The threshold is a no-data code of the stored values, so it is tested before they are scaled.
     if (!std::isnan(noDataThreshold)) raster.maskNoData(noDataThreshold);
+    raster.toElevations();
 
     corners = rasterCorners(raster);
     if (debug) {
@@ -107,6 +115,15 @@ bool alignmentModel::readTiePoints(const std::string& fileName) {
     tiePointIds = std::move(read->ids);
     initialTiePoints = tiePoints;
     return true;
+}
+
+void alignmentModel::takeTiePointsAsRadians() {
+    for (tiePoint& point : tiePoints) {
+        point.x *= 180.0 / pi;
+        point.y *= 180.0 / pi;
+    }
+    initialTiePoints = tiePoints;
+    tiePointsInRadians = true;
 }
 
 void alignmentModel::wrapLongitudes() { molaPoints = wrappedLongitudes(std::move(molaPoints)); }
@@ -247,14 +264,15 @@ void alignmentModel::writeWeightingsMap(std::ostream& script, const std::string&
 void alignmentModel::writeTiePointTable(std::ostream& stream, const std::string& title,
                                         bool degreesMinutesSeconds) const {
     if (notReady) return;
-    kalvex::writeTiePointTable(stream, tiePointIds, tiePoints, title, degreesMinutesSeconds);
+    kalvex::writeTiePointTable(stream, tiePointIds, tiePoints, title,
+                               tieLayout(degreesMinutesSeconds, tiePointsInRadians));
 }
 
 errorStatistics alignmentModel::writeReport(std::ostream& report, bool degreesMinutesSeconds,
                                             const std::vector<errorRecord>& finalErrors) const {
     if (notReady) return {};
     return kalvex::writeReport(report, {tiePointIds, tiePoints, orbits, trackWeights, finalErrors},
-                               degreesMinutesSeconds);
+                               tieLayout(degreesMinutesSeconds, tiePointsInRadians));
 }
 
 }  // namespace kalvex

@@ -36,6 +36,7 @@ public:
     std::vector<std::int32_t> orbits;
     std::array<cornerRecord, 4> corners{};  // top-left, top-right, bottom-left, bottom-right as read
     std::vector<tiePoint> initialTiePoints;
+    bool tiePointsInRadians = false;  // read as radians and held in degrees; written back in radians
     bool debug = false;
     bool notReady = true;
     bool lineFitTold = false;  // the plane fits have said that the points lie along one line
@@ -53,6 +54,8 @@ public:
     bool readTracks(const std::string& fileName, std::vector<pointFilter>& filters);
     bool readTracksInBox(const std::string& fileName, std::vector<pointFilter>& filters, double margin);
     bool readTiePoints(const std::string& fileName);
+    // Takes the tie points as read for radians and holds them in degrees.
+    void takeTiePointsAsRadians();
     void wrapLongitudes();
     void toPolarStereographic();
     void trimToRaster(double margin);

@@ -1,6 +1,7 @@
 #include "model/elevationRaster.h"
 
 #include <gdal_priv.h>
+#include <ogr_spatialref.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -121,6 +122,27 @@ void maskDeclaredNoData(GDALRasterBand& band, elevationRaster& raster) {
         if (cell == noData) cell = std::numeric_limits<float>::quiet_NaN();
 }
 
+// The spheroid and the kind of coordinates of the file's spatial reference.
+void readSpatialReference(const GDALDataset& dataset, elevationRaster& raster) {
+    const OGRSpatialReference* reference = dataset.GetSpatialRef();
+    if (reference == nullptr || reference->IsEmpty()) return;
+    OGRErr error = OGRERR_NONE;
+    const double semiMajor = reference->GetSemiMajor(&error);
+    if (error == OGRERR_NONE && std::isfinite(semiMajor) && semiMajor > 0.0) raster.semiMajorAxis = semiMajor;
+    raster.geographic = reference->IsGeographic();
+}
+
+// Stored values that are not elevations until scaled would be compared with
+// the shots as they are; a scale or offset that is no number gives none.
+bool readScaleAndOffset(std::ostream& console, GDALRasterBand& band, elevationRaster& raster) {
+    raster.scale = band.GetScale();
+    raster.offset = band.GetOffset();
+    if (std::isfinite(raster.scale) && std::isfinite(raster.offset)) return true;
+    console << "Error: The .tif's scale " << raster.scale << " and offset " << raster.offset
+            << " do not turn its values into elevations" << std::endl;
+    return false;
+}
+
 bool failRead(elevationRaster& raster) {
     raster.cells = std::vector<float>();
     return false;
@@ -134,6 +156,10 @@ void elevationRaster::reset(const std::string& newPath) {
     width = 0;
     height = 0;
     transform = geoTransform{};
+    scale = 1.0;
+    offset = 0.0;
+    semiMajorAxis.reset();
+    geographic = false;
     loaded = false;
 }
 
@@ -165,6 +191,11 @@ bool elevationRaster::read(std::ostream& console) {
     if (transform[3] == 0.0 || transform[0] == 0.0)
         console << "Warning: The Top Left corner of the raster is at (0,0)." << std::endl;
 
+    if (dataset->GetRasterCount() > 1)
+        console << "Warning: The .tif holds " << dataset->GetRasterCount()
+                << " bands, the elevations are read from band 1" << std::endl;
+    readSpatialReference(*dataset, *this);
+
     GDALRasterBand* band = dataset->GetRasterBand(1);
     if (band == nullptr) {
         console << "No Raster Bands Found" << std::endl;
@@ -186,6 +217,7 @@ bool elevationRaster::read(std::ostream& console) {
         return failRead(*this);
     }
     maskDeclaredNoData(*band, *this);
+    if (!readScaleAndOffset(console, *band, *this)) return failRead(*this);
 
     if (debug) console << "Done Reading .tif" << std::endl;
     loaded = true;
@@ -195,6 +227,15 @@ bool elevationRaster::read(std::ostream& console) {
 void elevationRaster::maskNoData(double threshold) {
     for (float& cell : cells)
         if (cell <= threshold) cell = std::numeric_limits<float>::quiet_NaN();
+}
+
+void elevationRaster::toElevations() {
+    if (scale == 1.0 && offset == 0.0) return;
+    for (float& cell : cells) {
+        const double elevation = double(cell) * scale + offset;
+        cell = std::fabs(elevation) <= double(FLT_MAX) ? static_cast<float>(elevation)
+                                                       : std::numeric_limits<float>::quiet_NaN();
+    }
 }
 
 cornerRecord elevationRaster::cornerAt(int c, int r) const {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,11 +22,21 @@ public:
     std::uint32_t height = 0;
     geoTransform transform;
     std::vector<float> cells;  // row-major, row 0 first; a no-data cell is NaN
+    // What the file says of its values and its place: the band's scale and
+    // offset turn the stored values into elevations; the spatial reference,
+    // when there is one, gives the semi-major axis of its spheroid in metres
+    // and tells whether the coordinates are angles.
+    double scale = 1.0;
+    double offset = 0.0;
+    std::optional<double> semiMajorAxis;
+    bool geographic = false;
 
     void reset(const std::string& newPath);
     // Reads the GeoTIFF at path; every failure is told on the console.
     bool read(std::ostream& console);
     void maskNoData(double threshold);
+    // Applies the band's scale and offset to every cell.
+    void toElevations();
     cornerRecord cornerAt(int c, int r) const;
 
     float cell(std::uint32_t c, std::uint32_t r) const { return cells[std::size_t(r) * width + c]; }

@@ -68,6 +68,16 @@ bool looksLikeDegrees(const elevationRaster& raster) {
     return box.xmin >= -540.0 && box.xmax <= 540.0 && box.ymin >= -90.0 && box.ymax <= 90.0;
 }
 
+bool holdsOnlyAsRadians(const elevationRaster& raster, const std::vector<tiePoint>& points) {
+    if (points.empty() || !looksLikeDegrees(raster)) return false;
+    const double degreesPerRadian = 180.0 / pi;
+    for (const tiePoint& point : points) {
+        if (liesOnRaster(raster, point.x, point.y)) return false;
+        if (!liesOnRaster(raster, point.x * degreesPerRadian, point.y * degreesPerRadian)) return false;
+    }
+    return true;
+}
+
 namespace {
 
 // Distance from a longitude to the raster's own longitude range.

@@ -46,6 +46,10 @@ bool liesOnRaster(const elevationRaster& raster, double x, double y);
 // metres has corners far beyond them.
 bool looksLikeDegrees(const elevationRaster& raster);
 
+// True when the tie points are angles in radians: a raster in degrees holds
+// none of them as read, and every one once read as radians.
+bool holdsOnlyAsRadians(const elevationRaster& raster, const std::vector<tiePoint>& points);
+
 // The points moved by whole turns of longitude onto the raster's own
 // longitudes, or as near to them as a turn brings them.
 std::vector<molaPoint> placedOnRasterLongitudes(std::vector<molaPoint> points, const elevationRaster& raster);

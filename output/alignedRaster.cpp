@@ -3,6 +3,7 @@
 #include <gdal_priv.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -20,16 +21,21 @@ struct sourceDescription {
     double noDataValue = -32768.0;
 };
 
-// What the written file takes over from the GeoTIFF the raster came from.
-sourceDescription describeSource(const std::string& sourcePath) {
+// What the written file takes over from the GeoTIFF the raster came from. The
+// cells are written as elevations: a no-data value declared for scaled stored
+// values means nothing among them.
+sourceDescription describeSource(const elevationRaster& raster) {
     sourceDescription description;
-    datasetHandle source(static_cast<GDALDataset*>(GDALOpen(sourcePath.c_str(), GA_ReadOnly)));
+    datasetHandle source(static_cast<GDALDataset*>(GDALOpen(raster.path.c_str(), GA_ReadOnly)));
     if (!source) return description;
     if (const char* wkt = source->GetProjectionRef()) description.spatialReference = wkt;
-    if (source->GetRasterCount() >= 1) {
+    const bool scaled = raster.scale != 1.0 || raster.offset != 0.0;
+    if (source->GetRasterCount() >= 1 && !scaled) {
         int hasNoData = 0;
         const double declared = source->GetRasterBand(1)->GetNoDataValue(&hasNoData);
-        if (hasNoData && std::isfinite(declared)) description.noDataValue = declared;
+        // Cells are float32: a declared value beyond their range cannot mark one.
+        const bool representable = std::isfinite(declared) && std::fabs(declared) <= double(FLT_MAX);
+        if (hasNoData && representable) description.noDataValue = declared;
     }
     return description;
 }
@@ -57,7 +63,7 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     if (!raster.loaded || raster.width == 0 || raster.height == 0) return false;
     silenceGdalMessages();
     GDALAllRegister();
-    const sourceDescription source = describeSource(raster.path);
+    const sourceDescription source = describeSource(raster);
     CPLErrorReset();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) return false;

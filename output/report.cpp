@@ -25,8 +25,8 @@ void writeOrbitRows(std::ostream& report, const std::vector<trackStatistics>& sl
 
 }  // namespace
 
-errorStatistics writeReport(std::ostream& report, const reportContents& contents, bool degreesMinutesSeconds) {
-    writeTiePointTable(report, contents.tiePointIds, contents.tiePoints, "Final Control Points", degreesMinutesSeconds);
+errorStatistics writeReport(std::ostream& report, const reportContents& contents, tieCoordinates layout) {
+    writeTiePointTable(report, contents.tiePointIds, contents.tiePoints, "Final Control Points", layout);
     report << "Orbit Statistics" << std::endl;
     report << "Orbit\tWeighting Applied\tPoint Count\tMean Error\tStandard Deviation" << std::endl;
     writeOrbitRows(report, statisticsPerTrack(contents.finalErrors, contents.orbits.size()), contents.orbits,

@@ -7,6 +7,7 @@
 
 #include "model/records.h"
 #include "model/trackWeights.h"
+#include "output/tiePointTable.h"
 
 namespace kalvex {
 
@@ -20,6 +21,6 @@ struct reportContents {
 };
 
 // Returns the statistics of the final errors.
-errorStatistics writeReport(std::ostream& report, const reportContents& contents, bool degreesMinutesSeconds);
+errorStatistics writeReport(std::ostream& report, const reportContents& contents, tieCoordinates layout);
 
 }  // namespace kalvex

@@ -1,5 +1,6 @@
 #include "readers/csvReader.h"
 
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <optional>
@@ -90,6 +91,39 @@ void viewFields(const std::string& line, std::vector<std::string>& quotedFields,
     fields.push_back(text.substr(start));
 }
 
+// A key value written with a decimal comma, which only a quoted field can
+// hold; read as a number, it would lose its fraction without a word.
+std::optional<std::string> decimalCommaField(const std::vector<std::string_view>& fields,
+                                             const trackColumns& columns) {
+    for (const int column : {columns.longitude, columns.latitude, columns.elevation}) {
+        if (column < 0 || std::size_t(column) >= fields.size()) continue;
+        const std::string_view field = fields[std::size_t(column)];
+        std::size_t at = field.find_first_not_of(" \t+-");
+        const std::size_t digits = at;
+        while (at < field.size() && std::isdigit(static_cast<unsigned char>(field[at]))) ++at;
+        const bool comma = at > digits && at + 1 < field.size() && field[at] == ',';
+        if (comma && std::isdigit(static_cast<unsigned char>(field[at + 1]))) return std::string(field);
+    }
+    return std::nullopt;
+}
+
+// The first data row tells whether the table writes its numbers with decimal
+// commas; the table is left where it was.
+std::optional<std::string> firstDecimalComma(std::istream& table, const trackColumns& columns) {
+    const std::istream::pos_type start = table.tellg();
+    std::string line;
+    std::vector<std::string> quotedFields;
+    std::vector<std::string_view> fields;
+    std::optional<std::string> found;
+    if (readTableLine(table, line)) {
+        viewFields(line, quotedFields, fields);
+        found = decimalCommaField(fields, columns);
+    }
+    table.clear();
+    table.seekg(start);
+    return found;
+}
+
 rowOutcome readRow(std::ostream& console, const std::vector<std::string_view>& fields, const trackColumns& columns,
                    long lineNumber, std::vector<pointFilter>& filters, molaPoint& point) {
     for (std::size_t position = 0; position < fields.size(); ++position) {
@@ -121,9 +155,15 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
     const trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName);
-    skipByteOrderMark(file);
+    if (!beginText(console, fileName, file)) return false;
     std::string header;
     readTableLine(file, header);
+    const std::string separators = foreignSeparators(header, true);
+    if (!separators.empty()) {
+        console << "Error: The .csv file looks like a table " << separators
+                << ", kalvex reads .csv tables separated by commas" << std::endl;
+        return false;
+    }
     std::vector<std::string> headerFields;
     std::vector<std::string_view> headerViews;
     viewFields(header, headerFields, headerViews);
@@ -131,6 +171,11 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
         recognizeColumns(console, std::vector<std::string>(headerViews.begin(), headerViews.end()), filters, "csv");
     if (!checkColumns(console, columns, filters)) return false;
     printColumnLines(console, columns);
+    if (const std::optional<std::string> decimalComma = firstDecimalComma(file, columns)) {
+        console << "Error: The .csv file writes its numbers with decimal commas (" << *decimalComma
+                << "), kalvex reads numbers with a decimal point" << std::endl;
+        return false;
+    }
 
     std::vector<std::string> quotedFields;
     std::vector<std::string_view> fields;

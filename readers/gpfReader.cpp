@@ -102,7 +102,7 @@ bool gpfReader::read() {
     }
 
     std::ifstream file(fileName, std::ios::binary);
-    skipByteOrderMark(file);
+    if (!beginText(console, fileName, file)) return false;
     std::string header;
     std::optional<long long> listedCount;
     if (!findHeader(file, header, listedCount))
@@ -111,11 +111,19 @@ bool gpfReader::read() {
     if (!checkHeader(layout))
         return false;
 
+    // A header that miscounts the values of a point puts the stream out of
+    // step, or keeps it in step with points made of the wrong values, which
+    // the listed count then contradicts. Each point's block of lines tells
+    // the points apart, when every block holds one point, and the count
+    // agrees with them.
     const std::string rest = restOfFile(file);
     pointReading reading = readValueStream(rest, layout);
-    if (!reading.inStep) {
+    const bool countDisagrees = listedCount && *listedCount != static_cast<long long>(reading.points.size());
+    if (!reading.inStep || countDisagrees) {
         pointReading byBlocks = readBlocks(rest, layout);
-        if (byBlocks.inStep) reading = std::move(byBlocks);
+        const bool blocksGiveTheCount =
+            listedCount && *listedCount == static_cast<long long>(byBlocks.points.size());
+        if (byBlocks.inStep && (!reading.inStep || blocksGiveTheCount)) reading = std::move(byBlocks);
     }
     for (const std::string& message : reading.messages) console << message << std::endl;
     points = std::move(reading.points);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 
@@ -17,7 +18,12 @@ openingResult openingSteps(std::ostream& console, const fileReader& reader, cons
         return openingResult::fail;
     }
     // A misspelt name would otherwise read as an empty file and be reported
-    // as a table without columns.
+    // as a table without columns; so would a folder, which opens as one.
+    std::error_code unknown;
+    if (std::filesystem::is_directory(reader.fileName, unknown)) {
+        console << "Error: Could not open " << reader.fileName << ", it is a folder" << std::endl;
+        return openingResult::fail;
+    }
     if (!std::ifstream(reader.fileName).is_open()) {
         console << "Error: Could not open " << reader.fileName << std::endl;
         return openingResult::fail;
@@ -31,13 +37,45 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-void skipByteOrderMark(std::istream& stream) {
-    static const char mark[] = "\xEF\xBB\xBF";
-    char start[3] = {};
-    stream.read(start, 3);
-    const bool marked = stream.gcount() == 3 && std::equal(start, start + 3, mark);
+namespace {
+
+// Enough of a file to hold its header line and the first rows.
+constexpr std::streamsize probedBytes = 4096;
+
+}  // namespace
+
+bool beginText(std::ostream& console, const std::string& fileName, std::istream& stream) {
+    std::string start(std::size_t(probedBytes), '\0');
+    stream.read(start.data(), probedBytes);
+    start.resize(std::size_t(stream.gcount()));
     stream.clear();
-    if (!marked) stream.seekg(0);
+    const bool utf16 = start.rfind("\xFF\xFE", 0) == 0 || start.rfind("\xFE\xFF", 0) == 0;
+    const std::string file = "Error: The " + lastFourCharacters(fileName) + " file ";
+    if (utf16) {
+        console << file << "is UTF-16 text, kalvex reads text files in ASCII or UTF-8" << std::endl;
+        return false;
+    }
+    if (start.find('\0') != std::string::npos) {
+        console << file
+                << "holds NUL bytes, as UTF-16 text or a binary file does, kalvex reads text files in ASCII or UTF-8"
+                << std::endl;
+        return false;
+    }
+    stream.seekg(start.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
+    return true;
+}
+
+std::string foreignSeparators(const std::string& header, bool commaSeparated) {
+    const bool blanks = header.find_first_of(" \t") != std::string::npos;
+    if (commaSeparated && header.find(',') == std::string::npos) {
+        if (header.find(';') != std::string::npos) return "separated by semicolons";
+        if (header.find('\t') != std::string::npos) return "separated by tabs";
+    }
+    if (!commaSeparated && !blanks) {
+        if (header.find(',') != std::string::npos) return "separated by commas";
+        if (header.find(';') != std::string::npos) return "separated by semicolons";
+    }
+    return std::string();
 }
 
 bool readTableLine(std::istream& stream, std::string& line) {

@@ -21,9 +21,16 @@ openingResult openingSteps(std::ostream& console, const fileReader& reader, cons
 
 std::string lowerCase(std::string text);
 
-// Passes over the UTF-8 byte-order mark that some editors put at the start
-// of a text file; anything else stays to be read.
-void skipByteOrderMark(std::istream& stream);
+// The start of a text file: a file that is no text in ASCII or UTF-8
+// (UTF-16, or NUL bytes near its start) is refused in one line;
+// otherwise the UTF-8 byte-order mark that some editors put first is passed
+// over and everything else stays to be read.
+bool beginText(std::ostream& console, const std::string& fileName, std::istream& stream);
+
+// What a header line that kalvex cannot split into names looks like, as the
+// end of a sentence ("separated by semicolons"), or nothing. A .csv header
+// holds commas, a .tab header blanks between its names.
+std::string foreignSeparators(const std::string& header, bool commaSeparated);
 
 // Reads the next line of a text file, of any length, without its line end
 // (a carriage return before the line feed belongs to the line end).

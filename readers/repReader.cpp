@@ -46,7 +46,7 @@ bool repReader::read() {
     }
 
     std::ifstream file(fileName, std::ios::binary);
-    skipByteOrderMark(file);
+    if (!beginText(console, fileName, file)) return false;
     if (!findTitle(file)) {
         console << "GROUND POINT PARAMETERS could not be found" << std::endl;
         return false;

@@ -1,5 +1,6 @@
 #include "readers/tabReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -89,23 +90,63 @@ streamedNumber streamNumber(std::string_view text) {
     return {convertedAsStreamed(taken), at};
 }
 
-// Reads a row straight from the line, word by word, so that a key column that
-// is no number costs exactly its own word.
+// A header with exactly one tab between every two of its names is a
+// tab-separated export, whose rows may hold empty cells and start with one.
+// Any other header is aligned with blanks, and runs of blanks and tabs,
+// however many tabs they hold, separate the fields of every line.
+bool isTabSeparated(const std::string& header) {
+    bool tabs = false;
+    std::size_t at = 0;
+    while (at < header.size() && isBlank(header[at])) ++at;
+    while (at < header.size()) {
+        const std::size_t runStart = at;
+        while (at < header.size() && isBlank(header[at])) ++at;
+        const bool separatesNames = at < header.size() && runStart > 0 && !isBlank(header[runStart - 1]);
+        if (at > runStart && separatesNames) {
+            if (at - runStart != 1 || header[runStart] != '\t') return false;
+            tabs = true;
+        }
+        while (at < header.size() && !isBlank(header[at])) ++at;
+    }
+    return tabs;
+}
+
+std::vector<std::string> splitAtTabs(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
+        cells.push_back(line.substr(start, tab - start));
+        start = tab + 1;
+    }
+    cells.push_back(line.substr(start));
+    return cells;
+}
+
+// Reads a row straight from the line: word by word in a table aligned with
+// blanks, so that a key column that is no number costs exactly its own word;
+// cell by cell in a tab-separated table, where an empty cell is a field.
 class wordParser {
 public:
     wordParser(std::ostream& messages, const trackColumns& keyColumns, std::vector<pointFilter>& rowFilters,
-               bool verboseMessages)
-        : console(messages), columns(keyColumns), filters(rowFilters), verbose(verboseMessages) {}
+               bool verboseMessages, bool tabSeparatedCells)
+        : console(messages), columns(keyColumns), filters(rowFilters), verbose(verboseMessages),
+          tabSeparated(tabSeparatedCells) {}
 
     rowOutcome read(const std::string& text, long lineNumber, molaPoint& point) {
         line = text;
         at = 0;
+        if (tabSeparated ? !readCells(lineNumber, point) : !readWords(lineNumber, point)) return rowOutcome::removed;
+        const bool complete = !std::isnan(point.x) && !std::isnan(point.y) && !std::isnan(point.elevation);
+        return complete ? rowOutcome::complete : rowOutcome::incomplete;
+    }
+
+private:
+    // False when a filter removed the row.
+    bool readWords(long lineNumber, molaPoint& point) {
         for (int column = 0;; ++column) {
-            const fieldAhead ahead = nextField(column == 0);
-            if (ahead == fieldAhead::none) break;
-            if (ahead == fieldAhead::empty) {
-                if (offerEmptyField(column, lineNumber, point)) return rowOutcome::removed;
-            } else if (column == columns.longitude) {
+            while (at < line.size() && isBlank(line[at])) ++at;
+            if (at == line.size()) return true;
+            if (column == columns.longitude) {
                 readKeyValue(point.x, "Longitude", lineNumber, column);
             } else if (column == columns.latitude) {
                 readKeyValue(point.y, "Latitude", lineNumber, column);
@@ -115,40 +156,33 @@ public:
                 const std::size_t start = at;
                 skipRestOfWord();
                 const std::string_view word = line.substr(start, at - start);
-                if (offerDelimitedField(console, word, column, lineNumber, columns, filters, point))
-                    return rowOutcome::removed;
+                if (offerDelimitedField(console, word, column, lineNumber, columns, filters, point)) return false;
             }
         }
-        const bool complete = !std::isnan(point.x) && !std::isnan(point.y) && !std::isnan(point.elevation);
-        return complete ? rowOutcome::complete : rowOutcome::incomplete;
     }
 
-private:
-    enum class fieldAhead { none, empty, text };
-
-    // Skips the blanks before the next field. Two tabs with nothing between
-    // them hold an empty field, as a tab-separated export writes an empty
-    // cell; the first of them is consumed, the second separates the empty
-    // field from the next.
-    fieldAhead nextField(bool firstField) {
-        while (at < line.size() && isBlank(line[at])) {
-            const bool tab = line[at++] == '\t';
-            if (tab && !firstField && at < line.size() && line[at] == '\t') return fieldAhead::empty;
+    // A key cell is read as the stream reads a number, and what follows the
+    // number in its cell is passed over; an empty cell leaves the value missing.
+    bool readCells(long lineNumber, molaPoint& point) {
+        for (int column = 0; at <= line.size(); ++column) {
+            const std::size_t tab = std::min(line.find('\t', at), line.size());
+            std::string_view cell = line.substr(at, tab - at);
+            at = tab + 1;
+            if (column == columns.longitude) {
+                readKeyCell(cell, point.x, "Longitude", lineNumber, column);
+            } else if (column == columns.latitude) {
+                readKeyCell(cell, point.y, "Latitude", lineNumber, column);
+            } else if (column == columns.elevation) {
+                readKeyCell(cell, point.elevation, "Topology", lineNumber, column);
+            } else if (offerDelimitedField(console, cell, column, lineNumber, columns, filters, point)) {
+                return false;
+            }
         }
-        return at == line.size() ? fieldAhead::none : fieldAhead::text;
+        return true;
     }
 
     void skipRestOfWord() {
         while (at < line.size() && !isBlank(line[at])) ++at;
-    }
-
-    // An empty cell leaves a key value missing; any other column gets the
-    // empty text, as in a comma-separated table.
-    bool offerEmptyField(int column, long lineNumber, molaPoint& point) {
-        if (column == columns.longitude) return reportMissing("Longitude", lineNumber, column);
-        if (column == columns.latitude) return reportMissing("Latitude", lineNumber, column);
-        if (column == columns.elevation) return reportMissing("Topology", lineNumber, column);
-        return offerDelimitedField(console, std::string_view(), column, lineNumber, columns, filters, point);
     }
 
     // The number is read straight from the line. A word that does not start
@@ -165,18 +199,27 @@ private:
         skipRestOfWord();
     }
 
+    void readKeyCell(std::string_view cell, double& value, const char* what, long lineNumber, int column) const {
+        while (!cell.empty() && isBlank(cell.front())) cell.remove_prefix(1);
+        const streamedNumber number = streamNumber(cell);
+        if (number.value && isUsableValue(*number.value))
+            value = *number.value;
+        else
+            reportMissing(what, lineNumber, column);
+    }
+
     // The row is not removed: it only lacks the value.
-    bool reportMissing(const char* what, long lineNumber, int column) const {
+    void reportMissing(const char* what, long lineNumber, int column) const {
         if (verbose)
             console << "Error: Couldn't convert the " << what << " Value in row " << lineNumber << " and column "
                     << column + 1 << std::endl;
-        return false;
     }
 
     std::ostream& console;
     const trackColumns& columns;
     std::vector<pointFilter>& filters;
     bool verbose;
+    bool tabSeparated;
     std::string_view line;
     std::size_t at = 0;
 };
@@ -189,14 +232,22 @@ bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
     const trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName);
-    skipByteOrderMark(file);
+    if (!beginText(console, fileName, file)) return false;
     std::string header;
     readTableLine(file, header);
-    const trackColumns columns = recognizeColumns(console, splitAtBlanks(header), filters, "tab");
+    const std::string separators = foreignSeparators(header, false);
+    if (!separators.empty()) {
+        console << "Error: The .tab file looks like a table " << separators
+                << ", kalvex reads .tab tables separated by tabs or blanks" << std::endl;
+        return false;
+    }
+    const bool tabSeparated = isTabSeparated(header);
+    const trackColumns columns =
+        recognizeColumns(console, tabSeparated ? splitAtTabs(header) : splitAtBlanks(header), filters, "tab");
     if (!checkColumns(console, columns, filters)) return false;
     if (verbose) printColumnLines(console, columns);
 
-    wordParser parser(console, columns, filters, verbose);
+    wordParser parser(console, columns, filters, verbose, tabSeparated);
     const rowParser parseRow = [&parser](const std::string& line, long lineNumber, molaPoint& point) {
         return parser.read(line, lineNumber, point);
     };

@@ -157,9 +157,9 @@ TEST_F(MovedScene, TheSummaryTellsWhatTheConsoleShowed) {
     // Cells of 0.0002 degrees, rows running south.
     EXPECT_NEAR(summary["translation"]["cells"][0], printedTranslation(console, "x") / 0.0002, 1e-6);
     EXPECT_NEAR(summary["translation"]["cells"][1], printedTranslation(console, "y") / -0.0002, 1e-6);
-    // Metres on the sphere of the polar projection, 3376.2 km, shrunk east-west by the latitude of the pivot.
+    // Metres on the raster's own sphere (+R=3396190), shrunk east-west by the latitude of the pivot.
     const nlohmann::json& motion = summary["translation"];
-    const double metresPerDegree = 3376200.0 * 3.141592653589793 / 180.0;
+    const double metresPerDegree = 3396190.0 * 3.141592653589793 / 180.0;
     const double latitude = double(summary["rotation"]["pivot"][1]) * 3.141592653589793 / 180.0;
     EXPECT_NEAR(double(motion["metres"][1]), double(motion["mapUnits"][1]) * metresPerDegree, 1e-6);
     EXPECT_NEAR(double(motion["metres"][0]), double(motion["mapUnits"][0]) * metresPerDegree * std::cos(latitude), 1e-6);

@@ -3,6 +3,8 @@
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -93,8 +95,9 @@ TEST_F(malformedInputs, brokenRastersEndTheRunWithTheirMessage) {
     writeGeoTiff(folder.file("int16.tif"), int16);
     check({"int16.tif", "tracks.csv"}, 1,
           "Raster of unknown type, must be GDT_Float32\nError: Geotiff Read Unsuccessful\n");
-    writeThreeBands(folder.file("bands.tif"));  // read from its first band
-    check({"bands.tif", "tracks.csv"}, 0, columns + statistics);
+    writeThreeBands(folder.file("bands.tif"));
+    check({"bands.tif", "tracks.csv"}, 0,
+          "Warning: The .tif holds 3 bands, the elevations are read from band 1\n" + columns + statistics);
     geoTiffLayout plain;  // GDAL's transform for a raster without georeference
     plain.transform = {0, 1, 0, 0, 0, 1};
     writeGeoTiff(folder.file("plain.tif"), plain);
@@ -129,6 +132,24 @@ TEST_F(malformedInputs, namesWithNonAsciiAndQuoteCharactersKeepTheirOutputs) {
     for (const char* suffix : {"_Error_Map", "_Coord_Map", "_Weightings_Map"})
         EXPECT_NE(pngSize(base + suffix + ".png").first, 0u) << suffix;
     EXPECT_TRUE(fileExists(base + "_report.txt"));
+}
+
+// A byte of another encoding in a field that a warning echoes, a value refused by an option, one shot and a tie
+// file without a point: the summary holds every warning line of the console, the byte replaced.
+TEST_F(malformedInputs, theSummaryHoldsEveryWarningLineWhateverItsBytes) {
+    check({"dem.tif", write("one.csv", "lon,lat,topo,orbit\n101.2,48.7,4.1,7\n\x96" "4.61,48.7,4.1,7\n"),
+           write("none.gpf", "point_id,lon,lat,ht\n"), "-c", "x", "-s", "1", "-p", "0", "-os"},
+          0, "Final XYZ Coordinates");
+    const nlohmann::json summary = nlohmann::json::parse(readTextFile(folder.file("dem_summary.json")));
+    const std::string oneShot =
+        "There is only one or fewer valid mola point in the raster region, not performing linear fit";
+    EXPECT_EQ(summary["warnings"],
+              nlohmann::json::array({"Was unable to parse a floating point number after -c, using default ",
+                                     "Warning: Couldn't convert the Longitude Value \xEF\xBF\xBD"
+                                     "4.61 in row 3 and column 1",
+                                     "Warning: Couldnt find either the latitude, longitude, or topology value in row 3",
+                                     "Warning: none.gpf holds no tie point, the run moves no tie coordinates", oneShot,
+                                     oneShot}));
 }
 
 TEST_F(malformedInputs, anOutputThatCannotBeCreatedEndsWithStatusOne) {

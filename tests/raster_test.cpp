@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <filesystem>
 
+#include "output/alignedRaster.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -64,6 +65,22 @@ TEST_F(RasterRead, CellsOfEveryBlockLayoutWithNoDataAsNan) {
         EXPECT_EQ(model.raster.transform.coefficients, test.layout.transform);
         EXPECT_EQ(cellsText(model.raster.cells), test.expected.empty() ? cellsText(test.layout.cells) : test.expected);
     }
+}
+
+// Stored values become elevations through the band's scale and offset, after the no-data code was tested on them;
+// the aligned raster holds the elevations, with a no-data value of its own.
+TEST_F(RasterRead, ScaleAndOffsetMakeElevationsOfTheStoredValues) {
+    geoTiffLayout layout = patternSpec(3, 1, {}, {-32768.0f, 100.0f, 4000.0f});
+    layout.scale = 0.5;
+    layout.offset = -4000.0;
+    alignmentModel model(kalvex::testing::discardedConsole());
+    EXPECT_EQ(readInto(model, write(layout)), "read|");
+    EXPECT_EQ(cellsText(model.raster.cells), "nan -3950 -2000 ");
+    ASSERT_TRUE(writeAlignedRaster(model.raster, folder.file("aligned.tif")));
+    alignmentModel aligned(kalvex::testing::discardedConsole());
+    EXPECT_EQ(readInto(aligned, folder.file("aligned.tif"), notANumber), "read|");
+    EXPECT_EQ(cellsText(aligned.raster.cells), "nan -3950 -2000 ");
+    EXPECT_FALSE(model.raster.semiMajorAxis);  // no spatial reference
 }
 
 // Corner records are printed with the console's six significant digits.

@@ -27,11 +27,13 @@ std::string tableOf(const std::vector<tiePoint>& points, bool degreesMinutesSeco
     return stream.str();
 }
 
-// Seconds are unrounded and degrees carry the sign, also as 0; values past an integer's degrees are written as is.
+// Seconds are unrounded, unless they print as 60 and carry into the minutes and degrees; degrees carry the sign,
+// also as 0; values past an integer's degrees are written as is.
 TEST(tiePointTable, degreesMinutesSeconds) {
     EXPECT_EQ(tableOf({{0, 12.5, -0.5, 100.25}, {1, 137.4, 3 + 7.0 / 60, -1234.56789}, {2, -5.5, 10, 0},
                        {3, 45.25, -0.25, 0}, {4, -0.0, 0, 0}, {5, -179.75, 359.5, 0},
-                       {6, -2147483647.5, 2147483648.5, 0}, {7, notANumber, 3e12, 0}}, true),
+                       {6, -2147483647.5, 2147483648.5, 0}, {7, notANumber, 3e12, 0},
+                       {8, -4.5999999999, -0.99999999999, 0}, {9, 59.9999999999, 4.5999999, 0}}, true),
               testing::testDataText("reports/tie_points_degrees.txt"));
 }
 

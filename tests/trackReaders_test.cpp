@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -146,11 +147,14 @@ TEST_F(trackFiles, readersAreChosenByTheExactEndingAndRefuseOtherOrMissingFiles)
         std::unique_ptr<fileReader> reader = makeTrackReader("t" + ending, console);
         if (!reader) reader = makeTiePointReader("t" + ending, console);
         const std::string missing = folder.file("missing" + ending);
-        for (const std::string& name : {missing, std::string("t.CSV"), std::string()}) {
+        const std::string directory = folder.file("folder" + ending);
+        std::filesystem::create_directory(directory);
+        for (const std::string& name : {missing, directory, std::string("t.CSV"), std::string()}) {
             reader->fileName = name;
             EXPECT_FALSE(reader->read()) << name;
         }
-        EXPECT_EQ(console.str(), "Error: Could not open " + missing + "\nCan only read " + ending + " file not .CSV\n")
+        EXPECT_EQ(console.str(), "Error: Could not open " + missing + "\nError: Could not open " + directory +
+                                     ", it is a folder\nCan only read " + ending + " file not .CSV\n")
             << ending;
     }
 }

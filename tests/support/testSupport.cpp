@@ -56,6 +56,8 @@ void writeGeoTiff(const std::string& path, const geoTiffLayout& layout) {
         cells.push_back(float(i % layout.width + 10 * (i / layout.width)));
     GDALRasterBand* band = dataset->GetRasterBand(1);
     if (layout.hasNoData) band->SetNoDataValue(layout.noDataValue);
+    band->SetScale(layout.scale);
+    band->SetOffset(layout.offset);
     const CPLErr result = layout.sparse ? CE_None
                                         : band->RasterIO(GF_Write, 0, 0, layout.width, layout.height, cells.data(),
                                                          layout.width, layout.height, GDT_Float32, 0, 0);

@@ -50,6 +50,8 @@ struct geoTiffLayout {
     bool hasNoData = false;
     double noDataValue = 0.0;
     bool sparse = false;  // declare the cells without writing any
+    double scale = 1.0;   // of the band's stored values
+    double offset = 0.0;
 };
 void writeGeoTiff(const std::string& path, const geoTiffLayout& layout);
 
