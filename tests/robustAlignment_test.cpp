@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/robustMode.h"
+#include "model/georeferenceMotion.h"
 #include "model/pointError.h"
 #include "model/robustSearch.h"
 #include "model/robustStages.h"
@@ -77,16 +79,23 @@ TEST(RobustSearch, AGridThatCannotReachTheLowestValueEndsOnItsEdge) {
     EXPECT_NEAR(outcome.best.second, 2.6, 1e-9);
 }
 
-TEST(RobustSearch, FindsATurnAboutTheMiddleOfTheShots) {
-    const alignmentModel model = shiftedScene(0.0, 0.0, 0.6);
-    const turnFound turn =
-        searchRobustTurn(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare), 5.0);
-    EXPECT_TRUE(turn.beyondNoise);
-    EXPECT_NEAR(turn.angle, 0.6, 0.01);
-    // Without noise, a turn too small to lower the measure by much still stands out from it.
-    const alignmentModel slight = shiftedScene(0.0, 0.0, 0.03);
-    EXPECT_TRUE(searchRobustTurn(slight, countedShots(slight.molaPoints, slight.trackWeights, unjudgedShare), 5.0)
-                    .beyondNoise);
+// The rounds find a turn, also one too slight to lower the measure by much without noise, and keep none where there
+// is none; the turn and the translation at the raster's centre come out as the scene was turned and moved.
+TEST(RobustRounds, FindATurnAndKeepNoneWhereThereIsNone) {
+    struct turnCase { double angle, dx, dy; };
+    for (const turnCase& c : {turnCase{0.6, 0.0, 0.0}, {2.0, 0.0, 0.0}, {0.03, 0.0, 0.0}, {0.0, 2.3, -1.4}}) {
+        alignmentModel model = shiftedScene(c.dx, c.dy, c.angle);
+        model.orbits = {1, 2, 3, 4, 5, 6, 7, 8};
+        const geoTransform read = model.raster.transform;
+        runSettings settings;
+        settings.padding = 6.0;
+        const alignmentRecord record = runRobustAlignment(model, settings);
+        const georeferenceMotion motion = motionBetween(read, model.raster.transform, 60, 60);
+        EXPECT_NEAR(motion.rotationDegrees, c.angle, 0.003) << c.angle;
+        EXPECT_NEAR(motion.columns, c.dx, 0.03) << c.angle;
+        EXPECT_NEAR(motion.rows, -c.dy, 0.03) << c.angle;
+        EXPECT_TRUE(record.converged);
+    }
 }
 
 TEST(TrackJudgement, SilencesATrackFarOffTheOthersAndRemovesShotsFarOffTheRest) {
