@@ -8,6 +8,7 @@
 #include "app/outputFiles.h"
 #include "app/runDriver.h"
 #include "model/georeferenceMotion.h"
+#include "model/rasterExtent.h"
 
 namespace kalvex {
 
@@ -157,6 +158,18 @@ json runSummary::rasterMotion() const {
             {"stages", {{"count", alignment->stages}, {"converged", alignment->converged}}}};
 }
 
+// The expected size of the error of the translation (and of the turn, where
+// one was searched), in cells along x and y and in map units; null where the
+// shots do not fix it.
+json runSummary::standardErrors() const {
+    const positionVector sizes = errorSizes(alignment->uncertainty);
+    const double cell = shorterCellSide(initialTransform);
+    const json degrees = alignment->uncertainty.withTurn ? json(sizes[2]) : json();
+    return {{"cells", json::array({sizes[0], sizes[1]})},
+            {"mapUnits", json::array({sizes[0] * cell, sizes[1] * cell})},
+            {"rotationDegrees", degrees}};
+}
+
 json runSummary::outputsWritten() const {
     json written = json::array();
     for (const auto& [path, before] : outputsBefore) {
@@ -184,6 +197,12 @@ int runSummary::finish(int status) {
     const json motion = alignment ? rasterMotion() : json{{"translation", nullptr}, {"rotation", nullptr},
                                                           {"stages", nullptr}};
     for (const auto& [key, value] : motion.items()) summary[key] = value;
+    // A run that ended before or without anything to align to has failed; an
+    // error map alone is no alignment to judge.
+    const bool failed = alignment ? alignment->failed : status != 0;
+    summary["verdict"] = failed ? json("failed") : alignment ? json(verdictName(alignment->reasons)) : json();
+    summary["reasons"] = alignment && !failed ? json(reasonNames(alignment->reasons)) : json::array();
+    summary["standardError"] = alignment && !failed ? standardErrors() : json();
     summary["warnings"] = linesWhere(console.lines(), isWarningLine);
     summary["errors"] = linesWhere(console.lines(), isErrorLine);
     summary["outputs"] = outputsWritten();
