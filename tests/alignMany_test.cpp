@@ -38,11 +38,15 @@ TEST(AlignMany, OneLinePerDemAndAFailedRunFailsTheWhole) {
             EXPECT_EQ(summary["errors"], nlohmann::json::array({"Tie Coordinate Read Unsuccessful"}));
             continue;
         }
-        double rms = 0.0, columns = 0.0, rows = 0.0;
-        row >> rms >> columns >> rows;
+        double rms = 0.0, columns = 0.0, rows = 0.0, errorX = 0.0, errorY = 0.0;
+        std::string verdict;
+        row >> rms >> columns >> rows >> verdict >> errorX >> errorY;
         EXPECT_NEAR(rms, summary["rms"]["finalWeighted"], 1e-5 * rms);
         EXPECT_NEAR(columns, summary["translation"]["cells"][0], 1e-3);
         EXPECT_NEAR(rows, summary["translation"]["cells"][1], 1e-3);
+        EXPECT_EQ(verdict, summary["verdict"]);
+        EXPECT_NEAR(errorX, summary["standardError"]["cells"][0], 5e-3 * errorX);  // three digits
+        EXPECT_NEAR(errorY, summary["standardError"]["cells"][1], 5e-3 * errorY);
         EXPECT_NE(readTextFile(folder.file(base + "_console.txt")).find("Final RMS: "), std::string::npos);
     }
 }
