@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <ostream>
+#include <set>
 #include <vector>
 
 #include "model/positionUncertainty.h"
@@ -99,6 +100,13 @@ void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
     model.removePoints(verdict.outliers);
 }
 
+std::size_t tracksOnTheRaster(const alignmentModel& model) {
+    std::set<std::int32_t> tracks;
+    for (const errorRecord& entry : model.currentErrorList())
+        if (model.trackWeights.of(entry.trackIndex) > 0.0) tracks.insert(entry.trackIndex);
+    return tracks.size();
+}
+
 // The precision of the position the rounds settled on, from the shots in the measure.
 positionUncertainty settledUncertainty(const alignmentModel& model, const robustShots& shots, bool withTurn) {
     const mapPosition centre = rasterCentre(model.raster);
@@ -110,11 +118,12 @@ positionUncertainty settledUncertainty(const alignmentModel& model, const robust
 
 // The turns are undone unless their sum stands out from the scatter of the
 // tracks: residuals along a track that are not independent can favour a turn
-// that is none.
+// that is none. Too few tracks have no scatter to stand out from.
 bool undoTurnUnlessItStandsOut(alignmentModel& model, const robustShots& shots, turnsMade& turns) {
     if (!turns.allowed || turns.angle == 0.0) return false;
     const positionUncertainty precision = settledUncertainty(model, shots, true);
-    if (std::fabs(turns.angle) > turnStandsOut * precision.standardError[2]) return false;
+    if (!fewTracks(precision.tracks) && std::fabs(turns.angle) > turnStandsOut * precision.standardError[2])
+        return false;
     model.console() << "Rotation of " << turns.angle
                     << " degrees undone, it does not stand out from the scatter of the tracks" << std::endl;
     model.turnAbout(turns.column, turns.row, -turns.angle);
@@ -153,7 +162,9 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
     const double range = std::fmax(settings.padding, 0.0) / cell;
     robustShots shots = countedShots(model.molaPoints, model.trackWeights, unjudgedShare);
     bool judged = false;
-    turnsMade turns{settings.hirise};
+    // Too few tracks have no scatter that a turn could be shown to stand out
+    // from, and a turn chased on them can swing from round to round.
+    turnsMade turns{settings.hirise && !fewTracks(tracksOnTheRaster(model))};
     std::ostream& console = model.console();
     for (int round = 1;; ++round) {
         const cornerPositions before = rasterCorners(model.raster);
