@@ -98,6 +98,35 @@ TEST(RobustRounds, FindATurnAndKeepNoneWhereThereIsNone) {
     }
 }
 
+// Candidates are compared on the shots that have a model elevation at all of them: a shot that a move of two cells
+// would bring within a cell of the raster's edge or of a no-data cell is left out, and so is every shot of a grid
+// whose box spans more nodes than are worth searching.
+TEST(RobustMeasure, ComparesCandidatesOnTheShotsModelledThroughout) {
+    elevationRaster raster = testing::makeRaster(40, 40, {0.0, 1.0, 0.0, 40.0, 0.0, -1.0}, [](int c, int r) {
+        return c >= 20 && c < 24 && r >= 10 && r < 14 ? notANumber : std::sin(0.3 * c) + r;
+    });
+    std::vector<molaPoint> points;
+    for (const double column : {3.0, 2.0, 16.5, 25.5, 26.0, 27.0, 36.0, 37.0}) points.push_back({0, column, 28.0, 0.0});
+    const robustShots shots = countedShots(points, trackWeightList{1.0}, 1.0);
+    const robustPlacement placement(raster, shots);
+    const std::vector<cellMap> twoCellsEachWay{placement.translationMap(-2.0, 0.0), placement.translationMap(2.0, 0.0)};
+    EXPECT_EQ(placement.modelledThroughout(twoCellsEachWay, 0.0), (std::vector<std::size_t>{0, 5, 6}));
+    EXPECT_EQ(placement.modelledThroughout({placement.translationMap(-40.0, -40.0), placement.translationMap(40.0, 40.0)}, 0.0),
+              std::vector<std::size_t>{});
+}
+
+// The probe after the stages searches from where the raster was read, as the robust alignment would: it finds the
+// clearly better position the shots give when the raster was left short of it, and none when it is there.
+TEST(RobustProbe, FindsAClearlyBetterPositionOnlyWhereThereIsOne) {
+    for (const double shift : {0.0, 3.3}) {
+        const alignmentModel model = shiftedScene(shift, -0.8 * shift);
+        const probeFound probe =
+            probeRobustly(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare), 6.0, 0.0, 0.0);
+        EXPECT_NEAR(probe.cells, std::hypot(shift, 0.8 * shift), 0.05) << shift;
+        EXPECT_EQ(probe.there < 0.8 * probe.here, shift > 0.0) << probe.there << " " << probe.here;
+    }
+}
+
 TEST(TrackJudgement, SilencesATrackFarOffTheOthersAndRemovesShotsFarOffTheRest) {
     std::vector<std::int32_t> tracks;
     std::vector<double> residuals;
