@@ -125,8 +125,8 @@ double betterPositionElsewhere(const alignmentModel& model, const runSettings& s
 }
 
 // Prints one warning per reason to doubt the alignment, and keeps them.
-void judgeAlignment(const alignmentModel& model, const runSettings& settings, const std::vector<errorRecord>& finalErrors,
-                    std::size_t shotsAtStart, alignmentRecord& record) {
+void judgeAlignment(const alignmentModel& model, const runSettings& settings,
+                    const std::vector<errorRecord>& finalErrors, std::size_t shotsAtStart, alignmentRecord& record) {
     alignmentEvidence evidence;
     evidence.shotsAtStart = shotsAtStart;
     evidence.robust = settings.robustAlignment;

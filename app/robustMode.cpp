@@ -66,7 +66,7 @@ double alignOnce(alignmentModel& model, const robustShots& shots, double transla
     model.moveBy(offset.dx, offset.dy);
     if (!turns.allowed) return offset.rms;
     const turnFound turn = searchRobustTurn(model, shots, turnReach);
-    if (!turn.beyondChance || turn.angle == 0.0 || !(turn.rms <= offset.rms)) {
+    if (!turn.beyondChance || turn.angle == 0.0) {
         console << "No Rotation Found" << std::endl;
         return offset.rms;
     }
@@ -176,7 +176,8 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
         record.stages = round;
         // A round that could measure nothing has not settled anything, wherever the raster is.
         record.measureLost = std::isnan(rms);
-        record.converged = !record.measureLost && largestMove(before, rasterCorners(model.raster), cell) < settledMovement;
+        record.converged =
+            !record.measureLost && largestMove(before, rasterCorners(model.raster), cell) < settledMovement;
         if (record.measureLost) break;
         bool goOn = !record.converged;
         if (!goOn && !judged) {

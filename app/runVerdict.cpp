@@ -89,7 +89,8 @@ std::vector<std::string> reasonLines(const verdictReasons& reasons, const alignm
                            "nothing holds the alignment");
     else if (reasons.fewShots && evidence.countedShots < handfulOfShots)
         lines.push_back("Warning: Only " + textOf(evidence.countedShots) +
-                        " shots count at the end, too few to hold the alignment");
+                        (evidence.countedShots == 1 ? " shot counts" : " shots count") +
+                        " at the end, too few to hold the alignment");
     else if (reasons.fewShots)
         lines.push_back("Warning: Only " + textOf(evidence.countedShots) + " of the " +
                         textOf(evidence.shotsAtStart) +

@@ -53,7 +53,8 @@ std::vector<designRow> withoutPlane(const std::vector<shotSensitivity>& shots) {
         for (std::size_t i = 0; i < rows.size(); ++i) size += rows[i].weight * basis[i][column] * basis[i][column];
         for (std::size_t earlier = 0; earlier < column; ++earlier) {
             double overlap = 0.0;
-            for (std::size_t i = 0; i < rows.size(); ++i) overlap += rows[i].weight * basis[i][column] * basis[i][earlier];
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                overlap += rows[i].weight * basis[i][column] * basis[i][earlier];
             for (std::size_t i = 0; i < rows.size(); ++i) basis[i][column] -= overlap * basis[i][earlier];
         }
         for (std::size_t i = 0; i < rows.size(); ++i) left += rows[i].weight * basis[i][column] * basis[i][column];
@@ -194,7 +195,8 @@ positionUncertainty estimatePosition(const std::vector<shotSensitivity>& shots, 
         for (std::size_t j = 0; j < count; ++j) {
             double sum = 0.0;
             for (std::size_t a = 0; a < count; ++a)
-                for (std::size_t b = 0; b < count; ++b) sum += inverse.inverse[i][a] * meat[a][b] * inverse.inverse[b][j];
+                for (std::size_t b = 0; b < count; ++b)
+                    sum += inverse.inverse[i][a] * meat[a][b] * inverse.inverse[b][j];
             found.covariance[i][j] = factor * sum;
         }
     for (std::size_t i = 0; i < count; ++i) {
@@ -232,8 +234,9 @@ std::vector<shotSensitivity> shotSensitivities(const elevationRaster& raster, co
         if (!(weights[i] > 0.0)) continue;
         const nodePosition at = t.nodeOf(point.x, point.y);
         const double column = std::round(at.column), row = std::round(at.row);
-        if (!(column >= 1.0 && row >= 1.0 && column <= double(raster.width) - 2.0 && row <= double(raster.height) - 2.0))
-            continue;
+        const bool interior = column >= 1.0 && row >= 1.0 && column <= double(raster.width) - 2.0 &&
+                              row <= double(raster.height) - 2.0;
+        if (!interior) continue;
         const float* above = raster.cells.data() + (std::size_t(row) - 1) * raster.width + (std::size_t(column) - 1);
         const neighbourPlane plane = neighbourPlaneOf(above, raster.width);
         const double elevation = plane.g + plane.a * (at.column - column) + plane.b * (at.row - row);
@@ -254,7 +257,8 @@ std::vector<shotSensitivity> shotSensitivities(const elevationRaster& raster, co
     }
     // Plane coordinates near 1, whatever the extent of the shots.
     double largest = 0.0;
-    for (const shotSensitivity& shot : shots) largest = std::fmax(largest, std::fmax(std::fabs(shot.u), std::fabs(shot.v)));
+    for (const shotSensitivity& shot : shots)
+        largest = std::fmax(largest, std::fmax(std::fabs(shot.u), std::fabs(shot.v)));
     if (largest > 0.0)
         for (shotSensitivity& shot : shots) shot.u /= largest, shot.v /= largest;
     return shots;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -115,8 +116,11 @@ struct pivotNode {
 pivotNode nodeNearest(const elevationRaster& raster, double x, double y) {
     const nodePosition at = raster.transform.nodeOf(x, y);
     pivotNode pivot;
-    if (std::isfinite(at.column)) pivot.column = int(std::fmax(0.0, std::fmin(std::round(at.column), double(raster.width) - 1.0)));
-    if (std::isfinite(at.row)) pivot.row = int(std::fmax(0.0, std::fmin(std::round(at.row), double(raster.height) - 1.0)));
+    const auto nodeOn = [](double position, std::uint32_t count) {
+        return std::isfinite(position) ? int(std::fmax(0.0, std::fmin(std::round(position), double(count) - 1.0))) : 0;
+    };
+    pivot.column = nodeOn(at.column, raster.width);
+    pivot.row = nodeOn(at.row, raster.height);
     pivot.x = raster.nodeX(pivot.column, pivot.row);
     pivot.y = raster.nodeY(pivot.column, pivot.row);
     return pivot;

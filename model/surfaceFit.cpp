@@ -110,8 +110,8 @@ double determinant3(const std::array<std::array<double, 3>, 3>& m) {
 // shots, terms / count. Shots that do not hold the surface up across the
 // raster let it swing there by hundreds of times what it does under them.
 template <std::size_t terms>
-double spreadAtRasterEdges(const std::vector<fitSample>& samples, const localFrame& frame, const elevationRaster& raster,
-                           std::array<double, terms> (*basisOf)(double u, double v)) {
+double spreadAtRasterEdges(const std::vector<fitSample>& samples, const localFrame& frame,
+                           const elevationRaster& raster, std::array<double, terms> (*basisOf)(double u, double v)) {
     std::array<std::array<double, terms>, terms> normal{};
     for (const fitSample& sample : samples) {
         const std::array<double, terms> basis = basisOf(frame.localX(sample.x), frame.localY(sample.y));

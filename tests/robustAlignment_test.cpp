@@ -111,8 +111,8 @@ TEST(RobustMeasure, ComparesCandidatesOnTheShotsModelledThroughout) {
     const robustPlacement placement(raster, shots);
     const std::vector<cellMap> twoCellsEachWay{placement.translationMap(-2.0, 0.0), placement.translationMap(2.0, 0.0)};
     EXPECT_EQ(placement.modelledThroughout(twoCellsEachWay, 0.0), (std::vector<std::size_t>{0, 5, 6}));
-    EXPECT_EQ(placement.modelledThroughout({placement.translationMap(-40.0, -40.0), placement.translationMap(40.0, 40.0)}, 0.0),
-              std::vector<std::size_t>{});
+    const std::vector<cellMap> acrossTheRaster{placement.translationMap(-40, -40), placement.translationMap(40, 40)};
+    EXPECT_EQ(placement.modelledThroughout(acrossTheRaster, 0.0), std::vector<std::size_t>{});
 }
 
 // The probe after the stages searches from where the raster was read, as the robust alignment would: it finds the
