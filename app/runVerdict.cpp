@@ -102,9 +102,9 @@ std::vector<std::string> reasonLines(const verdictReasons& reasons, const alignm
                         " at the end, too few to tell a bad track from a good one or how precise the alignment is");
     const positionVector& error = evidence.uncertainty.standardError;
     if (reasons.positionNotFixed)
-        lines.push_back("Warning: The terrain under the shots hardly fixes the translation, standard error " +
-                        textOf(error[0]) + " cells along x and " + textOf(error[1]) +
-                        " along y (flat ground, or shots along one direction)");
+        lines.push_back("Warning: The shots hardly fix the translation, standard error " + textOf(error[0]) +
+                        " cells along x and " + textOf(error[1]) +
+                        " along y (flat ground, shots along one direction, or tracks that disagree)");
     if (reasons.awayFromBestPosition)
         lines.push_back("Warning: The least squares of the shots put the best position " +
                         textOf(std::hypot(evidence.uncertainty.step[0], evidence.uncertainty.step[1])) +

@@ -68,7 +68,7 @@ TEST(RunVerdict, EachReasonAloneGivesOneWarningAndOneName) {
         {"fewShots", [](alignmentEvidence& e) { e.countedShots = 12; }, "Warning: Only 12 of the 2000 shots"},
         {"fewTracks", [](alignmentEvidence& e) { e.countedTracks = 1; }, "Warning: Only 1 track counts at the end"},
         {"positionNotFixed", [](alignmentEvidence& e) { e.uncertainty = withErrors(3.5, HUGE_VAL); },
-         "Warning: The terrain under the shots hardly fixes the translation, standard error 3.5 cells along x and inf"},
+         "Warning: The shots hardly fix the translation, standard error 3.5 cells along x and inf along y"},
         {"awayFromBestPosition", [](alignmentEvidence& e) { e.uncertainty = withErrors(0.01, 0.01, 0.6, 0.8); },
          "Warning: The least squares of the shots put the best position 1 cells"},
         {"surfaceNotDetermined", [](alignmentEvidence& e) { e.surfaceLeftOpen = true; },
