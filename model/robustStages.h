@@ -1,10 +1,10 @@
 #pragma once
 // The two searches of the robust alignment, measured with the robust measure
 // on as many threads as the model may use: a translation of the raster, and a
-// turn about the node nearest the middle of the shots. Both only measure;
-// moving the raster is the caller's decision. Steps are in cells, a turn's
-// step in how far it moves the shot farthest from the pivot. Every grid
-// compares its candidates on the same shots.
+// turn about a node of it. Both only measure; moving the raster is the
+// caller's decision. Steps are in cells, a turn's step in how far it moves the
+// shot farthest from the pivot. Every grid compares its candidates on the
+// same shots.
 #include "model/alignmentModel.h"
 #include "model/robustObjective.h"
 
