@@ -109,21 +109,14 @@ std::size_t narrowByDigit(std::vector<double>& values, std::size_t count, int sh
     return kept;
 }
 
-// The squared residuals from the plane, and the kept-th smallest of them. A
-// full ordering would cost many times a pass over them: by the top eleven
-// bits (the binade), then the next eleven, only a few are left to order.
+// The squared residuals from the plane, and the kept-th smallest of them.
 double rankResiduals(errorSample& sample, const plane& surface, std::size_t kept) {
     for (std::size_t i = 0; i < sample.count; ++i) {
         const double residual = sample.error[i] - surface.at(sample.u[i], sample.v[i]);
         sample.squares[i] = residual * residual;
     }
-    std::vector<double>& values = sample.ranked;
-    std::copy(sample.squares.begin(), sample.squares.begin() + std::ptrdiff_t(sample.count), values.begin());
-    std::size_t rank = kept - 1;
-    std::size_t count = narrowByDigit(values, sample.count, 52, rank);
-    count = narrowByDigit(values, count, 41, rank);
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(rank), values.begin() + std::ptrdiff_t(count));
-    return values[rank];
+    std::copy(sample.squares.begin(), sample.squares.begin() + std::ptrdiff_t(sample.count), sample.ranked.begin());
+    return smallestSquare(sample.ranked, sample.count, kept - 1);
 }
 
 // The plane of the kept members: those below the threshold and, of those
@@ -200,6 +193,19 @@ robustFit fitRobustly(errorSample& sample, double keptShare) {
 }
 
 }  // namespace
+
+// A full ordering would cost many times a pass over the values: by the top
+// eleven bits (the binade), then the next eleven, only a few are left to order.
+double smallestSquare(std::vector<double>& squares, std::size_t count, std::size_t rank) {
+    // Few values are ordered sooner than the digits are counted.
+    constexpr std::size_t fewValues = 4096;
+    if (count > fewValues) {
+        count = narrowByDigit(squares, count, 52, rank);
+        count = narrowByDigit(squares, count, 41, rank);
+    }
+    std::nth_element(squares.begin(), squares.begin() + std::ptrdiff_t(rank), squares.begin() + std::ptrdiff_t(count));
+    return squares[rank];
+}
 
 robustShots countedShots(const std::vector<molaPoint>& points, const trackWeightList& weights,
                          double keptShare) {

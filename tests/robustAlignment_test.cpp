@@ -74,7 +74,7 @@ TEST(RobustSearch, AGridThatCannotReachTheLowestValueEndsOnItsEdge) {
             values.push_back(c.first * c.first + (c.second - 100.0) * (c.second - 100.0));
         return values;
     };
-    const searchOutcome outcome = searchCoarseToFine(bowl, {true, 0.1, 0.1, 0.05, 0.05, {}});
+    const searchOutcome outcome = searchCoarseToFine(bowl, {true, 0.1, 0.1, 0.05, 0.05, {}, {}});
     EXPECT_NEAR(outcome.best.first, 0.0, 1e-12);
     EXPECT_NEAR(outcome.best.second, 2.6, 1e-9);
 }
