@@ -50,15 +50,28 @@ struct planeTerm {
 // Every shot at one position: its error, how the error's model elevation
 // changes per unit of each number of the position, and whether it has one.
 struct linearShots {
+    std::vector<std::size_t> shot;  // among the placement's shots
+    std::vector<double> u;           // in the frame of the plane
+    std::vector<double> v;
     std::vector<double> error;
     std::array<std::vector<double>, 2> change;
     std::vector<unsigned char> modelled;
     std::vector<double> squares;  // from the plane; infinite where not modelled
     std::vector<double> ranked;   // the modelled squares, reordered by the selection
 
-    explicit linearShots(std::size_t count)
-        : error(count), change{std::vector<double>(count), std::vector<double>(count)}, modelled(count),
-          squares(count), ranked(count) {}
+    linearShots(const robustShots& measured, const std::vector<std::size_t>& indices)
+        : shot(indices), error(indices.size()), change{std::vector<double>(indices.size()), std::vector<double>(indices.size())},
+          modelled(indices.size()), squares(indices.size()), ranked(indices.size()) {
+        if (shot.empty()) {
+            shot.resize(measured.u.size());
+            for (std::size_t i = 0; i < shot.size(); ++i) shot[i] = i;
+            for (auto* buffer : {&error, &change[0], &change[1], &squares, &ranked}) buffer->resize(shot.size());
+            modelled.resize(shot.size());
+        }
+        u.reserve(shot.size());
+        v.reserve(shot.size());
+        for (const std::size_t i : shot) u.push_back(measured.u[i]), v.push_back(measured.v[i]);
+    }
 };
 
 cellMap rateOfChange(const positionCellMap& mapOf, refinementPoint at, std::size_t parameter) {
@@ -88,14 +101,15 @@ void linearize(const robustPlacement& placement, const positionCellMap& mapOf, c
     const std::size_t width = raster.width;
     const double columnEnd = double(raster.width) - 1.0, rowEnd = double(raster.height) - 1.0;
     const auto linearizeShot = [&](std::size_t i) {
-        const double column0 = columns[i], row0 = rows[i];
+        const std::size_t j = shots.shot[i];
+        const double column0 = columns[j], row0 = rows[j];
         const double column = map.columnPerColumn * column0 + map.columnPerRow * row0 + map.column;
         const double row = map.rowPerColumn * column0 + map.rowPerRow * row0 + map.row;
         const double columnHalf = column + 0.5, rowHalf = row + 0.5;
         const bool inside = columnHalf >= 1.0 && columnHalf < columnEnd && rowHalf >= 1.0 && rowHalf < rowEnd;
         const std::size_t c = std::size_t(inside ? columnHalf : 1.0), r = std::size_t(inside ? rowHalf : 1.0);
         const neighbourPlane plane = neighbourPlaneOf(cells + (r - 1) * width + (c - 1), width);
-        shots.error[i] = elevations[i] - (plane.g + plane.a * (column - double(c)) + plane.b * (row - double(r)));
+        shots.error[i] = elevations[j] - (plane.g + plane.a * (column - double(c)) + plane.b * (row - double(r)));
         for (std::size_t k = 0; k < parameters; ++k) {
             const cellMap& rate = rates[k];
             const double columnRate = rate.columnPerColumn * column0 + rate.columnPerRow * row0 + rate.column;
@@ -104,9 +118,10 @@ void linearize(const robustPlacement& placement, const positionCellMap& mapOf, c
         }
         shots.modelled[i] = inside && std::isfinite(shots.error[i]) ? 1 : 0;
     };
-    const std::size_t pieces = (columns.size() + shotsPerPiece - 1) / shotsPerPiece;
+    const std::size_t count = shots.shot.size();
+    const std::size_t pieces = (count + shotsPerPiece - 1) / shotsPerPiece;
     measureCandidates(pieces, threadCount, HUGE_VAL, [&](std::size_t piece, double) {
-        const std::size_t end = std::min(columns.size(), (piece + 1) * shotsPerPiece);
+        const std::size_t end = std::min(count, (piece + 1) * shotsPerPiece);
         for (std::size_t i = piece * shotsPerPiece; i < end; ++i) linearizeShot(i);
         return 0.0;
     });
@@ -119,16 +134,16 @@ struct trimmedSum {
 };
 
 // The residuals from the plane, the kept share of the smallest, and their sum of squares.
-trimmedSum trim(linearShots& shots, const robustShots& measured, const planeTerm& plane) {
+trimmedSum trim(linearShots& shots, double keptShare, const planeTerm& plane) {
     std::size_t count = 0;
     for (std::size_t i = 0; i < shots.error.size(); ++i) {
-        const double residual = shots.error[i] - plane.at(measured.u[i], measured.v[i]);
+        const double residual = shots.error[i] - plane.at(shots.u[i], shots.v[i]);
         shots.squares[i] = shots.modelled[i] ? residual * residual : HUGE_VAL;
         if (shots.modelled[i]) shots.ranked[count++] = shots.squares[i];
     }
     trimmedSum trimmed;
     if (count == 0) return trimmed;
-    trimmed.kept = std::max<std::size_t>(1, std::size_t(std::ceil(measured.keptShare * double(count))));
+    trimmed.kept = std::max<std::size_t>(1, std::size_t(std::ceil(keptShare * double(count))));
     trimmed.threshold = smallestSquare(shots.ranked, count, trimmed.kept - 1);
     std::size_t below = 0;
     double sum = 0.0;
@@ -185,7 +200,7 @@ struct stepAndPlane {
 // The least squares of the kept residuals: each error as the plane plus the
 // changes times the step. The kept are those below the threshold and, of
 // those equal to it, the first ones, as the measure keeps them.
-stepAndPlane solveKept(const linearShots& shots, const robustShots& measured, const trimmedSum& trimmed,
+stepAndPlane solveKept(const linearShots& shots, const trimmedSum& trimmed,
                        std::size_t parameters) {
     const std::size_t count = planeTerms + parameters;
     normalMatrix normal{};
@@ -196,7 +211,7 @@ stepAndPlane solveKept(const linearShots& shots, const robustShots& measured, co
         const bool tie = shots.squares[i] == trimmed.threshold && ties > 0;
         if (!(shots.squares[i] < trimmed.threshold) && !tie) continue;
         ties -= tie ? 1 : 0;
-        const unknownVector row{1.0, measured.u[i], measured.v[i], shots.change[0][i], shots.change[1][i]};
+        const unknownVector row{1.0, shots.u[i], shots.v[i], shots.change[0][i], shots.change[1][i]};
         for (std::size_t j = 0; j < count; ++j) {
             right[j] += row[j] * shots.error[i];
             for (std::size_t k = 0; k <= j; ++k) normal[j][k] += row[j] * row[k];
@@ -212,7 +227,7 @@ stepAndPlane solveKept(const linearShots& shots, const robustShots& measured, co
 }
 
 // The plane of every modelled error, where the steps start from.
-planeTerm planeOfAll(linearShots& shots, const robustShots& measured) {
+planeTerm planeOfAll(linearShots& shots) {
     trimmedSum everything;
     everything.threshold = 1.0;
     everything.kept = 0;
@@ -220,7 +235,7 @@ planeTerm planeOfAll(linearShots& shots, const robustShots& measured) {
         shots.squares[i] = shots.modelled[i] ? 0.0 : HUGE_VAL;
         everything.kept += shots.modelled[i];
     }
-    return solveKept(shots, measured, everything, 0).plane;
+    return solveKept(shots, everything, 0).plane;
 }
 
 // Choosing the kept share by the residuals keeps the shots whose error the
@@ -235,32 +250,32 @@ double stretchFor(const refinementPoint& last, const refinementPoint& next) {
     return std::fmin(1.0 / (1.0 - share), mostStretch);
 }
 
-planeTerm startingPlane(linearShots& shots, const robustShots& measured) {
-    planeTerm plane = planeOfAll(shots, measured);
+planeTerm startingPlane(linearShots& shots, double keptShare) {
+    planeTerm plane = planeOfAll(shots);
     for (int refit = 0; refit < startRefits; ++refit) {
-        const trimmedSum trimmed = trim(shots, measured, plane);
+        const trimmedSum trimmed = trim(shots, keptShare, plane);
         if (trimmed.kept == 0) break;
-        plane = solveKept(shots, measured, trimmed, 0).plane;
+        plane = solveKept(shots, trimmed, 0).plane;
     }
     return plane;
 }
 
 }  // namespace
 
-refinementPoint refinePosition(const robustPlacement& placement, const positionCellMap& mapOf,
-                               const refinementTask& task, int threadCount) {
+refinementPoint refinePosition(const robustPlacement& placement, const std::vector<std::size_t>& indices,
+                               const positionCellMap& mapOf, const refinementTask& task, int threadCount) {
     const std::size_t parameters = std::min<std::size_t>(task.parameters, 2);
     const robustShots& measured = placement.measured();
     if (placement.shotColumns().empty() || parameters == 0) return task.start;
-    linearShots shots(placement.shotColumns().size());
+    linearShots shots(measured, indices);
     refinementPoint position = task.start, accepted = task.start, step{};
     planeTerm plane, acceptedPlane;
     double acceptedSum = HUGE_VAL;
     int halvings = 0;
     for (int pass = 0; pass < mostPasses; ++pass) {
         linearize(placement, mapOf, position, parameters, threadCount, shots);
-        if (pass == 0) plane = startingPlane(shots, measured);
-        const trimmedSum trimmed = trim(shots, measured, plane);
+        if (pass == 0) plane = startingPlane(shots, measured.keptShare);
+        const trimmedSum trimmed = trim(shots, measured.keptShare, plane);
         if (trimmed.kept == 0) break;
         if (!(trimmed.sum <= acceptedSum)) {
             if (pass == 0 || halvings == mostHalvings) break;
@@ -271,7 +286,7 @@ refinementPoint refinePosition(const robustPlacement& placement, const positionC
         }
         accepted = position, acceptedPlane = plane, acceptedSum = trimmed.sum, halvings = 0;
         if (pass > 0 && std::fabs(step[0]) < settledStep && std::fabs(step[1]) < settledStep) break;
-        const stepAndPlane next = solveKept(shots, measured, trimmed, parameters);
+        const stepAndPlane next = solveKept(shots, trimmed, parameters);
         const double stretch = pass > 0 ? stretchFor(step, next.step) : 1.0;
         for (std::size_t k = 0; k < parameters; ++k) {
             const double target = std::clamp(accepted[k] + stretch * next.step[k], task.start[k] - task.reach,

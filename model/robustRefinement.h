@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <vector>
 
 #include "model/robustObjective.h"
 
@@ -27,10 +28,11 @@ struct refinementTask {
     double reach = 0.5;          // the position stays within this of start along each number
 };
 
-// Where the steps from start settle, on the placement's shots with its kept
-// share; start when the shots fix no step. Each pass over the shots is
-// shared among threadCount threads; the result does not depend on how many.
-refinementPoint refinePosition(const robustPlacement& placement, const positionCellMap& mapOf,
-                               const refinementTask& task, int threadCount);
+// Where the steps from start settle, on the placement's shots at the given
+// ascending indices (all of them when there are none) with its kept share;
+// start when the shots fix no step. Each pass over the shots is shared among
+// threadCount threads; the result does not depend on how many.
+refinementPoint refinePosition(const robustPlacement& placement, const std::vector<std::size_t>& indices,
+                               const positionCellMap& mapOf, const refinementTask& task, int threadCount);
 
 }  // namespace kalvex

@@ -25,8 +25,12 @@ constexpr double coarsestStep = 3.0;
 constexpr double finestStep = 0.05;
 constexpr double gridSteps = 8.0;  // coarse steps across a range when the range is small
 // A range so wide that the coarse grid would need more steps than this each
-// way gets a coarser step instead: a search that would run for days is no search.
-constexpr double mostCoarseSteps = 200.0;
+// way gets a coarser step instead: a search that would run for days is no
+// search, and one that measures more candidates than a raster of a hundred
+// million cells has shots reads longer than the run reads its inputs. A
+// range of a thousand cells is then searched in steps of ten, still a small
+// share of the features that let shots fix a raster that size.
+constexpr double mostCoarseSteps = 100.0;
 
 // The grids only bring the search into the valley of the right position and
 // within a step of it, which an even share of the shots over every track
@@ -142,14 +146,13 @@ refinedSearch refineOnEveryShot(const alignmentModel& model, const robustPlaceme
     box.push_back({best.first - refinementReach, best.second - reachBeyond});
     box.push_back({best.first + refinementReach, best.second + reachBeyond});
     const std::vector<std::size_t> common = sharedShots(all, box, mapOf, pad);
+    const positionCellMap mapAt = [&mapOf](const refinementPoint& p) { return mapOf({p[0], p[1]}); };
+    const refinementTask task{{best.first, best.second}, secondAxis ? 2u : 1u, refinementReach};
+    const refinementPoint refined = refinePosition(all, common, mapAt, task, model.threadCount);
     const robustShots shared = shotSubset(all.measured(), common);
     std::optional<robustPlacement> own;
     if (!common.empty()) own.emplace(model.raster, shared);
     const robustPlacement& placement = own ? *own : all;
-
-    const positionCellMap mapAt = [&mapOf](const refinementPoint& p) { return mapOf({p[0], p[1]}); };
-    const refinementTask task{{best.first, best.second}, secondAxis ? 2u : 1u, refinementReach};
-    const refinementPoint refined = refinePosition(placement, mapAt, task, model.threadCount);
     std::vector<gridCandidate> measured = besides;
     measured.push_back(best);
     measured.push_back({refined[0], refined[1]});
