@@ -166,6 +166,8 @@ private:
             options.clean = true;
         } else if (word == "--true-georeference") {
             options.trueGeoreference = true;
+        } else if (word == "--deflate") {
+            options.deflate = true;
         } else {
             fail("unknown option: " + word);
         }
@@ -189,7 +191,7 @@ std::string usageLine() {
     return "usage: makeScene [--width N] [--height N] [--tracks N] [--points N] [--ties N] [--seed N] "
            "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--clean] [--polar] [--rotation DEGREES] "
            "[--tilt METRES] [--bad-tracks N] [--bad-offset METRES] [--overhang HEIGHTS] [--track-columns C1,C2,...] "
-           "[--nodata-block COLUMN ROW WIDTH HEIGHT] [--relief SHARE] [--wiggle CELLS] [--true-georeference] [--out DIR] [--help]";
+           "[--nodata-block COLUMN ROW WIDTH HEIGHT] [--relief SHARE] [--wiggle CELLS] [--true-georeference] [--deflate] [--out DIR] [--help]";
 }
 
 std::vector<std::string> helpLines() {
@@ -221,6 +223,7 @@ std::vector<std::string> helpLines() {
         "                          flat ground, a tilted plane that fixes no translation)",
         "  --wiggle CELLS          the tracks meander this many cells each way across their line",
         "  --true-georeference     dem.tif with its true georeference: what a perfect alignment leaves",
+        "  --deflate               dem.tif compressed with DEFLATE (its tiles compressed on every core)",
         "  --out DIR               output folder, made when missing (default .)",
         "  --help                  this text",
     };
