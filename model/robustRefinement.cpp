@@ -17,9 +17,7 @@ constexpr int mostPasses = 24;
 // farthest shot moves) leaves about as much to go, which is nothing a user
 // would act on.
 constexpr double settledStep = 1e-3;
-// The plane of the measure at the start: the plane of every error leans
-// towards the bad shots, the refits on its kept share hardly.
-constexpr int startRefits = 2;
+constexpr int measureRefits = 2;
 constexpr double mostStretch = 4.0;
 // A step that raises the trimmed sum of squares went beyond where the
 // terrain's gradients hold; it is halved this often before the position stays.
@@ -42,9 +40,6 @@ struct planeTerm {
     double alongU = 0.0;
     double alongV = 0.0;
     double at(double u, double v) const { return offset + alongU * u + alongV * v; }
-    planeTerm halfwayTo(const planeTerm& other) const {
-        return {0.5 * (offset + other.offset), 0.5 * (alongU + other.alongU), 0.5 * (alongV + other.alongV)};
-    }
 };
 
 // Every shot at one position: its error, how the error's model elevation
@@ -226,7 +221,7 @@ stepAndPlane solveKept(const linearShots& shots, const trimmedSum& trimmed,
     return found;
 }
 
-// The plane of every modelled error, where the steps start from.
+// The plane of every modelled error.
 planeTerm planeOfAll(linearShots& shots) {
     trimmedSum everything;
     everything.threshold = 1.0;
@@ -250,9 +245,11 @@ double stretchFor(const refinementPoint& last, const refinementPoint& next) {
     return std::fmin(1.0 / (1.0 - share), mostStretch);
 }
 
-planeTerm startingPlane(linearShots& shots, double keptShare) {
+// As the measure fits it: to every error, then twice to the kept share of
+// what it leaves, which the first plane still leans towards the bad shots in.
+planeTerm planeOfTheMeasure(linearShots& shots, double keptShare) {
     planeTerm plane = planeOfAll(shots);
-    for (int refit = 0; refit < startRefits; ++refit) {
+    for (int refit = 0; refit < measureRefits; ++refit) {
         const trimmedSum trimmed = trim(shots, keptShare, plane);
         if (trimmed.kept == 0) break;
         plane = solveKept(shots, trimmed, 0).plane;
@@ -269,22 +266,21 @@ refinementPoint refinePosition(const robustPlacement& placement, const std::vect
     if (placement.shotColumns().empty() || parameters == 0) return task.start;
     linearShots shots(measured, indices);
     refinementPoint position = task.start, accepted = task.start, step{};
-    planeTerm plane, acceptedPlane;
     double acceptedSum = HUGE_VAL;
     int halvings = 0;
     for (int pass = 0; pass < mostPasses; ++pass) {
         linearize(placement, mapOf, position, parameters, threadCount, shots);
-        if (pass == 0) plane = startingPlane(shots, measured.keptShare);
-        const trimmedSum trimmed = trim(shots, measured.keptShare, plane);
+        // At every position the plane the measure takes out there, so that
+        // the trimmed sum the steps lower is the measure's own.
+        const trimmedSum trimmed = trim(shots, measured.keptShare, planeOfTheMeasure(shots, measured.keptShare));
         if (trimmed.kept == 0) break;
         if (!(trimmed.sum <= acceptedSum)) {
             if (pass == 0 || halvings == mostHalvings) break;
             ++halvings;
             for (std::size_t k = 0; k < parameters; ++k) step[k] *= 0.5, position[k] = accepted[k] + step[k];
-            plane = acceptedPlane.halfwayTo(plane);
             continue;
         }
-        accepted = position, acceptedPlane = plane, acceptedSum = trimmed.sum, halvings = 0;
+        accepted = position, acceptedSum = trimmed.sum, halvings = 0;
         if (pass > 0 && std::fabs(step[0]) < settledStep && std::fabs(step[1]) < settledStep) break;
         const stepAndPlane next = solveKept(shots, trimmed, parameters);
         const double stretch = pass > 0 ? stretchFor(step, next.step) : 1.0;
@@ -294,7 +290,6 @@ refinementPoint refinePosition(const robustPlacement& placement, const std::vect
             step[k] = std::isfinite(target) ? target - accepted[k] : 0.0;
             position[k] = accepted[k] + step[k];
         }
-        plane = next.plane;
     }
     return accepted;
 }

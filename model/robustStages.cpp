@@ -122,10 +122,10 @@ std::vector<robustMeasure> measureComparably(const alignmentModel& model, const 
     return measures;
 }
 
-// The refinement stays within half a cell of where the grids on thinned
-// shots left it, so that it is measured on the shots that have a model
-// elevation throughout that box.
-constexpr double refinementReach = 0.5;
+// The refinement stays within the box the finest grid on thinned shots
+// spanned about its best, and is measured on the shots that have a model
+// elevation throughout that box, as that grid's candidates were.
+constexpr double refinementReach = 4.0 * finestStep;
 
 struct refinedSearch {
     searchOutcome outcome;
