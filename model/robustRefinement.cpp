@@ -206,14 +206,14 @@ stepAndPlane solveKept(const linearShots& shots, const trimmedSum& trimmed,
         const bool tie = shots.squares[i] == trimmed.threshold && ties > 0;
         if (!(shots.squares[i] < trimmed.threshold) && !tie) continue;
         ties -= tie ? 1 : 0;
-        const unknownVector row{1.0, shots.u[i], shots.v[i], shots.change[0][i], shots.change[1][i]};
-        for (std::size_t j = 0; j < count; ++j) {
+        // Every unknown's column, also those not solved for, which stay 0: loops of a fixed length unroll.
+        const unknownVector row{1.0, shots.u[i], shots.v[i], parameters > 0 ? shots.change[0][i] : 0.0,
+                                parameters > 1 ? shots.change[1][i] : 0.0};
+        for (std::size_t j = 0; j < mostUnknowns; ++j) {
             right[j] += row[j] * shots.error[i];
-            for (std::size_t k = 0; k <= j; ++k) normal[j][k] += row[j] * row[k];
+            for (std::size_t k = 0; k < mostUnknowns; ++k) normal[j][k] += row[j] * row[k];
         }
     }
-    for (std::size_t j = 0; j < count; ++j)
-        for (std::size_t k = j + 1; k < count; ++k) normal[j][k] = normal[k][j];
     const unknownVector solution = solveNormal(normal, right, count);
     stepAndPlane found;
     found.plane = {solution[0], solution[1], solution[2]};

@@ -38,6 +38,11 @@ constexpr double mostCoarseSteps = 100.0;
 // position is the answer, measures them all.
 constexpr std::size_t thinnedShotCount = 500;
 
+// Where a turn pivots is a sum over the shots of how the terrain under each
+// sees a turn and a translation: tens of thousands of shots spread over every
+// track tell it as well as millions.
+constexpr std::size_t pivotShotCount = 20000;
+
 // Fitting one more parameter to shots with no turn in them lowers the kept sum
 // of squares by about one kept residual's mean square, when the residuals are
 // independent; a turn is worth trying only when it gains many times that.
@@ -273,7 +278,7 @@ probeFound probeRobustly(const alignmentModel& model, const robustShots& shots, 
 }
 
 turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots, double reach) {
-    const pivotNode pivot = decoupledPivot(model, shots);
+    const pivotNode pivot = decoupledPivot(model, thinnedShots(shots, pivotShotCount));
     const double cell = shorterCellSide(model.raster.transform);
     double farthest = 0.0;
     for (std::size_t i = 0; i < shots.x.size(); ++i)
