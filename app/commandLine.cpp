@@ -343,6 +343,7 @@ const optionDeclaration optionTable[] = {
     switchOption("-oe", &runSettings::writeErrorTable, true, {"Write per-shot error table", "off", "-oe"}),
     switchOption("-os", &runSettings::writeSummary, true, {"Write run summary (JSON)", "off", "-os"}),
     switchOption("-robust", &runSettings::robustAlignment, true, {"Robust alignment", "off", "-robust"}),
+    switchOption("-corner", &runSettings::cornerPlacement, true, {"Cell values at corners", "centres", "-corner"}),
 };
 
 // The help text names the two defaults -lf and -h as if they were options;

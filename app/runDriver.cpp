@@ -148,6 +148,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     alignmentModel model(console);
     model.debug = settings.debugMode;
     model.threadCount = threadsFor(console, settings.threadCount);
+    model.raster.valuesAtCorners = settings.cornerPlacement;
 
     if (!model.readRaster(settings.rasterPath, noDataThreshold)) {
         console << "Error: Geotiff Read Unsuccessful" << std::endl;

@@ -61,9 +61,12 @@ bool alignmentModel::readRaster(const std::string& path, double noDataThreshold)
     return true;
 }
 
+// The top-left corner of the first cell, as GDAL's georeference gives it.
 void alignmentModel::setTopLeft(double x, double y) {
-    raster.transform[0] = x;
-    raster.transform[3] = y;
+    geoTransform gdal = raster.gdalTransform();
+    gdal[0] = x;
+    gdal[3] = y;
+    raster.setGdalTransform(gdal);
     // Once tracks are held the corners keep the outline they were read with.
     if (notReady) corners = rasterCorners(raster);
 }

@@ -187,8 +187,8 @@ bool elevationRaster::read(std::ostream& console) {
         console << "No Raster Bands Found" << std::endl;
         return false;
     }
-    transform = coefficients;
-    if (transform[3] == 0.0 || transform[0] == 0.0)
+    setGdalTransform(coefficients);
+    if (coefficients[3] == 0.0 || coefficients[0] == 0.0)
         console << "Warning: The Top Left corner of the raster is at (0,0)." << std::endl;
 
     if (dataset->GetRasterCount() > 1)
@@ -247,6 +247,14 @@ cornerRecord elevationRaster::cornerAt(int c, int r) const {
                         cells.size() == std::size_t(width) * height;
     corner.z = inside ? double(cell(std::uint32_t(c), std::uint32_t(r))) : notANumber;
     return corner;
+}
+
+geoTransform elevationRaster::gdalTransform() const {
+    return valuesAtCorners ? transform : transform.withOriginAt(-0.5, -0.5);
+}
+
+void elevationRaster::setGdalTransform(const geoTransform& gdal) {
+    transform = valuesAtCorners ? gdal : gdal.withOriginAt(0.5, 0.5);
 }
 
 // Raster sizes come from GDAL's int sizes, so they fit an int.

@@ -22,6 +22,9 @@ public:
     std::uint32_t height = 0;
     geoTransform transform;
     std::vector<float> cells;  // row-major, row 0 first; a no-data cell is NaN
+    // Earlier runs placed a cell's value at the cell's top-left corner; kept
+    // across reset, like debug, so that results can be compared with theirs.
+    bool valuesAtCorners = false;
     // What the file says of its values and its place: the band's scale and
     // offset turn the stored values into elevations; the spatial reference,
     // when there is one, gives the semi-major axis of its spheroid in metres
@@ -38,6 +41,11 @@ public:
     // Applies the band's scale and offset to every cell.
     void toElevations();
     cornerRecord cornerAt(int c, int r) const;
+
+    // The georeference in GDAL's terms, which give the top-left corner of the
+    // first cell, from and to the nodes' own.
+    geoTransform gdalTransform() const;
+    void setGdalTransform(const geoTransform& gdal);
 
     float cell(std::uint32_t c, std::uint32_t r) const { return cells[std::size_t(r) * width + c]; }
     float& cell(std::uint32_t c, std::uint32_t r) { return cells[std::size_t(r) * width + c]; }

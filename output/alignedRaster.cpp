@@ -76,7 +76,7 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     CSLDestroy(options);
     if (!target) return false;
 
-    geoTransform transform = northUpUnlessTurned(raster.transform, raster.width, raster.height);
+    geoTransform transform = northUpUnlessTurned(raster.gdalTransform(), raster.width, raster.height);
     bool written = target->SetGeoTransform(transform.coefficients.data()) == CE_None;
     if (!source.spatialReference.empty()) target->SetProjection(source.spatialReference.c_str());
     GDALRasterBand* band = target->GetRasterBand(1);

@@ -6,8 +6,8 @@
 
 namespace kalvex {
 
-// Writes the raster's cells with its current geotransform (north up when its
-// rotation terms are of rounding size only), the spatial
+// Writes the raster's cells with its current georeference in GDAL's terms
+// (north up when its rotation terms are of rounding size only), the spatial
 // reference of the GeoTIFF it was read from and that file's no-data value
 // (-32768 when it declared none) in place of NaN cells. False when the file
 // could not be written.

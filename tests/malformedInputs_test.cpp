@@ -32,7 +32,7 @@ void writeThreeBands(const std::string& path) {
     GDALAllRegister();
     GDALDataset* dataset =
         GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 5, 5, 3, GDT_Float32, nullptr);
-    double transform[6] = {100.0, 1.0, 0.0, 50.0, 0.0, -1.0};
+    double transform[6] = {99.5, 1.0, 0.0, 50.5, 0.0, -1.0};
     dataset->SetGeoTransform(transform);
     std::vector<float> cells(75, 9999.0f);
     for (int i = 0; i < 25; ++i) cells[std::size_t(i)] = float(2 * (i % 5) - i / 5);

@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <filesystem>
 
+#include "model/pointError.h"
 #include "output/alignedRaster.h"
 #include "tests/support/testSupport.h"
 
@@ -62,7 +63,7 @@ TEST_F(RasterRead, CellsOfEveryBlockLayoutWithNoDataAsNan) {
         alignmentModel model(kalvex::testing::discardedConsole());
         EXPECT_EQ(readInto(model, write(test.layout), test.threshold), "read|");
         EXPECT_EQ(model.raster.width * 100 + model.raster.height, test.layout.width * 100u + test.layout.height);
-        EXPECT_EQ(model.raster.transform.coefficients, test.layout.transform);
+        EXPECT_EQ(model.raster.gdalTransform().coefficients, test.layout.transform);
         EXPECT_EQ(cellsText(model.raster.cells), test.expected.empty() ? cellsText(test.layout.cells) : test.expected);
     }
 }
@@ -83,12 +84,44 @@ TEST_F(RasterRead, ScaleAndOffsetMakeElevationsOfTheStoredValues) {
     EXPECT_FALSE(model.raster.semiMajorAxis);  // no spatial reference
 }
 
+// A cell's value stands at the cell's centre, half a cell from the corner GDAL's georeference gives: a plane sampled
+// at the centres is matched everywhere between them, also on a turned grid, and -tl moves the corner. With -corner
+// the values stand at the corners, half a cell off the plane.
+TEST_F(RasterRead, ValuesStandAtTheCellCentres) {
+    const geoTransform gdal{{10.0, 2.0, 0.5, 30.0, -0.25, -2.0}};
+    const auto plane = [](double x, double y) { return 3.0 * x - 2.0 * y + 7.0; };
+    geoTiffLayout layout{9, 7, gdal.coefficients, {}, {}};
+    for (int i = 0; i < 9 * 7; ++i)
+        layout.cells.push_back(float(plane(gdal.mapX(i % 9 + 0.5, i / 9 + 0.5), gdal.mapY(i % 9 + 0.5, i / 9 + 0.5))));
+    const std::string path = write(layout);
+    std::vector<molaPoint> shots;
+    for (const double at : {1.5, 2.0, 3.25, 4.9}) {
+        const mapPosition where = gdal.mapOf(at + 0.5, at);
+        shots.push_back(molaPoint{0, where.x, where.y, plane(where.x, where.y)});
+    }
+    for (const bool corners : {false, true}) {
+        alignmentModel model(kalvex::testing::discardedConsole());
+        model.raster.valuesAtCorners = corners;
+        ASSERT_EQ(readInto(model, path), "read|");
+        const std::vector<double> elevations = sampleModel(model.raster, shots, 0.0, 0.0, 0.0);
+        for (std::size_t i = 0; i < shots.size(); ++i) {
+            const double error = shots[i].elevation - elevations[i];
+            EXPECT_TRUE(corners ? std::fabs(error) > 1.0 : std::fabs(error) < 1e-5) << corners << " " << error;
+        }
+        model.setTopLeft(100.0, 200.0);
+        const geoTransform moved = model.raster.gdalTransform();
+        EXPECT_EQ(testing::textOf({moved[0], moved[3], model.corners[0].x, model.corners[0].y}),
+                  testing::textOf({100.0, 200.0, corners ? 100.0 : 101.25, corners ? 200.0 : 198.875}));
+    }
+}
+
 // Corner records are printed with the console's six significant digits.
 TEST_F(RasterRead, DebugPrintsTheCornersAndSetTopLeftMovesThemUntilTracksAreHeld) {
     const std::string path = write({2, 3, {137.123456789, 0.001, 0.0005, -4.5678912345, 0.00025, -0.001},
                                     {-2345.678f, 1.0f, 2.0f, 3.0f, 4.0f, -32767.0f}, {}});
     alignmentModel model(kalvex::testing::discardedConsole());
     model.debug = true;
+    model.raster.valuesAtCorners = true;  // the corners as GDAL's georeference gives them
     EXPECT_EQ(readInto(model, path), "read|Begin Reading .tif\nDone Reading .tif\n"
                                      "Top Left: 0:137.123:-4.56789:-2345.68\n"
                                      "Top Right: 0:137.124:-4.56764:1\nBottom Left: 0:137.124:-4.56989:4\n"

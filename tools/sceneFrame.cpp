@@ -101,6 +101,17 @@ std::array<double, 6> sceneFrame::trueTransform() const {
             origin.y, nextColumn.y - origin.y, nextRow.y - origin.y};
 }
 
+std::array<double, 6> sceneFrame::fileTransform() const {
+    return cornerOf(trueGeoreference ? trueTransform() : writtenTransform());
+}
+
+std::array<double, 6> cornerOf(const std::array<double, 6>& centres) {
+    std::array<double, 6> corner = centres;
+    corner[0] -= 0.5 * (centres[1] + centres[2]);
+    corner[3] -= 0.5 * (centres[4] + centres[5]);
+    return corner;
+}
+
 scenePerturbation makePerturbation(const sceneFrame& frame, double tiltAcrossX) {
     scenePerturbation perturbation;
     double spanX = (frame.width - 1) * frame.cell;

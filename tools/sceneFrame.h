@@ -36,8 +36,13 @@ struct sceneFrame {
     // Where cell (column, row) truly lies once the turn is taken into account.
     mapPoint trueCell(double column, double row) const;
     std::array<double, 6> trueTransform() const;
-    std::array<double, 6> fileTransform() const { return trueGeoreference ? trueTransform() : writtenTransform(); }
+    // dem.tif's georeference in GDAL's terms, at the corner of the first cell:
+    // the terrain is sampled at the cells' centres.
+    std::array<double, 6> fileTransform() const;
 };
+
+// GDAL's georeference of the cells whose centres a georeference gives.
+std::array<double, 6> cornerOf(const std::array<double, 6>& centres);
 
 // The tilt and offset added to every cell, as a plane in the written frame.
 struct scenePerturbation {

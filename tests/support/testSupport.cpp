@@ -66,7 +66,7 @@ void writeGeoTiff(const std::string& path, const geoTiffLayout& layout) {
 }
 
 void writePlaneRaster(const std::string& path, int size) {
-    geoTiffLayout layout{size, size, {100.0, 1.0, 0.0, 50.0, 0.0, -1.0}, {}, {}};
+    geoTiffLayout layout{size, size, {99.5, 1.0, 0.0, 50.5, 0.0, -1.0}, {}, {}};
     for (int i = 0; i < size * size; ++i) layout.cells.push_back(float(2 * (i % size) - i / size));
     writeGeoTiff(path, layout);
 }

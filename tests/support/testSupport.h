@@ -55,8 +55,8 @@ struct geoTiffLayout {
 };
 void writeGeoTiff(const std::string& path, const geoTiffLayout& layout);
 
-// A size x size GeoTIFF of cells 1 apart from (100, 50) down and to the right, whose cells follow the plane z = 2c - r
-// (z = 2X + Y - 250 in map units).
+// A size x size GeoTIFF of cells 1 apart, their centres from (100, 50) down and to the right, whose cells follow the
+// plane z = 2c - r (z = 2X + Y - 250 in map units).
 void writePlaneRaster(const std::string& path, int size);
 
 // A raster held in memory, cell (c, r) = value(c, r), marked as read.
