@@ -36,7 +36,7 @@ bool isWarningLine(const std::string& line) {
 // The lines that end a run or a read are errors whether or not they say so.
 bool isErrorLine(const std::string& line) {
     return startsWithAny(line, {"Error: ", "Can only read ", "No Mola points fit raster region",
-                                "Tie Coordinate Read Unsuccessful", "Not a valid tif file", "No Raster Bands Found",
+                                "Tie Coordinate Read Unsuccessful", "Not a valid ", "No Raster Bands Found",
                                 "Raster of unknown type", "Could not find a comma separated header",
                                 "GROUND POINT PARAMETERS could not be found"});
 }

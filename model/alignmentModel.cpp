@@ -46,8 +46,9 @@ bool alignmentModel::readRaster(const std::string& path, double noDataThreshold)
     raster.reset(path);
     raster.debug = debug;
     if (!raster.read(console())) return false;
-    // The threshold is a no-data code of the stored values, so it is tested before they are scaled.
-    if (!std::isnan(noDataThreshold)) raster.maskNoData(noDataThreshold);
+    // The threshold is a no-data code of the stored values, so it is tested
+    // before they are scaled; whole numbers have their no-data declared.
+    if (!std::isnan(noDataThreshold) && !raster.wholeNumberCells) raster.maskNoData(noDataThreshold);
     raster.toElevations();
 
     corners = rasterCorners(raster);

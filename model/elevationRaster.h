@@ -27,15 +27,25 @@ public:
     bool valuesAtCorners = false;
     // What the file says of its values and its place: the band's scale and
     // offset turn the stored values into elevations; the spatial reference,
-    // when there is one, gives the semi-major axis of its spheroid in metres
-    // and tells whether the coordinates are angles.
+    // when there is one, gives the semi-major axis of its spheroid in metres,
+    // tells whether the coordinates are angles or projected, and in what units.
     double scale = 1.0;
     double offset = 0.0;
     std::optional<double> semiMajorAxis;
     bool geographic = false;
+    bool projected = false;
+    std::string spatialReference;  // as the file gives it (WKT); empty without one
+    std::string mapUnits;          // "degrees", "metres" or the unit's own name; empty without a reference
+    double metresPerMapUnit = 1.0;  // of a projected reference
+    // Whole numbers mark no data only by the file's own declaration; any
+    // stored number can be an elevation once scaled.
+    bool wholeNumberCells = false;
+    // The file's declared no-data value, when its cells are unscaled float32:
+    // only then can it stand among the elevations.
+    std::optional<double> float32NoData;
 
     void reset(const std::string& newPath);
-    // Reads the GeoTIFF at path; every failure is told on the console.
+    // Reads the elevation model at path; every failure is told on the console.
     bool read(std::ostream& console);
     void maskNoData(double threshold);
     // Applies the band's scale and offset to every cell.

@@ -90,10 +90,10 @@ TEST_F(malformedInputs, brokenRastersEndTheRunWithTheirMessage) {
     check({write("garbage.tif", garbage()), "tracks.csv"}, 1, notATiff);
     const std::string whole = readTextFile(folder.file("dem.tif"));
     check({write("cut.tif", whole.substr(0, whole.size() / 2)), "tracks.csv"}, 1, "Error: Geotiff Read Unsuccessful");
-    geoTiffLayout int16;
-    int16.int16 = true;
-    writeGeoTiff(folder.file("int16.tif"), int16);
-    check({"int16.tif", "tracks.csv"}, 1,
+    geoTiffLayout complexCells;
+    complexCells.cellType = "CInt16";
+    writeGeoTiff(folder.file("complex.tif"), complexCells);
+    check({"complex.tif", "tracks.csv"}, 1,
           "Raster of unknown type, must be GDT_Float32\nError: Geotiff Read Unsuccessful\n");
     writeThreeBands(folder.file("bands.tif"));
     check({"bands.tif", "tracks.csv"}, 0,

@@ -3,6 +3,7 @@
 
 #include <cfloat>
 #include <filesystem>
+#include <fstream>
 
 #include "model/pointError.h"
 #include "output/alignedRaster.h"
@@ -115,6 +116,34 @@ TEST_F(RasterRead, ValuesStandAtTheCellCentres) {
     }
 }
 
+// Whole numbers and doubles are elevations too, scaled and offset like float32 cells. A whole number marks no data
+// only as declared (the threshold is no code among numbers that may be scaled), and the special pixels of an ISIS
+// cube hold none; doubles keep the threshold.
+TEST_F(RasterRead, CellsOfEveryTypeAndFormat) {
+    struct row { const char* name; const char* driver; const char* type; double noData, scale; std::string expected; };
+    for (const row& test : std::vector<row>{{"int16.tif", "GTiff", "Int16", -32768.0, 0.5, "nan -16383.5 -16376 6 "},
+                                            {"float64.tif", "GTiff", "Float64", -32752.0, 1.0, "nan nan nan 12 "},
+                                            {"cube.cub", "ISIS3", "Int16", -32768.0, 1.0, "nan nan -32752 12 "}}) {
+        geoTiffLayout layout = patternSpec(4, 1, {}, {-32768.0f, -32767.0f, -32752.0f, 12.0f}, test.noData);
+        layout.driver = test.driver;
+        layout.cellType = test.type;
+        layout.scale = test.scale;
+        alignmentModel model(kalvex::testing::discardedConsole());
+        EXPECT_EQ(readInto(model, write(layout, test.name)).substr(0, 5), "read|") << test.name;
+        EXPECT_EQ(cellsText(model.raster.cells), test.expected) << test.name;
+    }
+    // A PDS3 image whose label lies beside it.
+    const float cells[] = {1.5f, -2.0f};
+    std::ofstream(folder.file("image.img"), std::ios::binary).write(reinterpret_cast<const char*>(cells), sizeof cells);
+    testing::writeTextFile(folder.file("image.lbl"),
+                           "PDS_VERSION_ID = PDS3\nRECORD_TYPE = FIXED_LENGTH\nRECORD_BYTES = 8\nFILE_RECORDS = 1\n"
+                           "^IMAGE = \"image.img\"\nOBJECT = IMAGE\nLINES = 1\nLINE_SAMPLES = 2\nSAMPLE_TYPE = PC_REAL\n"
+                           "SAMPLE_BITS = 32\nEND_OBJECT = IMAGE\nEND\n");
+    alignmentModel model(kalvex::testing::discardedConsole());
+    EXPECT_EQ(readInto(model, folder.file("image.img")).substr(0, 5), "read|");
+    EXPECT_EQ(cellsText(model.raster.cells), "1.5 -2 ");
+}
+
 // Corner records are printed with the console's six significant digits.
 TEST_F(RasterRead, DebugPrintsTheCornersAndSetTopLeftMovesThemUntilTracksAreHeld) {
     const std::string path = write({2, 3, {137.123456789, 0.001, 0.0005, -4.5678912345, 0.00025, -0.001},
@@ -145,13 +174,14 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
         std::filesystem::resize_file(path, std::filesystem::file_size(path) - rows * 256);
         return path;
     };
-    auto withOrigin = [this](const std::string& name, double x, double y, bool int16 = false) {
-        return write({5, 4, {x, 1.0, 0.0, y, 0.0, -1.0}, {}, {}, int16}, name);
+    auto withOrigin = [this](const std::string& name, double x, double y, const char* type = "Float32") {
+        return write({5, 4, {x, 1.0, 0.0, y, 0.0, -1.0}, {}, {}, type}, name);
     };
     testing::writeTextFile(folder.file("notes.tif"), "this is not a raster\n");
+    testing::writeTextFile(folder.file("notes.cub"), "this is not a cube either\n");
     // A sparse file declaring 10^12 cells without storing any of them, nor a georeference.
     write({1000000, 1000000, {0, 1, 0, 0, 0, 1}, {},
-           {"TILED=YES", "BLOCKXSIZE=8192", "BLOCKYSIZE=8192", "SPARSE_OK=YES", "BIGTIFF=YES"}, false, false, 0, true},
+           {"TILED=YES", "BLOCKXSIZE=8192", "BLOCKYSIZE=8192", "SPARSE_OK=YES", "BIGTIFF=YES"}, "Float32", false, 0, true},
           "huge.tif");
     const std::string cellsError = "refused|Error: Could not read the cells of the .tif\n";
     for (const auto& [path, console] : std::vector<std::pair<std::string, std::string>>{
@@ -161,8 +191,9 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
              {"dem.TIF", "refused|Can only read .tif file not .TIF\n"},
              {"ab", "refused|Can only read .tif file not ab\n"},
              {folder.file("notes.tif"), "refused|Not a valid tif file\n"},
-             {withOrigin("int16.tif", 100.0, 250.0, true), "refused|" + unknownType},
-             {withOrigin("int16origin.tif", 0.0, 250.0, true), "refused|" + topLeftWarning + unknownType},
+             {folder.file("notes.cub"), "refused|Not a valid cub file\n"},
+             {withOrigin("complex.tif", 100.0, 250.0, "CFloat32"), "refused|" + unknownType},
+             {withOrigin("complexorigin.tif", 0.0, 250.0, "CInt16"), "refused|" + topLeftWarning + unknownType},
              // The directory comes first and the strips follow: cutting loses the last strips.
              {cut("half.tif", 32), cellsError},
              {cut("short.tif", 4), cellsError},

@@ -45,8 +45,8 @@ void writeGeoTiff(const std::string& path, const geoTiffLayout& layout) {
     GDALAllRegister();
     char** options = nullptr;
     for (const std::string& option : layout.options) options = CSLAddString(options, option.c_str());
-    GDALDataset* dataset = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
-        path.c_str(), layout.width, layout.height, 1, layout.int16 ? GDT_Int16 : GDT_Float32, options);
+    GDALDataset* dataset = GetGDALDriverManager()->GetDriverByName(layout.driver.c_str())->Create(
+        path.c_str(), layout.width, layout.height, 1, GDALGetDataTypeByName(layout.cellType.c_str()), options);
     CSLDestroy(options);
     if (dataset == nullptr) throw std::runtime_error("cannot create " + path);
     std::array<double, 6> transform = layout.transform;
