@@ -82,6 +82,10 @@ void runSummary::begin(const runSettings& runSettings, const alignmentModel& mod
     initialTransform = model.raster.transform;
     semiMajorAxis = model.raster.semiMajorAxis;
     geographic = model.raster.geographic;
+    // A raster without a projection of its own is taken in degrees, or with
+    // -pr in polar stereographic metres.
+    mapUnits = model.raster.projected ? model.raster.mapUnits : (settings.polarProjection ? "metres" : "degrees");
+    if (model.raster.projected) metresPerMapUnit = model.raster.metresPerMapUnit;
     base = outputBase(settings.rasterPath, settings.addString);
     for (const char* suffix : outputSuffixes) outputsBefore.emplace_back(base + suffix, stampOf(base + suffix));
 }
@@ -157,7 +161,9 @@ json runSummary::rasterMotion() const {
     // Degrees become metres on the raster's own spheroid; a raster that does
     // not say what it lies on gets none.
     json metres;
-    if (!settings.polarProjection && semiMajorAxis && geographic) {
+    if (metresPerMapUnit) {
+        metres = json::array({motion.translationX * *metresPerMapUnit, motion.translationY * *metresPerMapUnit});
+    } else if (!settings.polarProjection && semiMajorAxis && geographic) {
         const double metresPerDegree = *semiMajorAxis * pi / 180.0;
         metres = json::array({motion.translationX * metresPerDegree * std::cos(motion.pivotY * pi / 180.0),
                               motion.translationY * metresPerDegree});
@@ -194,7 +200,7 @@ int runSummary::finish(int status) {
                          {"height", height},
                          {"cellSize", json::array({std::hypot(initialTransform[1], initialTransform[4]),
                                                    std::hypot(initialTransform[2], initialTransform[5])})},
-                         {"mapUnits", settings.polarProjection ? "metres" : "degrees"}};
+                         {"mapUnits", mapUnits}};
     summary["points"] = pointCounts();
     summary["rms"] = rmsValues();
     const json motion = alignment ? rasterMotion() : json{{"translation", nullptr}, {"rotation", nullptr},

@@ -1,5 +1,6 @@
 #include "model/alignmentModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -8,6 +9,7 @@
 #include "model/outlierRemoval.h"
 #include "model/pointError.h"
 #include "model/rasterExtent.h"
+#include "model/rasterProjection.h"
 #include "model/surfaceFit.h"
 #include "output/coordinateMap.h"
 #include "output/errorMap.h"
@@ -128,6 +130,58 @@ void alignmentModel::takeTiePointsAsRadians() {
     }
     initialTiePoints = tiePoints;
     tiePointsInRadians = true;
+}
+
+void alignmentModel::takeTiePointsOntoProjection() {
+    const std::optional<rasterProjection> projection = rasterProjection::of(raster);
+    if (!projection) return;
+    std::vector<tiePoint> degrees = tiePoints;
+    std::vector<tiePoint> radians = tiePoints;
+    for (tiePoint& point : radians) {
+        point.x *= 180.0 / pi;
+        point.y *= 180.0 / pi;
+    }
+    std::vector<tiePoint> fromDegrees = degrees;
+    std::vector<tiePoint> fromRadians = radians;
+    projection->toMap(fromDegrees);
+    projection->toMap(fromRadians);
+    auto onRaster = [this](const std::vector<tiePoint>& points) {
+        return std::count_if(points.begin(), points.end(),
+                             [this](const tiePoint& point) { return liesOnRaster(raster, point.x, point.y); });
+    };
+    const auto asMap = onRaster(tiePoints), asDegrees = onRaster(fromDegrees), asRadians = onRaster(fromRadians);
+    if (asMap >= asDegrees && asMap >= asRadians) return;
+    tiePointsInRadians = asRadians > asDegrees;
+    tiePointsAsRead = tiePointsInRadians ? radians : degrees;
+    tiePoints = tiePointsInRadians ? fromRadians : fromDegrees;
+    initialTiePoints = tiePoints;
+    tiePointsProjected = true;
+}
+
+// The tie points as the tables give them: held in map units, they go back to
+// the angles they were read as, moved by as much as the projection says they
+// moved, so that the way through the projection and back adds nothing.
+std::vector<tiePoint> alignmentModel::tiePointsAsWritten() const {
+    const std::optional<rasterProjection> projection = rasterProjection::of(raster);
+    if (!tiePointsProjected || !projection || tiePointsAsRead.size() != tiePoints.size()) return tiePoints;
+    std::vector<tiePoint> moved = tiePoints;
+    std::vector<tiePoint> start = initialTiePoints;
+    projection->toDegrees(moved);
+    projection->toDegrees(start);
+    std::vector<tiePoint> written = tiePoints;
+    for (std::size_t i = 0; i < written.size() && i < start.size(); ++i) {
+        const double eastward = std::remainder(moved[i].x - start[i].x, 360.0);
+        written[i].x = tiePointsAsRead[i].x + eastward;
+        written[i].y = tiePointsAsRead[i].y + (moved[i].y - start[i].y);
+    }
+    return written;
+}
+
+bool alignmentModel::toRasterProjection() {
+    const std::optional<rasterProjection> projection = rasterProjection::of(raster);
+    if (!projection) return false;
+    projection->toMap(molaPoints);
+    return true;
 }
 
 void alignmentModel::wrapLongitudes() { molaPoints = wrappedLongitudes(std::move(molaPoints)); }
@@ -268,14 +322,14 @@ void alignmentModel::writeWeightingsMap(std::ostream& script, const std::string&
 void alignmentModel::writeTiePointTable(std::ostream& stream, const std::string& title,
                                         bool degreesMinutesSeconds) const {
     if (notReady) return;
-    kalvex::writeTiePointTable(stream, tiePointIds, tiePoints, title,
+    kalvex::writeTiePointTable(stream, tiePointIds, tiePointsAsWritten(), title,
                                tieLayout(degreesMinutesSeconds, tiePointsInRadians));
 }
 
 errorStatistics alignmentModel::writeReport(std::ostream& report, bool degreesMinutesSeconds,
                                             const std::vector<errorRecord>& finalErrors) const {
     if (notReady) return {};
-    return kalvex::writeReport(report, {tiePointIds, tiePoints, orbits, trackWeights, finalErrors},
+    return kalvex::writeReport(report, {tiePointIds, tiePointsAsWritten(), orbits, trackWeights, finalErrors},
                                tieLayout(degreesMinutesSeconds, tiePointsInRadians));
 }
 
