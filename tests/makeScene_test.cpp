@@ -50,7 +50,8 @@ TEST(MakeScene, KalvexReadsTheFilesAndTheTruthStatesTheirPerturbation) {
         double cell, noise;
     };
     const sceneCase polar{{"--polar", "--width", "120"}, 100.0, 0.5};
-    for (const sceneCase& test : {sceneCase{sceneOptions, 5e-4, 1.5}, polar}) {
+    const sceneCase equirectangular{{"--eqc", "--width", "120"}, 12.0, 0.5};
+    for (const sceneCase& test : {sceneCase{sceneOptions, 5e-4, 1.5}, polar, equirectangular}) {
         SCOPED_TRACE(test.options.front());
         scratchFolder folder("makescenefiles");
         ASSERT_EQ(makeSceneIn(folder.path(), test.options).status, 0);

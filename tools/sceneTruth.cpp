@@ -28,7 +28,7 @@ private:
 
 void describeGeometry(truthLines& out, const sceneSummary& scene) {
     const sceneFrame& frame = scene.frame;
-    out.add("variant", frame.polar ? "polar" : "lonlat");
+    out.add("variant", frame.polar ? "polar" : (frame.equirectangular ? "eqc" : "lonlat"));
     out.add("map_units", mapUnits(frame));
     out.add("crs", crsText(frame));
     out.add("track_units", "degrees");
