@@ -4,12 +4,15 @@
 #include <functional>
 #include <cmath>
 #include <ostream>
+#include <set>
 
 #include "app/outputFiles.h"
 #include "app/robustMode.h"
 #include "app/runDriver.h"
 #include "app/trackFiltering.h"
 #include "model/rasterExtent.h"
+#include "model/robustObjective.h"
+#include "model/robustStages.h"
 
 namespace kalvex {
 
@@ -32,9 +35,10 @@ struct stageSearch {
     double maxError;
 };
 
-const char* const offsetBeyondRange =
-    "Warning: The best translation of the first stage lies on the edge of its range, the raster may be off by more "
-    "than the range (-p widens it)";
+// A robust probe's position counts as clearly better when its measure is
+// below this share of the measure where the stages ended, and it lies more
+// than a cell away.
+constexpr double clearlyBetter = 0.8;
 
 // The stage loop: filtering (from the start stage on), plane fit, translation,
 // a narrower translation search for the next stage, and for HiRISE projects a
@@ -72,7 +76,7 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
         }
         ++stage;
         console << "Stage " << stage << " RMS: " << rms << std::endl;
-        if (stage == 1 && record.firstTranslationOnRangeEdge) console << offsetBeyondRange << std::endl;
+        if (stage == 1 && record.firstTranslationOnRangeEdge) console << offsetBeyondRangeLine << std::endl;
         if (stage >= lookback) change = std::fabs(rms - rmsHistory[std::size_t(stage - lookback)]);
     } while (stage < settings.maxStages && change > settings.convergeValue);
     record.stages = stage;
@@ -93,6 +97,55 @@ void warnAboutTiePointsOffTheRaster(const alignmentModel& model, const std::stri
     if (outside > 0)
         console << "Warning: " << outside << " of the " << model.tiePoints.size()
                 << " tie points lie outside the raster" << std::endl;
+}
+
+// The precision of the stages' position: each shot counts with its track's
+// weight, as in the RMS the stages lower.
+positionUncertainty weightedUncertainty(const alignmentModel& model, bool withTurn) {
+    std::vector<double> weights;
+    weights.reserve(model.molaPoints.size());
+    for (const molaPoint& point : model.molaPoints) {
+        const double weight = model.trackWeights.of(point.trackIndex);
+        weights.push_back(weight * weight);
+    }
+    const mapPosition centre = rasterCentre(model.raster);
+    return estimatePosition(shotSensitivities(model.raster, model.molaPoints, weights, centre.x, centre.y), withTurn);
+}
+
+// The stages lower the weighted RMS and may stop in a valley of it that is
+// not the right one: a robust search from where they began, over the same
+// range, tells whether the same shots find a clearly better position
+// elsewhere. Cells to that position, or 0.
+double betterPositionElsewhere(const alignmentModel& model, const runSettings& settings) {
+    const double cell = shorterCellSide(model.raster.transform);
+    if (!(cell > 0.0) || !std::isfinite(cell)) return 0.0;
+    const mapPosition here = rasterCentre(model.raster);
+    const double startX = 0.5 * (model.corners[0].x + model.corners[3].x) - here.x;
+    const double startY = 0.5 * (model.corners[0].y + model.corners[3].y) - here.y;
+    const probeFound probe = probeRobustly(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare),
+                                           std::fmax(settings.padding, 0.0) / cell, startX, startY);
+    return probe.cells > 1.0 && probe.there < clearlyBetter * probe.here ? probe.cells : 0.0;
+}
+
+// Prints one warning per reason to doubt the alignment, and keeps them.
+void judgeAlignment(const alignmentModel& model, const runSettings& settings,
+                    const std::vector<errorRecord>& finalErrors, std::size_t shotsAtStart, alignmentRecord& record) {
+    alignmentEvidence evidence;
+    evidence.shotsAtStart = shotsAtStart;
+    evidence.robust = settings.robustAlignment;
+    evidence.stages = record.stages;
+    evidence.converged = record.converged;
+    evidence.measureLost = record.measureLost;
+    evidence.firstTranslationOnRangeEdge = record.firstTranslationOnRangeEdge;
+    std::set<std::int32_t> tracks;
+    for (const errorRecord& entry : finalErrors)
+        if (model.trackWeights.of(entry.trackIndex) > 0.0) ++evidence.countedShots, tracks.insert(entry.trackIndex);
+    evidence.countedTracks = tracks.size();
+    evidence.uncertainty = record.uncertainty;
+    evidence.betterPositionCells = record.betterPositionCells;
+    evidence.surfaceLeftOpen = model.lineFitTold || model.quadraticLeftOpen;
+    record.reasons = reasonsFor(evidence);
+    for (const std::string& line : reasonLines(record.reasons, evidence)) model.console() << line << std::endl;
 }
 
 void writeScript(std::ostream& console, const std::string& path, std::vector<std::string>& scriptList,
@@ -129,9 +182,14 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSetti
     warnAboutTiePointsOffTheRaster(model, settings.tiePath);
     const double initialRms = model.currentRms().rms;
     console << "Initial RMS: " << initialRms << std::endl;
+    const std::size_t shotsAtStart = model.currentErrorList().size();
 
     alignmentRecord record =
         settings.robustAlignment ? runRobustAlignment(model, settings) : runStages(model, settings, initialRms);
+    if (!settings.robustAlignment) {
+        record.uncertainty = weightedUncertainty(model, settings.hirise);
+        record.betterPositionCells = betterPositionElsewhere(model, settings);
+    }
     record.initialRms = initialRms;
 
     const double finalRms = settings.quadFit ? model.quadraticFitStage() : model.linearFitStage();
@@ -152,11 +210,13 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSetti
     const errorStatistics finalStatistics = model.writeReport(report.stream(), degreesMinutesSeconds, finalErrors);
     printStatistics(console, finalErrors.size(), finalStatistics);
     if (!report.close()) runFailed = true;
-    if (record.firstTranslationOnRangeEdge) console << offsetBeyondRange << std::endl;
     // Every output is written, but nothing was aligned: no success to report.
     if (finalErrors.empty()) {
+        if (record.firstTranslationOnRangeEdge) console << offsetBeyondRangeLine << std::endl;
         console << "Error: No altimeter point with a model elevation was left at the end of the run" << std::endl;
-        runFailed = true;
+        runFailed = record.failed = true;
+    } else {
+        judgeAlignment(model, settings, finalErrors, shotsAtStart, record);
     }
 
     model.writeFinalErrorMap(errorMapStream, settings.hirise, finalErrors, finalStatistics);

@@ -3,7 +3,9 @@
 // first round searches the whole range, later ones refine about where the
 // raster is. Tracks are judged only once a round has left the raster where it
 // was, against an aligned raster, and the rounds then go on until one moves
-// it by less than a hundredth of a cell again.
+// it by less than a hundredth of a cell again. A turn that does not stand out
+// from the scatter of the tracks is then undone, and the rounds settle the
+// translation without it.
 #include "app/robustMode.h"
 
 #include <algorithm>
@@ -11,8 +13,10 @@
 #include <cmath>
 #include <cstdint>
 #include <ostream>
+#include <set>
 #include <vector>
 
+#include "model/positionUncertainty.h"
 #include "model/rasterExtent.h"
 #include "model/robustObjective.h"
 #include "model/robustStages.h"
@@ -24,10 +28,12 @@ namespace kalvex {
 namespace {
 
 constexpr double settledMovement = 0.01;  // cells
-constexpr int mostRounds = 12;
+constexpr int mostRounds = 16;
 constexpr double widestTurn = 5.0;   // degrees each way, as far as the stage loop turns
 constexpr double localTurn = 0.25;   // degrees each way after the first round
 constexpr double localReach = 1.0;   // cells each way after the first round
+// A turn is kept when it lies this many standard errors from none.
+constexpr double turnStandsOut = 5.0;
 
 using cornerPositions = std::array<cornerRecord, 4>;
 
@@ -39,27 +45,37 @@ double largestMove(const cornerPositions& before, const cornerPositions& after, 
     return largest;
 }
 
-// One round; returns the robust RMS at its end. Whether the raster is turned
-// at all is decided once: a turn that stands out from the noise makes the
-// angle a parameter of the alignment (turned), which later rounds refine to
-// the best value they find.
-double alignOnce(alignmentModel& model, const robustShots& shots, double translationReach, bool hirise,
-                 double turnReach, bool& turned) {
+// The turns made so far: their angles add up whatever their pivots, and the
+// last pivot is where they are undone.
+struct turnsMade {
+    bool allowed = false;
+    double angle = 0.0;
+    int column = 0;
+    int row = 0;
+};
+
+// One round; returns the robust RMS at its end. A turn is made whenever it
+// lowers the measure by more than chance would; whether the turn stands out
+// from the scatter of the tracks is judged once the position has settled.
+double alignOnce(alignmentModel& model, const robustShots& shots, double translationReach, double turnReach,
+                 turnsMade& turns) {
     std::ostream& console = model.console();
     const offsetFound offset = searchRobustOffset(model, shots, translationReach);
     console << "x-translation: " << offset.dx << std::endl;
     console << "y-translation: " << offset.dy << std::endl;
     model.moveBy(offset.dx, offset.dy);
-    if (!hirise) return offset.rms;
+    if (!turns.allowed) return offset.rms;
     const turnFound turn = searchRobustTurn(model, shots, turnReach);
-    turned = turned || turn.beyondNoise;
-    if (!turned || turn.angle == 0.0) {
+    if (!turn.beyondChance || turn.angle == 0.0) {
         console << "No Rotation Found" << std::endl;
         return offset.rms;
     }
     console << "Min RMS Rotation About: " << turn.column << " : " << turn.row << std::endl;
     console << "Min RMS Rotation Angle:" << turn.angle << std::endl;
     model.turnAbout(turn.column, turn.row, turn.angle);
+    turns.angle += turn.angle;
+    turns.column = turn.column;
+    turns.row = turn.row;
     return turn.rms;
 }
 
@@ -84,6 +100,46 @@ void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
     model.removePoints(verdict.outliers);
 }
 
+std::size_t tracksOnTheRaster(const alignmentModel& model) {
+    std::set<std::int32_t> tracks;
+    for (const errorRecord& entry : model.currentErrorList())
+        if (model.trackWeights.of(entry.trackIndex) > 0.0) tracks.insert(entry.trackIndex);
+    return tracks.size();
+}
+
+// The precision of the position the rounds settled on, from the shots in the measure.
+positionUncertainty settledUncertainty(const alignmentModel& model, const robustShots& shots, bool withTurn) {
+    const mapPosition centre = rasterCentre(model.raster);
+    return estimatePosition(
+        shotSensitivities(model.raster, model.molaPoints, keptShotWeights(model.raster, shots, model.molaPoints.size()),
+                          centre.x, centre.y),
+        withTurn);
+}
+
+// The turns are undone unless their sum stands out from the scatter of the
+// tracks: residuals along a track that are not independent can favour a turn
+// that is none. Too few tracks have no scatter to stand out from.
+bool undoTurnUnlessItStandsOut(alignmentModel& model, const robustShots& shots, turnsMade& turns) {
+    if (!turns.allowed || turns.angle == 0.0) return false;
+    const positionUncertainty precision = settledUncertainty(model, shots, true);
+    if (!fewTracks(precision.tracks) && std::fabs(turns.angle) > turnStandsOut * precision.standardError[2])
+        return false;
+    model.console() << "Rotation of " << turns.angle
+                    << " degrees undone, it does not stand out from the scatter of the tracks" << std::endl;
+    model.turnAbout(turns.column, turns.row, -turns.angle);
+    turns = turnsMade{};
+    return true;
+}
+
+void printUncertainty(std::ostream& console, const positionUncertainty& precision, const geoTransform& transform) {
+    const double cell = shorterCellSide(transform);
+    const positionVector error = errorSizes(precision);
+    console << "Standard error of the translation in cells: " << error[0] << " " << error[1] << std::endl;
+    console << "Standard error of the translation in map units: " << error[0] * cell << " " << error[1] * cell
+            << std::endl;
+    if (precision.withTurn) console << "Standard error of the rotation in degrees: " << error[2] << std::endl;
+}
+
 // The plane of the aligned errors of the shots that count, added to the
 // raster and the tie points as each stage of the loop adds its plane: the
 // final fit then starts from errors without a tilt or an offset.
@@ -106,24 +162,40 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
     const double range = std::fmax(settings.padding, 0.0) / cell;
     robustShots shots = countedShots(model.molaPoints, model.trackWeights, unjudgedShare);
     bool judged = false;
-    bool turned = false;
+    // Too few tracks have no scatter that a turn could be shown to stand out
+    // from, and a turn chased on them can swing from round to round.
+    turnsMade turns{settings.hirise && !fewTracks(tracksOnTheRaster(model))};
     std::ostream& console = model.console();
     for (int round = 1;; ++round) {
         const cornerPositions before = rasterCorners(model.raster);
         console << std::endl;
         console << "Robust Round: " << round << std::endl;
         const double rms = alignOnce(model, shots, round == 1 ? range : std::fmin(range, localReach),
-                                     settings.hirise, round == 1 ? widestTurn : localTurn, turned);
+                                     round == 1 ? widestTurn : localTurn, turns);
         console << "Round " << round << " Robust RMS: " << rms << std::endl;
-        const bool settled = largestMove(before, rasterCorners(model.raster), cell) < settledMovement;
         record.stages = round;
-        record.converged = settled;
-        if (!settled && round < mostRounds) continue;
-        if (judged) break;
-        judgeAlignedTracks(model, shots);
-        shots = countedShots(model.molaPoints, model.trackWeights, judgedShare);
-        judged = true;
+        // A round that could measure nothing has not settled anything, wherever the raster is.
+        record.measureLost = std::isnan(rms);
+        record.converged =
+            !record.measureLost && largestMove(before, rasterCorners(model.raster), cell) < settledMovement;
+        if (record.measureLost) break;
+        bool goOn = !record.converged;
+        if (!goOn && !judged) {
+            judgeAlignedTracks(model, shots);
+            shots = countedShots(model.molaPoints, model.trackWeights, judgedShare);
+            judged = goOn = true;
+        } else if (!goOn) {
+            goOn = undoTurnUnlessItStandsOut(model, shots, turns);
+        }
+        if (!goOn) break;
+        // Out of rounds with more to do: the position has not settled.
+        if (round >= mostRounds) {
+            record.converged = false;
+            break;
+        }
     }
+    record.uncertainty = settledUncertainty(model, shots, settings.hirise);
+    printUncertainty(console, record.uncertainty, model.raster.transform);
     addAlignedPlane(model);
     return record;
 }

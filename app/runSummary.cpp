@@ -9,6 +9,7 @@
 #include "app/outputFiles.h"
 #include "app/runDriver.h"
 #include "model/georeferenceMotion.h"
+#include "model/rasterExtent.h"
 
 namespace kalvex {
 
@@ -176,6 +177,18 @@ json runSummary::rasterMotion() const {
             {"stages", {{"count", alignment->stages}, {"converged", alignment->converged}}}};
 }
 
+// The expected size of the error of the translation (and of the turn, where
+// one was searched), in cells along x and y and in map units; null where the
+// shots do not fix it.
+json runSummary::standardErrors() const {
+    const positionVector sizes = errorSizes(alignment->uncertainty);
+    const double cell = shorterCellSide(initialTransform);
+    const json degrees = alignment->uncertainty.withTurn ? json(sizes[2]) : json();
+    return {{"cells", json::array({sizes[0], sizes[1]})},
+            {"mapUnits", json::array({sizes[0] * cell, sizes[1] * cell})},
+            {"rotationDegrees", degrees}};
+}
+
 // A file a run may write beside the summary counts as written when it is new
 // or was changed during the run, so a file that an earlier run left, or that
 // could not be replaced, is not claimed.
@@ -206,6 +219,12 @@ int runSummary::finish(int status) {
     const json motion = alignment ? rasterMotion() : json{{"translation", nullptr}, {"rotation", nullptr},
                                                           {"stages", nullptr}};
     for (const auto& [key, value] : motion.items()) summary[key] = value;
+    // A run that ended before or without anything to align to has failed; an
+    // error map alone is no alignment to judge.
+    const bool failed = alignment ? alignment->failed : status != 0;
+    summary["verdict"] = failed ? json("failed") : alignment ? json(verdictName(alignment->reasons)) : json();
+    summary["reasons"] = alignment && !failed ? json(reasonNames(alignment->reasons)) : json::array();
+    summary["standardError"] = alignment && !failed ? standardErrors() : json();
     summary["warnings"] = linesWhere(console.lines(), isWarningLine);
     summary["errors"] = linesWhere(console.lines(), isErrorLine);
     summary["outputs"] = outputsWritten();

@@ -42,6 +42,7 @@ private:
     nlohmann::ordered_json rmsValues() const;
     nlohmann::ordered_json rasterMotion() const;
     nlohmann::ordered_json outputsWritten() const;
+    nlohmann::ordered_json standardErrors() const;
 
     std::ostream& runConsole;
     consoleLines console;

@@ -213,7 +213,7 @@ double alignmentModel::linearFitStage() {
 
 double alignmentModel::quadraticFitStage() {
     if (notReady) return notANumber;
-    addQuadraticFit(console(), raster, tiePoints, molaPoints, &trackWeights);
+    quadraticLeftOpen = addQuadraticFit(console(), raster, tiePoints, molaPoints, &trackWeights) || quadraticLeftOpen;
     return currentRms().rms;
 }
 

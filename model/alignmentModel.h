@@ -43,7 +43,8 @@ public:
     std::vector<tiePoint> tiePointsAsRead;
     bool debug = false;
     bool notReady = true;
-    bool lineFitTold = false;  // the plane fits have said that the points lie along one line
+    bool lineFitTold = false;  // the plane fits have said that the points lie along (or too near) one line
+    bool quadraticLeftOpen = false;  // the quadratic fit was not added: the points do not determine it
     int threadCount = 1;       // threads a search may use; results never depend on it
 
     std::ostream& console() const { return *consoleStream; }

@@ -35,6 +35,10 @@ double mapHeight(const elevationRaster& raster) {
     return std::fabs(edges.top - edges.bottom);
 }
 
+mapPosition rasterCentre(const elevationRaster& raster) {
+    return raster.transform.mapOf(0.5 * (double(raster.width) - 1.0), 0.5 * (double(raster.height) - 1.0));
+}
+
 double shorterCellSide(const geoTransform& transform) {
     return std::min(std::hypot(transform[1], transform[4]), std::hypot(transform[2], transform[5]));
 }

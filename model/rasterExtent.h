@@ -31,6 +31,9 @@ rasterEdges edgesOf(const elevationRaster& raster);
 double mapWidth(const elevationRaster& raster);
 double mapHeight(const elevationRaster& raster);
 
+// The map position of the middle of the raster's nodes.
+mapPosition rasterCentre(const elevationRaster& raster);
+
 // The length of a cell's shorter side in map units, whatever its turn.
 double shorterCellSide(const geoTransform& transform);
 

@@ -177,10 +177,10 @@ struct robustFit {
     plane surface;
 };
 
-robustFit fitRobustly(errorSample& sample, std::size_t shotCount, double keptShare) {
+robustFit fitRobustly(errorSample& sample, double keptShare) {
     const std::size_t count = sample.count;
     robustFit fit;
-    if (count == 0 || 2 * count < shotCount) return fit;
+    if (count == 0) return fit;
     const std::size_t kept = std::max<std::size_t>(1, std::size_t(std::ceil(keptShare * double(count))));
     fit.surface = fitAll(sample);
     for (int refit = 0; refit < refits; ++refit)
@@ -195,7 +195,7 @@ robustFit fitRobustly(errorSample& sample, std::size_t shotCount, double keptSha
         below += under ? 1 : 0;
     }
     sum += double(kept - below) * threshold;
-    fit.measure = robustMeasure{std::sqrt(sum / double(kept)), kept};
+    fit.measure = robustMeasure{std::sqrt(sum / double(kept)), kept, count};
     return fit;
 }
 
@@ -242,20 +242,26 @@ robustShots turnedShots(const robustShots& shots, double angle, double pivotX, d
     return turned;
 }
 
+robustShots shotSubset(const robustShots& shots, const std::vector<std::size_t>& indices) {
+    robustShots subset;
+    subset.keptShare = shots.keptShare;
+    for (std::size_t i : indices) {
+        subset.x.push_back(shots.x[i]);
+        subset.y.push_back(shots.y[i]);
+        subset.elevation.push_back(shots.elevation[i]);
+        subset.u.push_back(shots.u[i]);
+        subset.v.push_back(shots.v[i]);
+        subset.source.push_back(shots.source[i]);
+    }
+    return subset;
+}
+
 robustShots thinnedShots(const robustShots& shots, std::size_t most) {
     const std::size_t count = shots.x.size();
     const std::size_t stride = most > 0 && count > most ? (count + most - 1) / most : 1;
-    robustShots thinned;
-    thinned.keptShare = shots.keptShare;
-    for (std::size_t i = 0; i < count; i += stride) {
-        thinned.x.push_back(shots.x[i]);
-        thinned.y.push_back(shots.y[i]);
-        thinned.elevation.push_back(shots.elevation[i]);
-        thinned.u.push_back(shots.u[i]);
-        thinned.v.push_back(shots.v[i]);
-        thinned.source.push_back(shots.source[i]);
-    }
-    return thinned;
+    std::vector<std::size_t> indices;
+    for (std::size_t i = 0; i < count; i += stride) indices.push_back(i);
+    return shotSubset(shots, indices);
 }
 
 robustPlacement::robustPlacement(const elevationRaster& raster, const robustShots& shots)
@@ -277,15 +283,15 @@ robustPlacement::robustPlacement(const elevationRaster& raster, const robustShot
     }
 }
 
-robustMeasure robustPlacement::translated(double dx, double dy) const {
+cellMap robustPlacement::translationMap(double dx, double dy) const {
     const geoTransform& t = raster.transform;
     const double det = t.determinant();
-    return measure({1.0, 0.0, -(dx * t[5] - dy * t[2]) / det, 0.0, 1.0, -(dy * t[1] - dx * t[4]) / det});
+    return {1.0, 0.0, -(dx * t[5] - dy * t[2]) / det, 0.0, 1.0, -(dy * t[1] - dx * t[4]) / det};
 }
 
 // Turning the shots about the pivot P is, in cells, the map A^-1 R A with the
 // offset A^-1 (I - R) (P - T), for the georeference's matrix A and origin T.
-robustMeasure robustPlacement::turned(double angle, double pivotX, double pivotY) const {
+cellMap robustPlacement::turnMap(double angle, double pivotX, double pivotY) const {
     const geoTransform& t = raster.transform;
     const double s = std::sin(angle * pi / 180.0);
     const double c = std::cos(angle * pi / 180.0);
@@ -295,17 +301,53 @@ robustMeasure robustPlacement::turned(double angle, double pivotX, double pivotY
     const double ra21 = s * t[1] + c * t[4], ra22 = s * t[2] + c * t[5];
     const double px = pivotX - t[0], py = pivotY - t[3];
     const double wx = px - (c * px - s * py), wy = py - (s * px + c * py);
-    return measure({(t[5] * ra11 - t[2] * ra21) / det, (t[5] * ra12 - t[2] * ra22) / det, (t[5] * wx - t[2] * wy) / det,
-                    (t[1] * ra21 - t[4] * ra11) / det, (t[1] * ra22 - t[4] * ra12) / det, (t[1] * wy - t[4] * wx) / det});
+    return {(t[5] * ra11 - t[2] * ra21) / det, (t[5] * ra12 - t[2] * ra22) / det, (t[5] * wx - t[2] * wy) / det,
+            (t[1] * ra21 - t[4] * ra11) / det, (t[1] * ra22 - t[4] * ra12) / det, (t[1] * wy - t[4] * wx) / det};
 }
 
 robustMeasure robustPlacement::measure(const cellMap& map) const {
-    return fitRobustly(sampleErrors(raster, shots, columns, rows, map), shots.x.size(), shots.keptShare).measure;
+    return fitRobustly(sampleErrors(raster, shots, columns, rows, map), shots.keptShare).measure;
+}
+
+// Every node nearest to a position between the first and last columns and
+// rows has eight neighbours on the raster, and none of them is without data.
+bool robustPlacement::nodesModelled(double firstColumn, double lastColumn, double firstRow, double lastRow) const {
+    constexpr double mostNodes = 4096.0;
+    const double left = std::floor(firstColumn + 0.5), right = std::floor(lastColumn + 0.5);
+    const double top = std::floor(firstRow + 0.5), bottom = std::floor(lastRow + 0.5);
+    if (!(left >= 1.0 && top >= 1.0 && right <= double(raster.width) - 2.0 && bottom <= double(raster.height) - 2.0))
+        return false;
+    if ((right - left + 1.0) * (bottom - top + 1.0) > mostNodes) return false;
+    for (std::size_t r = std::size_t(top) - 1; r <= std::size_t(bottom) + 1; ++r)
+        for (std::size_t c = std::size_t(left) - 1; c <= std::size_t(right) + 1; ++c)
+            if (!std::isfinite(raster.cells[r * raster.width + c])) return false;
+    return true;
+}
+
+std::vector<std::size_t> robustPlacement::modelledThroughout(const std::vector<cellMap>& maps, double pad) const {
+    std::vector<std::size_t> modelled;
+    if (maps.empty()) return modelled;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        double firstColumn = HUGE_VAL, lastColumn = -HUGE_VAL, firstRow = HUGE_VAL, lastRow = -HUGE_VAL;
+        for (const cellMap& map : maps) {
+            const double column = map.columnPerColumn * columns[i] + map.columnPerRow * rows[i] + map.column;
+            const double row = map.rowPerColumn * columns[i] + map.rowPerRow * rows[i] + map.row;
+            firstColumn = std::fmin(firstColumn, column), lastColumn = std::fmax(lastColumn, column);
+            firstRow = std::fmin(firstRow, row), lastRow = std::fmax(lastRow, row);
+        }
+        if (nodesModelled(firstColumn - pad, lastColumn + pad, firstRow - pad, lastRow + pad)) modelled.push_back(i);
+    }
+    return modelled;
+}
+
+std::size_t robustPlacement::modelledCount(const cellMap& map) const {
+    if (columns.empty()) return 0;
+    return sampleErrors(raster, shots, columns, rows, map).count;
 }
 
 std::vector<double> robustPlacement::residuals() const {
     errorSample& sample = sampleErrors(raster, shots, columns, rows, {1.0, 0.0, 0.0, 0.0, 1.0, 0.0});
-    const plane surface = fitRobustly(sample, shots.x.size(), shots.keptShare).surface;
+    const plane surface = fitRobustly(sample, shots.keptShare).surface;
     std::vector<double> residuals(shots.x.size(), notANumber);
     for (std::size_t i = 0; i < sample.count; ++i)
         residuals[sample.shot[i]] = sample.error[i] - surface.at(sample.u[i], sample.v[i]);
@@ -318,6 +360,21 @@ robustMeasure measureRobustly(const elevationRaster& raster, const robustShots& 
 
 std::vector<double> robustResiduals(const elevationRaster& raster, const robustShots& shots) {
     return robustPlacement(raster, shots).residuals();
+}
+
+std::vector<double> keptShotWeights(const elevationRaster& raster, const robustShots& shots, std::size_t pointCount) {
+    const std::vector<double> residuals = robustResiduals(raster, shots);
+    std::vector<double> sizes;
+    for (double residual : residuals)
+        if (std::isfinite(residual)) sizes.push_back(std::fabs(residual));
+    std::vector<double> weights(pointCount, 0.0);
+    if (sizes.empty()) return weights;
+    const std::size_t kept = std::max<std::size_t>(1, std::size_t(std::ceil(shots.keptShare * double(sizes.size()))));
+    std::nth_element(sizes.begin(), sizes.begin() + std::ptrdiff_t(kept - 1), sizes.end());
+    const double threshold = sizes[kept - 1];
+    for (std::size_t k = 0; k < residuals.size(); ++k)
+        if (std::fabs(residuals[k]) <= threshold && shots.source[k] < pointCount) weights[shots.source[k]] = 1.0;
+    return weights;
 }
 
 }  // namespace kalvex

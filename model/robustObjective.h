@@ -49,8 +49,9 @@ robustShots countedShots(const std::vector<molaPoint>& points, const trackWeight
 robustShots turnedShots(const robustShots& shots, double angle, double pivotX, double pivotY);
 
 struct robustMeasure {
-    double rms = notANumber;  // NaN when fewer than half the shots have a model elevation
-    std::size_t kept = 0;     // residuals in the RMS
+    double rms = notANumber;    // NaN when no shot has a model elevation
+    std::size_t kept = 0;       // residuals in the RMS
+    std::size_t available = 0;  // shots with a model elevation, of which kept is the share
 };
 
 // Where a candidate position of the raster puts the shots, in the cells of
@@ -73,20 +74,36 @@ public:
     robustPlacement(const elevationRaster& raster, const robustShots& shots);
 
     // The measure with the raster moved by (dx, dy).
-    robustMeasure translated(double dx, double dy) const;
+    robustMeasure translated(double dx, double dy) const { return measure(translationMap(dx, dy)); }
     // The measure of the shots as turnedShots places them.
-    robustMeasure turned(double angle, double pivotX, double pivotY) const;
+    robustMeasure turned(double angle, double pivotX, double pivotY) const {
+        return measure(turnMap(angle, pivotX, pivotY));
+    }
+    cellMap translationMap(double dx, double dy) const;
+    cellMap turnMap(double angle, double pivotX, double pivotY) const;
+    robustMeasure measure(const cellMap& map) const;
     // See robustResiduals.
     std::vector<double> residuals() const;
 
+    // The shots that have a model elevation wherever between the maps they
+    // may be placed: in the box of their positions under every map, grown by
+    // pad cells each way. A box of more than a few thousand nodes is not
+    // searched, and its shot counts as not modelled throughout.
+    std::vector<std::size_t> modelledThroughout(const std::vector<cellMap>& maps, double pad) const;
+    std::size_t modelledCount(const cellMap& map) const;
+    const robustShots& measured() const { return shots; }
+
 private:
-    robustMeasure measure(const cellMap& map) const;
+    bool nodesModelled(double firstColumn, double lastColumn, double firstRow, double lastRow) const;
 
     const elevationRaster& raster;
     const robustShots& shots;
     std::vector<double> columns;  // empty when no shot can have a model elevation
     std::vector<double> rows;
 };
+
+// The shots at the given ascending indices, with the same plane frame.
+robustShots shotSubset(const robustShots& shots, const std::vector<std::size_t>& indices);
 
 // Every stride-th shot, the stride the least that leaves at most most shots:
 // shots come track by track, so these are spread over every track. The plane
@@ -99,5 +116,9 @@ robustMeasure measureRobustly(const elevationRaster& raster, const robustShots& 
 // Every shot's residual from the plane of the measure at the raster's own
 // position, in the order of the shots; NaN for a shot without a model elevation.
 std::vector<double> robustResiduals(const elevationRaster& raster, const robustShots& shots);
+
+// Per altimeter point (pointCount of them), 1 for a shot whose residual at
+// the raster's own position is among the kept share, 0 for every other point.
+std::vector<double> keptShotWeights(const elevationRaster& raster, const robustShots& shots, std::size_t pointCount);
 
 }  // namespace kalvex

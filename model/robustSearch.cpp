@@ -92,15 +92,16 @@ std::optional<gridCandidate> vertexOffset(const grid& window, const std::vector<
     return vertex;
 }
 
-// The vertex is measured like any candidate and kept only when it is lower.
+// The vertex is measured like any candidate, beside the best so that both
+// are measured alike, and kept only when it is lower.
 searchOutcome closerToVertex(const gridMeasure& measure, const grid& window, const std::vector<double>& values,
                              std::size_t lowest, searchOutcome outcome) {
     const std::optional<gridCandidate> vertex = vertexOffset(window, values, lowest);
     if (!vertex) return outcome;
     const gridCandidate candidate{outcome.best.first + vertex->first * window.step,
                                   outcome.best.second + vertex->second * window.step};
-    const double value = measure({candidate}, true).front();
-    if (value < outcome.value) outcome.best = candidate, outcome.value = value;
+    const std::vector<double> pair = measure({outcome.best, candidate}, true);
+    if (pair[1] < pair[0]) outcome.best = candidate, outcome.value = pair[1];
     return outcome;
 }
 
@@ -109,7 +110,7 @@ searchOutcome closerToVertex(const gridMeasure& measure, const grid& window, con
 searchOutcome searchCoarseToFine(const gridMeasure& measure, const searchPlan& plan) {
     searchOutcome outcome;
     if (!(plan.coarseStep > 0.0) || !(plan.finestStep > 0.0)) return outcome;
-    grid window{{0.0, 0.0}, plan.coarseStep, reachFor(plan.firstRange, plan.coarseStep),
+    grid window{plan.start, plan.coarseStep, reachFor(plan.firstRange, plan.coarseStep),
                 plan.secondAxis ? reachFor(plan.secondRange, plan.coarseStep) : 0};
     // A range of 0 asks for no search: a finer grid would still wander off.
     const bool refine = window.firstReach > 0 || window.secondReach > 0;

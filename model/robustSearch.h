@@ -26,10 +26,11 @@ using gridMeasure = std::function<std::vector<double>(const std::vector<gridCand
 
 struct searchPlan {
     bool secondAxis = true;   // false: only the first coordinate is searched
-    double firstRange = 0.0;  // the coarse grid reaches at least this far from 0 each way
+    double firstRange = 0.0;  // the coarse grid reaches at least this far from its middle each way
     double secondRange = 0.0;
     double coarseStep = 1.0;
     double finestStep = 0.05;
+    gridCandidate start;      // the middle of the coarse grid
 };
 
 struct searchOutcome {

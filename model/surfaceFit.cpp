@@ -104,6 +104,62 @@ double determinant3(const std::array<std::array<double, 3>, 3>& m) {
            m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
+// How many times the scatter of a fitted surface at the shots it may be
+// wrong by at the worst of the raster's corners and edge middles: the square
+// root of the ratio of its variance there, phi^T N^-1 phi, to its mean at the
+// shots, terms / count. Shots that do not hold the surface up across the
+// raster let it swing there by hundreds of times what it does under them.
+template <std::size_t terms>
+double spreadAtRasterEdges(const std::vector<fitSample>& samples, const localFrame& frame,
+                           const elevationRaster& raster, std::array<double, terms> (*basisOf)(double u, double v)) {
+    std::array<std::array<double, terms>, terms> normal{};
+    for (const fitSample& sample : samples) {
+        const std::array<double, terms> basis = basisOf(frame.localX(sample.x), frame.localY(sample.y));
+        for (std::size_t i = 0; i < terms; ++i)
+            for (std::size_t j = 0; j < terms; ++j) normal[i][j] += basis[i] * basis[j];
+    }
+    double worst = 0.0;
+    const double lastColumn = double(raster.width) - 1.0, lastRow = double(raster.height) - 1.0;
+    for (int k = 0; k < 9; ++k) {
+        if (k == 4) continue;  // the middle
+        const double column = 0.5 * lastColumn * (k % 3), row = 0.5 * lastRow * (k / 3);
+        const std::array<double, terms> point =
+            basisOf(frame.localX(raster.nodeX(column, row)), frame.localY(raster.nodeY(column, row)));
+        // Solve normal * z = point by elimination with partial pivoting.
+        std::array<std::array<double, terms + 1>, terms> m{};
+        for (std::size_t i = 0; i < terms; ++i) {
+            for (std::size_t j = 0; j < terms; ++j) m[i][j] = normal[i][j];
+            m[i][terms] = point[i];
+        }
+        for (std::size_t i = 0; i < terms; ++i) {
+            std::size_t pivot = i;
+            for (std::size_t r = i + 1; r < terms; ++r)
+                if (std::fabs(m[r][i]) > std::fabs(m[pivot][i])) pivot = r;
+            std::swap(m[i], m[pivot]);
+            if (!(std::fabs(m[i][i]) > 0.0)) return HUGE_VAL;
+            for (std::size_t r = 0; r < terms; ++r) {
+                if (r == i) continue;
+                const double factor = m[r][i] / m[i][i];
+                for (std::size_t c = i; c <= terms; ++c) m[r][c] -= factor * m[i][c];
+            }
+        }
+        double leverage = 0.0;
+        for (std::size_t i = 0; i < terms; ++i) leverage += point[i] * m[i][terms] / m[i][i];
+        // Never below zero but by rounding, on a matrix that is singular but for it.
+        if (!(leverage > 0.0) || !std::isfinite(leverage)) return HUGE_VAL;
+        worst = std::fmax(worst, leverage * double(samples.size()) / double(terms));
+    }
+    return std::sqrt(worst);
+}
+
+// Shots that hold a surface up across the raster let it swing at its edges by
+// a few times what it does under them; this many times is a surface the
+// shots leave open there.
+constexpr double mostSwing = 10.0;
+
+std::array<double, 3> planeBasis(double u, double v) { return {u, v, 1.0}; }
+std::array<double, 6> quadraticBasis(double u, double v) { return {u * u, u * v, v * v, u, v, 1.0}; }
+
 // Below this share of the wider spread, the spread of the points across their
 // main direction is a scatter about one line (an altimeter track and its
 // jitter), not a second direction that could carry a slope.
@@ -321,8 +377,9 @@ bool verifySolution(std::ostream& console, const augmentedMatrix& m) {
     return true;
 }
 
-fitOutcome solveQuadratic(std::ostream& console, const std::vector<fitSample>& samples, bool debug,
+fitOutcome solveQuadratic(std::ostream& console, const std::vector<fitSample>& samples, const elevationRaster& raster,
                           quadraticSurface& surface) {
+    const bool debug = raster.debug;
     surface.frame = frameOf(samples);
     augmentedMatrix matrix = normalEquations(samples, surface.frame);
     if (debug) {
@@ -349,13 +406,19 @@ fitOutcome solveQuadratic(std::ostream& console, const std::vector<fitSample>& s
         surface.local.fill(0.0);
         return fitOutcome::rejected;
     }
+    if (spreadAtRasterEdges<6>(samples, surface.frame, raster, quadraticBasis) > mostSwing) {
+        surface.local.fill(notANumber);
+        return fitOutcome::undetermined;
+    }
     for (std::size_t i = 0; i < 6; ++i) surface.local[i] = matrix[i][6];
     return fitOutcome::solved;
 }
 
 // False, with its message, when fewer than two points have a model elevation.
+// Points along one line, or too near one to hold the plane up across the
+// raster, get the plane without a slope across them.
 bool fitPlaneSurface(std::ostream& console, const elevationRaster& raster, const std::vector<molaPoint>& points,
-                     const trackWeightList* weights, planeSurface& surface, bool& alongOneLine) {
+                     const trackWeightList* weights, planeSurface& surface, bool& alongOneLine, bool& nearOneLine) {
     const std::vector<fitSample> samples = fitSamples(raster, points, weights);
     if (samples.size() < 2) {
         console << "There is only one or fewer valid mola point in the raster region, not performing linear fit"
@@ -365,8 +428,12 @@ bool fitPlaneSurface(std::ostream& console, const elevationRaster& raster, const
     const localFrame frame = frameOf(samples);
     const positionSpread spread = spreadOf(samples, frame);
     if (!spread.alongOneLine()) {
-        surface = solvePlane(samples);
-        return true;
+        // Points at one place have no line either: the plane is left to the solution's own check.
+        if (!(spread.wide > 0.0) || spreadAtRasterEdges<3>(samples, frame, raster, planeBasis) <= mostSwing) {
+            surface = solvePlane(samples);
+            return true;
+        }
+        nearOneLine = true;
     }
     alongOneLine = true;
     surface = solvePlaneAlongLine(samples, frame, spread);
@@ -405,7 +472,7 @@ struct quadraticFound {
 quadraticFound fitQuadratic(std::ostream& console, const elevationRaster& raster, const std::vector<molaPoint>& points,
                             const trackWeightList* weights) {
     quadraticFound found;
-    found.outcome = solveQuadratic(console, fitSamples(raster, points, weights), raster.debug, found.surface);
+    found.outcome = solveQuadratic(console, fitSamples(raster, points, weights), raster, found.surface);
     if (found.outcome != fitOutcome::rejected) found.coefficients = mapCoefficients(found.surface);
     return found;
 }
@@ -415,9 +482,13 @@ quadraticFound fitQuadratic(std::ostream& console, const elevationRaster& raster
 bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
                  const std::vector<molaPoint>& points, const trackWeightList* weights, bool lineTold) {
     planeSurface surface;
-    bool alongOneLine = false;
-    const bool fitted = fitPlaneSurface(console, raster, points, weights, surface, alongOneLine);
-    if (alongOneLine && !lineTold)
+    bool alongOneLine = false, nearOneLine = false;
+    const bool fitted = fitPlaneSurface(console, raster, points, weights, surface, alongOneLine, nearOneLine);
+    if (nearOneLine && !lineTold)
+        console << "Warning: The valid mola points lie too near one line to hold a plane up across the raster, the "
+                   "plane is fitted without a slope across them"
+                << std::endl;
+    else if (alongOneLine && !lineTold)
         console << "Warning: The valid mola points lie along one line, the plane is fitted without a slope across it"
                 << std::endl;
     const std::array<double, 3> coefficients = fitted ? mapCoefficients(surface) : std::array<double, 3>{0, 0, 0};
@@ -437,20 +508,21 @@ std::array<double, 6> quadraticFit(std::ostream& console, const elevationRaster&
     return fitQuadratic(console, raster, points, weights).coefficients;
 }
 
-void addQuadraticFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
+bool addQuadraticFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
                      const std::vector<molaPoint>& points, const trackWeightList* weights) {
     const quadraticFound found = fitQuadratic(console, raster, points, weights);
     if (raster.debug)
         printCoefficients(console, {"Cx^2: ", "Cxy:  ", "Cy^2: ", "Cx: ", "Cy: ", "C: "}, found.coefficients);
-    if (found.outcome == fitOutcome::rejected) return;
+    if (found.outcome == fitOutcome::rejected) return false;
     if (found.outcome == fitOutcome::undetermined || !allFinite(found.surface.local) ||
         !allFinite(found.coefficients)) {
         console << "Warning: The valid mola points do not determine a best fit quadratic surface, the raster was "
                    "left unchanged"
                 << std::endl;
-        return;
+        return true;
     }
     addToRaster(raster, found.surface, tiePoints);
+    return false;
 }
 
 }  // namespace kalvex

@@ -14,8 +14,9 @@
 namespace kalvex {
 
 // The plane of the errors added to the cells and to the tie point
-// elevations. True when the points lie along one line (the plane then has no
-// slope across it; the warning is printed unless lineTold).
+// elevations. True when the points lie along one line, or too near one to
+// hold the plane up across the raster (the plane then has no slope across
+// it; the warning is printed unless lineTold).
 bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
                  const std::vector<molaPoint>& points, const trackWeightList* weights, bool lineTold);
 
@@ -24,8 +25,10 @@ bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tie
 std::array<double, 6> quadraticFit(std::ostream& console, const elevationRaster& raster,
                                    const std::vector<molaPoint>& points, const trackWeightList* weights);
 
-// The quadratic surface of the errors added to the cells and the tie point elevations.
-void addQuadraticFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
+// The quadratic surface of the errors added to the cells and the tie point
+// elevations. True when the points do not determine it across the raster:
+// it is then not added, with a warning.
+bool addQuadraticFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
                      const std::vector<molaPoint>& points, const trackWeightList* weights);
 
 }  // namespace kalvex

@@ -49,14 +49,15 @@ TEST(AlignMany, AListWrittenOnWindowsWithQuotedPathsRunsAsWrittenAndOutputsAreNe
     std::istringstream table(run.standardOutput);
     std::string line;
     std::getline(table, line);
-    EXPECT_EQ(cellsOf(line), (std::vector<std::string>{"GeoTIFF", "status", "final RMS", "translation (cells)"}));
+    EXPECT_EQ(cellsOf(line), (std::vector<std::string>{"GeoTIFF", "status", "final RMS", "translation (cells)", "verdict",
+                                                "std error (cells)"}));
     for (const std::vector<std::string>& expected : {std::vector<std::string>{"a/dem.tif", "ok", "a/dem"},
                                                     {"b c/dem.tif", "ok", "b c/demtwo"},
-                                                    {"a/dem.tif", "error-map-only", "-", "-"},
-                                                    {"d/dem.tif", "failed(1)", "-", "-"}}) {
+                                                    {"a/dem.tif", "error-map-only", "-", "-", "-", "-"},
+                                                    {"d/dem.tif", "failed(1)", "-", "-", "failed", "-"}}) {
         std::getline(table, line);
         const std::vector<std::string> cells = cellsOf(line);
-        ASSERT_EQ(cells.size(), 4u) << line;
+        ASSERT_EQ(cells.size(), 6u) << line;
         if (expected[1] != "ok") {
             EXPECT_EQ(cells, expected);
             continue;
@@ -65,11 +66,14 @@ TEST(AlignMany, AListWrittenOnWindowsWithQuotedPathsRunsAsWrittenAndOutputsAreNe
                   std::vector<std::string>(expected.begin(), expected.begin() + 2));
         const nlohmann::json summary = nlohmann::json::parse(readTextFile(folder.file(expected[2] + "_summary.json")));
         EXPECT_NEAR(std::stod(cells[2]), double(summary["rms"]["finalWeighted"]), 1e-5 * std::stod(cells[2]));
-        std::istringstream moved(cells[3]);
-        double columns = 0.0, rows = 0.0;
-        moved >> columns >> rows;
+        double columns = 0.0, rows = 0.0, errorX = 0.0, errorY = 0.0;
+        std::istringstream(cells[3]) >> columns >> rows;
+        std::istringstream(cells[5]) >> errorX >> errorY;
         EXPECT_NEAR(columns, summary["translation"]["cells"][0], 1e-3);
         EXPECT_NEAR(rows, summary["translation"]["cells"][1], 1e-3);
+        EXPECT_EQ(cells[4], summary["verdict"]);
+        EXPECT_NEAR(errorX, summary["standardError"]["cells"][0], 5e-3 * errorX);  // three digits
+        EXPECT_NEAR(errorY, summary["standardError"]["cells"][1], 5e-3 * errorY);
     }
     EXPECT_NE(readTextFile(folder.file("a/dem_console.txt")).find("Round 1 Robust RMS: "), std::string::npos);
 }

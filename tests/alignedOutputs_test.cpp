@@ -128,14 +128,16 @@ TEST_F(MovedScene, TheOptionsLeaveEveryOtherOutputAsItWas) {
 }
 
 // The range only shrinks from stage to stage, by 1.75, so an offset beyond the
-// first range is never reached: said after the first stage and again at the end.
+// first range is never reached: said after the first stage and again, first
+// of the reasons to doubt the run, after the final statistics.
 TEST_F(MovedScene, AFirstTranslationOnTheEdgeOfItsRangeIsWarnedAboutTwice) {
     EXPECT_NE(console.find("x-translation: -0.0002285714\n", console.find("Stage: 2\n")), std::string::npos);
     const std::string warning = edgeWarning + "\n";
     EXPECT_EQ(countOf(console, warning), 2u);
     const std::size_t firstStage = console.find("\n", console.find("Stage 1 RMS: ")) + 1;
     EXPECT_EQ(console.substr(firstStage, warning.size()), warning);
-    EXPECT_EQ(console.substr(console.size() - warning.size()), warning);
+    const std::size_t reasons = console.find("\n\n", finalStatistics) + 2;
+    EXPECT_EQ(console.substr(reasons, warning.size()), warning);
 }
 
 TEST_F(MovedScene, TheSummaryTellsWhatTheConsoleShowed) {
@@ -152,7 +154,24 @@ TEST_F(MovedScene, TheSummaryTellsWhatTheConsoleShowed) {
     expectPrinted(summary["rms"]["finalStandardDeviation"], deviation);
     const double mean = numberAfter(console, "Mean: ", finalStatistics);
     expectPrinted(summary["rms"]["finalUnweighted"], std::hypot(deviation, mean));
-    EXPECT_EQ(summary["warnings"], nlohmann::json::array({edgeWarning, edgeWarning}));
+    // Off by more than its range and not settled in two stages, the run is doubtful: one warning per reason.
+    EXPECT_EQ(summary["verdict"], "doubtful");
+    const nlohmann::json& reasons = summary["reasons"];
+    ASSERT_GE(reasons.size(), 3u);
+    EXPECT_EQ(reasons[0], "offsetBeyondRange");
+    EXPECT_EQ(reasons[1], "notSettled");
+    EXPECT_EQ(reasons[2], "betterPositionElsewhere");  // the robust probe finds where it should have gone
+    const nlohmann::json& warnings = summary["warnings"];
+    ASSERT_EQ(warnings.size(), reasons.size() + 1);
+    EXPECT_EQ(warnings[0], edgeWarning);
+    EXPECT_EQ(warnings[1], edgeWarning);
+    // The scene is off by six columns, of which the stages took back what the summary says.
+    const std::string better = "Warning: A robust search of the same shots finds a clearly better position ";
+    ASSERT_EQ(std::string(warnings[3]).rfind(better, 0), 0u);
+    EXPECT_NEAR(std::stod(std::string(warnings[3]).substr(better.size())),
+                6.0 - std::fabs(double(summary["translation"]["cells"][0])), 0.1);
+    EXPECT_GT(double(summary["standardError"]["cells"][0]), 0.0);
+    EXPECT_EQ(summary["standardError"]["rotationDegrees"], nullptr);  // -l: no turn searched
     EXPECT_EQ(summary["errors"], nlohmann::json::array());
     // Cells of 0.0002 degrees, rows running south.
     EXPECT_NEAR(summary["translation"]["cells"][0], printedTranslation(console, "x") / 0.0002, 1e-6);
@@ -200,7 +219,8 @@ TEST_F(MovedScene, TheErrorTableHoldsEveryShotAndTheAlignedRasterTheFinalModel) 
         if (!rows[i][5].empty()) finalErrors.push_back(std::stod(rows[i][5]));
     }
     EXPECT_EQ(removed, countOf(console, " was removed.\n"));
-    EXPECT_EQ(console.substr(finalStatistics, console.rfind("Warning") - finalStatistics), statisticsText(finalErrors));
+    EXPECT_EQ(console.substr(finalStatistics, console.find(edgeWarning, finalStatistics) - finalStatistics),
+              statisticsText(finalErrors));
     EXPECT_EQ(readRasterFile(folder->file("extra/dem_aligned.tif")).projection,
               readRasterFile(folder->file("extra/dem.tif")).projection);
 }

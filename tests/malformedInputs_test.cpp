@@ -149,7 +149,10 @@ TEST_F(malformedInputs, theSummaryHoldsEveryWarningLineWhateverItsBytes) {
                                      "4.61 in row 3 and column 1",
                                      "Warning: Couldnt find either the latitude, longitude, or topology value in row 3",
                                      "Warning: none.gpf holds no tie point, the run moves no tie coordinates", oneShot,
-                                     oneShot}));
+                                     oneShot,
+                                     "Warning: The stages did not settle within 1 stage, the alignment may not be "
+                                     "finished (-s allows more)",
+                                     "Warning: Only 1 shot counts at the end, too few to hold the alignment"}));
 }
 
 TEST_F(malformedInputs, anOutputThatCannotBeCreatedEndsWithStatusOne) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/robustMode.h"
+#include "model/georeferenceMotion.h"
 #include "model/pointError.h"
 #include "model/robustSearch.h"
 #include "model/robustStages.h"
@@ -72,21 +74,57 @@ TEST(RobustSearch, AGridThatCannotReachTheLowestValueEndsOnItsEdge) {
             values.push_back(c.first * c.first + (c.second - 100.0) * (c.second - 100.0));
         return values;
     };
-    const searchOutcome outcome = searchCoarseToFine(bowl, {true, 0.1, 0.1, 0.05, 0.05});
+    const searchOutcome outcome = searchCoarseToFine(bowl, {true, 0.1, 0.1, 0.05, 0.05, {}});
     EXPECT_NEAR(outcome.best.first, 0.0, 1e-12);
     EXPECT_NEAR(outcome.best.second, 2.6, 1e-9);
 }
 
-TEST(RobustSearch, FindsATurnAboutTheMiddleOfTheShots) {
-    const alignmentModel model = shiftedScene(0.0, 0.0, 0.6);
-    const turnFound turn =
-        searchRobustTurn(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare), 5.0);
-    EXPECT_TRUE(turn.beyondNoise);
-    EXPECT_NEAR(turn.angle, 0.6, 0.01);
-    // Without noise, a turn too small to lower the measure by much still stands out from it.
-    const alignmentModel slight = shiftedScene(0.0, 0.0, 0.03);
-    EXPECT_TRUE(searchRobustTurn(slight, countedShots(slight.molaPoints, slight.trackWeights, unjudgedShare), 5.0)
-                    .beyondNoise);
+// The rounds find a turn, also one too slight to lower the measure by much without noise, and keep none where there
+// is none; the turn and the translation at the raster's centre come out as the scene was turned and moved.
+TEST(RobustRounds, FindATurnAndKeepNoneWhereThereIsNone) {
+    struct turnCase { double angle, dx, dy; };
+    for (const turnCase& c : {turnCase{0.6, 0.0, 0.0}, {2.0, 0.0, 0.0}, {0.03, 0.0, 0.0}, {0.0, 2.3, -1.4}}) {
+        alignmentModel model = shiftedScene(c.dx, c.dy, c.angle);
+        model.orbits = {1, 2, 3, 4, 5, 6, 7, 8};
+        const geoTransform read = model.raster.transform;
+        runSettings settings;
+        settings.padding = 6.0;
+        const alignmentRecord record = runRobustAlignment(model, settings);
+        const georeferenceMotion motion = motionBetween(read, model.raster.transform, 60, 60);
+        EXPECT_NEAR(motion.rotationDegrees, c.angle, 0.003) << c.angle;
+        EXPECT_NEAR(motion.columns, c.dx, 0.03) << c.angle;
+        EXPECT_NEAR(motion.rows, -c.dy, 0.03) << c.angle;
+        EXPECT_TRUE(record.converged);
+    }
+}
+
+// Candidates are compared on the shots that have a model elevation at all of them: a shot that a move of two cells
+// would bring within a cell of the raster's edge or of a no-data cell is left out, and so is every shot of a grid
+// whose box spans more nodes than are worth searching.
+TEST(RobustMeasure, ComparesCandidatesOnTheShotsModelledThroughout) {
+    elevationRaster raster = testing::makeRaster(40, 40, {0.0, 1.0, 0.0, 40.0, 0.0, -1.0}, [](int c, int r) {
+        return c >= 20 && c < 24 && r >= 10 && r < 14 ? notANumber : std::sin(0.3 * c) + r;
+    });
+    std::vector<molaPoint> points;
+    for (const double column : {3.0, 2.0, 16.5, 25.5, 26.0, 27.0, 36.0, 37.0}) points.push_back({0, column, 28.0, 0.0});
+    const robustShots shots = countedShots(points, trackWeightList{1.0}, 1.0);
+    const robustPlacement placement(raster, shots);
+    const std::vector<cellMap> twoCellsEachWay{placement.translationMap(-2.0, 0.0), placement.translationMap(2.0, 0.0)};
+    EXPECT_EQ(placement.modelledThroughout(twoCellsEachWay, 0.0), (std::vector<std::size_t>{0, 5, 6}));
+    const std::vector<cellMap> acrossTheRaster{placement.translationMap(-40, -40), placement.translationMap(40, 40)};
+    EXPECT_EQ(placement.modelledThroughout(acrossTheRaster, 0.0), std::vector<std::size_t>{});
+}
+
+// The probe after the stages searches from where the raster was read, as the robust alignment would: it finds the
+// clearly better position the shots give when the raster was left short of it, and none when it is there.
+TEST(RobustProbe, FindsAClearlyBetterPositionOnlyWhereThereIsOne) {
+    for (const double shift : {0.0, 3.3}) {
+        const alignmentModel model = shiftedScene(shift, -0.8 * shift);
+        const probeFound probe =
+            probeRobustly(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare), 6.0, 0.0, 0.0);
+        EXPECT_NEAR(probe.cells, std::hypot(shift, 0.8 * shift), 0.05) << shift;
+        EXPECT_EQ(probe.there < 0.8 * probe.here, shift > 0.0) << probe.there << " " << probe.here;
+    }
 }
 
 TEST(TrackJudgement, SilencesATrackFarOffTheOthersAndRemovesShotsFarOffTheRest) {

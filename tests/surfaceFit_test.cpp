@@ -1,6 +1,8 @@
 // Plane and quadratic fits of the point errors, added to the raster and the tie points, and the outlier removal.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "model/outlierRemoval.h"
 #include "model/surfaceFit.h"
 #include "tests/support/testSupport.h"
@@ -117,6 +119,31 @@ TEST(SurfaceFit, ShotsAlongOneLineGetThePlaneWithoutSlopeAcrossItAndOneWarning) 
         for (std::uint32_t i = 0; i < 60 * 60; i += 37) EXPECT_NEAR(model.raster.cells[i], 2.0 + 0.05 * (i / 60), 1e-3);
         EXPECT_NEAR(model.tiePoints[0].elevation, 102.5, 1e-3);
     }
+}
+
+// Two tracks two cells apart, one 20 m above the other, scatter about one line enough to pass for two directions, but
+// a plane through them would tilt the raster's far edges by a thousand metres: it gets no slope across them. A
+// quadratic through two meandering tracks would swing as far: it is not added. Both say so, and the model keeps it.
+TEST(SurfaceFit, FitsTheShotsDoNotHoldUpAcrossTheRasterAreNotAddedAsTheyWouldSwing) {
+    std::vector<std::array<double, 3>> close, meandering;
+    for (int i = 0; i < 100; ++i) {
+        close.push_back({99.0 + 2.0 * (i % 2), 5.0 + 1.9 * i, i % 2 ? 20.0 : 0.0});
+        meandering.push_back({(i % 2 ? 60.0 : 140.0) + std::sin(0.3 * i), 5.0 + 1.9 * i, 0.05 * i});
+    }
+    alignmentModel plane = flatModel(200, unitCells, close);
+    std::ostringstream console;
+    plane.useConsole(console);
+    plane.linearFitStage();
+    EXPECT_EQ(console.str(), "Warning: The valid mola points lie too near one line to hold a plane up across the "
+                             "raster, the plane is fitted without a slope across them\n");
+    EXPECT_TRUE(plane.lineFitTold);
+    EXPECT_NEAR(plane.raster.cell(0, 100), 10.0, 0.01);
+    EXPECT_NEAR(plane.raster.cell(199, 100), plane.raster.cell(0, 100), 1e-3);
+    alignmentModel quadratic = flatModel(200, unitCells, meandering);
+    quadratic.useConsole(console);
+    quadratic.quadraticFitStage();
+    EXPECT_TRUE(quadratic.quadraticLeftOpen);
+    EXPECT_EQ(quadratic.raster.cells, std::vector<float>(200 * 200, 0.0f));
 }
 
 // The plane's coefficients; and on the nodes 7 to 23, whose offsets from their mean 15 are exact eighths of the

@@ -47,10 +47,10 @@ bool generateScene(const sceneOptions& options, const sceneFrame& frame) {
 
     scenePerturbation perturbation = makePerturbation(frame, options.tilt);
     sceneRandom terrainRandom(options.seed, 1);
-    sceneTerrain terrain(frame, terrainRandom);
+    sceneTerrain terrain(frame, terrainRandom, options.relief);
     trackSet tracks = makeTracks(options, frame, terrain);
     std::vector<tieSpot> ties = makeTies(options.ties, options.seed, frame, perturbation, terrain);
-    sceneDem dem = makeDem(frame, perturbation, terrain, options.seed);
+    sceneDem dem = makeDem(frame, perturbation, terrain, options);
 
     if (!writeDem(pathOf("dem.tif"), frame, dem)) return reportFailure(pathOf("dem.tif"));
     if (!writeCsv(pathOf("tracks.csv"), tracks)) return reportFailure(pathOf("tracks.csv"));

@@ -61,6 +61,18 @@ int punchHoles(const sceneFrame& frame, std::uint64_t seed, std::vector<float>& 
     return made;
 }
 
+// A block of no-data cells, such as a collar or a gap between images leaves.
+int blankBlock(const sceneFrame& frame, const int (&block)[4], std::vector<float>& cells) {
+    int blanked = 0;
+    for (int row = block[1]; row < std::min(block[1] + block[3], frame.height); ++row)
+        for (int column = block[0]; column < std::min(block[0] + block[2], frame.width); ++column) {
+            float& cell = cells[std::size_t(row) * std::size_t(frame.width) + std::size_t(column)];
+            blanked += cell == noDataValue ? 0 : 1;
+            cell = noDataValue;
+        }
+    return blanked;
+}
+
 bool setCrs(GDALDataset& dataset, const sceneFrame& frame) {
     OGRSpatialReference reference;
     if (reference.importFromProj4(crsText(frame)) != OGRERR_NONE) return false;
@@ -70,10 +82,11 @@ bool setCrs(GDALDataset& dataset, const sceneFrame& frame) {
 }  // namespace
 
 sceneDem makeDem(const sceneFrame& frame, const scenePerturbation& perturbation, sceneTerrain& terrain,
-                 std::uint64_t seed) {
+                 const sceneOptions& options) {
     sceneDem dem;
     fillCells(frame, perturbation, terrain, dem.cells);
-    dem.noDataCells = punchHoles(frame, seed, dem.cells);
+    dem.noDataCells = punchHoles(frame, options.seed, dem.cells);
+    dem.noDataCells += blankBlock(frame, options.noDataBlock, dem.cells);
     return dem;
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 // The perturbed DEM: true terrain in the cells, a tilt and an offset added,
-// a few no-data holes, and a georeference written off by the frame's shift.
+// a few no-data holes (and a block of them when asked), and a georeference written off by the frame's shift.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "tools/sceneFrame.h"
+#include "tools/sceneOptions.h"
 #include "tools/sceneTerrain.h"
 
 namespace kalvex::scene {
@@ -18,7 +19,7 @@ struct sceneDem {
 };
 
 sceneDem makeDem(const sceneFrame& frame, const scenePerturbation& perturbation, sceneTerrain& terrain,
-                 std::uint64_t seed);
+                 const sceneOptions& options);
 
 // Float32 single-band tiled GeoTIFF with the written georeference, the
 // variant's CRS and the no-data value declared. False when GDAL failed.

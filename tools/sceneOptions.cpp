@@ -91,6 +91,25 @@ private:
         if (takeValue(option, text) && !readReal(text, low, high, target)) fail("bad value for " + option + ": " + text);
     }
 
+    // Comma-separated columns, one per track.
+    void scanColumns(const std::string& option, std::vector<double>& columns) {
+        std::string text;
+        if (!takeValue(option, text)) return;
+        columns.clear();
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t comma = text.find(',', start);
+            double column = 0.0;
+            if (!readReal(text.substr(start, comma - start), -100000.0, 200000.0, column)) {
+                fail("bad value for " + option + ": " + text);
+                return;
+            }
+            columns.push_back(column);
+            if (comma == std::string::npos) break;
+            start = comma + 1;
+        }
+    }
+
     void scanOne(const std::string& word) {
         sceneOptions& options = result.options;
         std::string text;
@@ -118,7 +137,18 @@ private:
             if (takeValue(word, text) && (!readPositiveReal(text, options.noiseSigma) || options.noiseSigma > 1000.0))
                 fail("bad value for --noise: " + text);
         } else if (word == "--rotation") {
-            scanReal(word, -1.0, 1.0, options.rotation);
+            scanReal(word, -5.0, 5.0, options.rotation);
+        } else if (word == "--overhang") {
+            scanReal(word, 0.0, 10.0, options.overhang);
+        } else if (word == "--wiggle") {
+            scanReal(word, 0.0, 1000.0, options.wiggle);
+        } else if (word == "--relief") {
+            scanReal(word, 0.0, 10.0, options.relief);
+        } else if (word == "--track-columns") {
+            scanColumns(word, options.trackColumns);
+        } else if (word == "--nodata-block") {
+            for (int& value : options.noDataBlock)
+                if (result.outcome == parseOutcome::run) scanInteger(word, 0, 100000, value);
         } else if (word == "--tilt") {
             scanReal(word, -1000.0, 1000.0, options.tilt);
         } else if (word == "--bad-tracks") {
@@ -146,7 +176,8 @@ private:
     }
 
     void checkCounts() {
-        const sceneOptions& options = result.options;
+        sceneOptions& options = result.options;
+        if (!options.trackColumns.empty()) options.tracks = int(options.trackColumns.size());
         if (options.tracks > options.points) fail("--tracks must not exceed --points");
         else if (options.polar && options.equirectangular) fail("--polar and --eqc exclude each other");
         else if (double(options.width) * double(options.height) > 400000000.0) fail("scene too large (at most 400 million cells)");
@@ -162,8 +193,9 @@ parseResult parseSceneOptions(const std::vector<std::string>& arguments) {
 std::string usageLine() {
     return "usage: makeScene [--width N] [--height N] [--tracks N] [--points N] [--ties N] [--seed N] "
            "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--clean] [--polar] [--eqc] [--radius METRES] "
-           "[--rotation DEGREES] "
-           "[--tilt METRES] [--bad-tracks N] [--bad-offset METRES] [--true-georeference] [--out DIR] [--help]";
+           "[--rotation DEGREES] [--tilt METRES] [--bad-tracks N] [--bad-offset METRES] [--overhang HEIGHTS] "
+           "[--track-columns C1,C2,...] [--nodata-block COLUMN ROW WIDTH HEIGHT] [--relief SHARE] [--wiggle CELLS] "
+           "[--true-georeference] [--out DIR] [--help]";
 }
 
 std::vector<std::string> helpLines() {
@@ -185,11 +217,19 @@ std::vector<std::string> helpLines() {
         "  --radius METRES         sphere of a --polar or --eqc DEM (default 3376200 with --polar, the",
         "                          sphere kalvex's -pr assumes without a spatial reference; 3396190 with --eqc)",
         "  --rotation DEGREES      the cells truly lie turned counter-clockwise about the DEM's centre",
-        "                          against the written georeference (-1 to 1, default 0)",
+        "                          against the written georeference (-5 to 5, default 0)",
         "  --tilt METRES           tilt added from the west to the east edge; 0.6 of it from south to",
         "                          north (default 20)",
         "  --bad-tracks N          bad tracks (default 2 with 8 tracks or more, 1 with 3 or more)",
         "  --bad-offset METRES     offset of the first bad track; the second gets -6/5 of it (default 25)",
+        "  --overhang HEIGHTS      the tracks run on this many raster heights beyond the north and",
+        "                          south edges (default 0: they stay inside the margins)",
+        "  --track-columns C1,C2   true columns of the tracks at the middle row, one per track; they",
+        "                          may lie beyond the edges (default: spread evenly inside the margins)",
+        "  --nodata-block C R W H  a block of W x H no-data cells from column C and row R",
+        "  --relief SHARE          share of the hills, craters and undulations kept (default 1; 0 is",
+        "                          flat ground, a tilted plane that fixes no translation)",
+        "  --wiggle CELLS          the tracks meander this many cells each way across their line",
         "  --true-georeference     dem.tif with its true georeference: what a perfect alignment leaves",
         "  --out DIR               output folder, made when missing (default .)",
         "  --help                  this text",

@@ -27,6 +27,11 @@ struct sceneOptions {
     int badTracks = -1;         // -1: two with 8 tracks or more, one with 3 or more, else none
     double badOffset = 25.0;    // metres on the first bad track; the second gets -6/5 of it
     bool trueGeoreference = false;  // dem.tif with its true georeference, as a perfect alignment leaves it
+    double overhang = 0.0;      // raster heights the tracks run on beyond its north and south edges
+    std::vector<double> trackColumns;  // true columns of the tracks at the middle row; empty: spread evenly
+    int noDataBlock[4] = {0, 0, 0, 0};  // first column, first row, width, height of a block of no-data cells
+    double relief = 1.0;        // share of the hills, craters and undulations kept; 0: flat ground
+    double wiggle = 0.0;        // cells the tracks meander across their line
 };
 
 enum class parseOutcome { run, help, bad };

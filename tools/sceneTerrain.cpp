@@ -20,7 +20,7 @@ reliefTerm bump(double amplitude, double centreU, double centreV, double widthU,
 
 }  // namespace
 
-sceneTerrain::sceneTerrain(const sceneFrame& frame, sceneRandom& random)
+sceneTerrain::sceneTerrain(const sceneFrame& frame, sceneRandom& random, double relief)
     : originX(frame.originX), originY(frame.originY),
       scale(std::max(frame.width - 1, frame.height - 1) * frame.cell) {
     if (!(scale > 0.0)) scale = frame.cell;
@@ -50,6 +50,7 @@ sceneTerrain::sceneTerrain(const sceneFrame& frame, sceneRandom& random)
         terms.push_back({true, random.uniform(10.0, 30.0), twoPi * random.uniform(1.5, 4.0),
                          random.uniform(0.0, twoPi), twoPi * random.uniform(1.5, 4.0), random.uniform(0.0, twoPi)});
     }
+    for (reliefTerm& term : terms) term.amplitude *= relief;
 }
 
 double sceneTerrain::factorU(const reliefTerm& term, double u) {

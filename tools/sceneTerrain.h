@@ -21,7 +21,8 @@ struct reliefTerm {
 
 class sceneTerrain {
 public:
-    sceneTerrain(const sceneFrame& frame, sceneRandom& random);
+    // relief scales every hill, crater and undulation; 0 leaves a tilted plane.
+    sceneTerrain(const sceneFrame& frame, sceneRandom& random, double relief = 1.0);
 
     // Elevation in metres at a true map position.
     double at(double x, double y) const;

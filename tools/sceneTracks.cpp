@@ -29,15 +29,16 @@ double badTrackOffset(int bad, double firstOffset) {
 int outlierCount(int points) { return points < 20 ? 0 : std::max(1, int(points / pointsPerOutlier)); }
 
 // One straight, slightly slanted line of shots in true cell coordinates,
-// kept inside the margins: the centre line sits at least a quarter of the
-// track spacing from the usable edge and the slant moves it by at most a
-// fifth of the spacing.
+// kept inside the margins unless asked otherwise: the centre line sits at
+// least a quarter of the track spacing from the usable edge and the slant
+// moves it by at most a fifth of the spacing.
 struct trackLine {
     double column = 0.0;        // at the middle row
     double slant = 0.0;         // columns per row
 };
 
-trackLine makeLine(int track, int tracks, const sceneFrame& frame, sceneRandom& random) {
+trackLine makeLine(int track, const sceneOptions& options, const sceneFrame& frame, sceneRandom& random) {
+    const int tracks = options.tracks;
     double left = frame.margin;
     double usableWidth = frame.width - 1 - 2.0 * frame.margin;
     double usableHeight = frame.height - 1 - 2.0 * frame.margin;
@@ -46,19 +47,23 @@ trackLine makeLine(int track, int tracks, const sceneFrame& frame, sceneRandom& 
     line.column = left + spacing * (track + 0.5 + random.uniform(-0.25, 0.25));
     double largestSlant = std::min(0.04, 0.2 * spacing / (0.5 * usableHeight));
     line.slant = random.uniform(-largestSlant, largestSlant);
+    if (!options.trackColumns.empty()) line.column = options.trackColumns[std::size_t(track)];
     return line;
 }
 
 void addTrack(int track, int count, const trackLine& line, const sceneOptions& options, const sceneFrame& frame,
               const sceneTerrain& terrain, sceneRandom& random, trackSet& set) {
-    double top = frame.margin;
-    double usableHeight = frame.height - 1 - 2.0 * frame.margin;
+    const double overhang = options.overhang * (frame.height - 1);
+    double top = frame.margin - overhang;
+    double usableHeight = frame.height - 1 - 2.0 * frame.margin + 2.0 * overhang;
     double middle = top + 0.5 * usableHeight;
     bool southward = track % 2 == 0;
     for (int shot = 0; shot < count; ++shot) {
         double along = (shot + 0.5 + random.uniform(-0.3, 0.3)) / count;
         double row = top + usableHeight * (southward ? along : 1.0 - along);
-        double column = line.column + line.slant * (row - middle);
+        // Three slow meanders along the track, each track's own.
+        double column = line.column + line.slant * (row - middle) +
+                        options.wiggle * std::sin(6.283185307179586 * 3.0 * along + track);
         trackPoint point;
         point.x = frame.trueX(column);
         point.y = frame.trueY(row);
@@ -120,7 +125,7 @@ trackSet makeTracks(const sceneOptions& options, const sceneFrame& frame, const 
     for (int track = 0; track < options.tracks; ++track) {
         int count = options.points / options.tracks + (track < options.points % options.tracks ? 1 : 0);
         set.orbits.push_back(firstOrbit + track);
-        addTrack(track, count, makeLine(track, options.tracks, frame, random), options, frame, terrain, random, set);
+        addTrack(track, count, makeLine(track, options, frame, random), options, frame, terrain, random, set);
     }
     if (!options.clean) {
         spoilTracks(options, random, set);

@@ -60,6 +60,9 @@ void describeDemErrors(truthLines& out, const sceneSummary& scene) {
     out.add("tilt_per_row", -tilt.tiltY * frame.cell);
     out.add("nodata_value", double(noDataValue));
     out.add("nodata_cells", (long long)scene.dem.noDataCells);
+    const int* block = scene.options.noDataBlock;
+    if (block[2] > 0 && block[3] > 0) out.addList("nodata_block", std::array<int, 4>{block[0], block[1], block[2], block[3]});
+    if (scene.options.relief != 1.0) out.add("relief", scene.options.relief);
 }
 
 void describeTracks(truthLines& out, const sceneSummary& scene) {
@@ -67,6 +70,9 @@ void describeTracks(truthLines& out, const sceneSummary& scene) {
     out.add("tracks", (long long)tracks.orbits.size());
     out.add("points", (long long)tracks.points.size());
     out.addList("orbits", tracks.orbits);
+    if (!scene.options.trackColumns.empty()) out.addList("track_columns", scene.options.trackColumns);
+    if (scene.options.overhang > 0.0) out.add("overhang", scene.options.overhang);
+    if (scene.options.wiggle > 0.0) out.add("wiggle", scene.options.wiggle);
     out.add("noise_sigma", scene.options.noiseSigma);
     out.addList("bad_tracks", tracks.badOrbits);
     out.addList("bad_track_offsets", tracks.badOffsets);
