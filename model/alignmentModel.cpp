@@ -145,11 +145,13 @@ void alignmentModel::takeTiePointsOntoProjection() {
     std::vector<tiePoint> fromRadians = radians;
     projection->toMap(fromDegrees);
     projection->toMap(fromRadians);
-    auto onRaster = [this](const std::vector<tiePoint>& points) {
+    // Near the raster as the shots are: within half its larger side.
+    const mapBox near = boxAround(raster, 0.5 * std::max(mapWidth(raster), mapHeight(raster)));
+    auto nearRaster = [&near](const std::vector<tiePoint>& points) {
         return std::count_if(points.begin(), points.end(),
-                             [this](const tiePoint& point) { return liesOnRaster(raster, point.x, point.y); });
+                             [&near](const tiePoint& point) { return near.contains(point.x, point.y); });
     };
-    const auto asMap = onRaster(tiePoints), asDegrees = onRaster(fromDegrees), asRadians = onRaster(fromRadians);
+    const auto asMap = nearRaster(tiePoints), asDegrees = nearRaster(fromDegrees), asRadians = nearRaster(fromRadians);
     if (asMap >= asDegrees && asMap >= asRadians) return;
     tiePointsInRadians = asRadians > asDegrees;
     tiePointsAsRead = tiePointsInRadians ? radians : degrees;

@@ -63,7 +63,7 @@ public:
     void takeTiePointsAsRadians();
     // Over a projected raster: takes the tie points for map coordinates, or
     // for longitudes and latitudes in degrees or in radians, whichever puts
-    // the most of them on the raster, and holds them in map units.
+    // the most of them near the raster, and holds them in map units.
     void takeTiePointsOntoProjection();
     void wrapLongitudes();
     void toPolarStereographic();

@@ -124,8 +124,8 @@ bool copyBlocks(GDALRasterBand& band, int blockWidth, int blockHeight, elevation
 bool copyConvertedRows(GDALRasterBand& band, int blockHeight, elevationRaster& raster) {
     if (raster.width == 0 || raster.height == 0) return true;
     constexpr std::uint32_t cellsPerStretch = 1u << 22;
-    const std::uint32_t rowsPerStretch =
-        std::max(1u, std::min({std::uint32_t(std::max(blockHeight, 1)), raster.height, cellsPerStretch / raster.width}));
+    const std::uint32_t blockRows = std::uint32_t(std::max(blockHeight, 1));
+    const std::uint32_t rowsPerStretch = std::max(1u, std::min({blockRows, raster.height, cellsPerStretch / raster.width}));
     GDALRasterBand* mask = (band.GetMaskFlags() & GMF_ALL_VALID) ? nullptr : band.GetMaskBand();
     std::vector<double> values;
     std::vector<GByte> valid;

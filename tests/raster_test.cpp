@@ -137,8 +137,8 @@ TEST_F(RasterRead, CellsOfEveryTypeAndFormat) {
     std::ofstream(folder.file("image.img"), std::ios::binary).write(reinterpret_cast<const char*>(cells), sizeof cells);
     testing::writeTextFile(folder.file("image.lbl"),
                            "PDS_VERSION_ID = PDS3\nRECORD_TYPE = FIXED_LENGTH\nRECORD_BYTES = 8\nFILE_RECORDS = 1\n"
-                           "^IMAGE = \"image.img\"\nOBJECT = IMAGE\nLINES = 1\nLINE_SAMPLES = 2\nSAMPLE_TYPE = PC_REAL\n"
-                           "SAMPLE_BITS = 32\nEND_OBJECT = IMAGE\nEND\n");
+                           "^IMAGE = \"image.img\"\nOBJECT = IMAGE\nLINES = 1\nLINE_SAMPLES = 2\n"
+                           "SAMPLE_TYPE = PC_REAL\nSAMPLE_BITS = 32\nEND_OBJECT = IMAGE\nEND\n");
     alignmentModel model(kalvex::testing::discardedConsole());
     EXPECT_EQ(readInto(model, folder.file("image.img")).substr(0, 5), "read|");
     EXPECT_EQ(cellsText(model.raster.cells), "1.5 -2 ");
@@ -181,7 +181,8 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
     testing::writeTextFile(folder.file("notes.cub"), "this is not a cube either\n");
     // A sparse file declaring 10^12 cells without storing any of them, nor a georeference.
     write({1000000, 1000000, {0, 1, 0, 0, 0, 1}, {},
-           {"TILED=YES", "BLOCKXSIZE=8192", "BLOCKYSIZE=8192", "SPARSE_OK=YES", "BIGTIFF=YES"}, "Float32", false, 0, true},
+           {"TILED=YES", "BLOCKXSIZE=8192", "BLOCKYSIZE=8192", "SPARSE_OK=YES", "BIGTIFF=YES"}, "Float32", false, 0,
+           true},
           "huge.tif");
     const std::string cellsError = "refused|Error: Could not read the cells of the .tif\n";
     for (const auto& [path, console] : std::vector<std::pair<std::string, std::string>>{
