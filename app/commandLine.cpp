@@ -14,6 +14,7 @@
 #include "app/commandLine.h"
 
 #include "app/helpText.h"
+#include "model/fileNames.h"
 
 namespace kalvex {
 
@@ -84,7 +85,7 @@ std::string extensionOf(const std::string& word) {
 enum class fileKind { none, raster, tracks, ties };
 
 fileKind kindOf(const std::string& extension) {
-    if (extension == ".tif") return fileKind::raster;
+    if (!extension.empty() && rasterEndingOf(extension) == extension) return fileKind::raster;
     if (extension == ".dbf" || extension == ".csv" || extension == ".tab") return fileKind::tracks;
     if (extension == ".rep" || extension == ".gpf") return fileKind::ties;
     return fileKind::none;
@@ -122,7 +123,8 @@ bool hasInputEnding(const char* word) {
 // A file that the rules above leave unused would change the run without a
 // word (a tie file not taken makes it error-map-only), so each is named.
 void warnAboutUnusedFiles(std::ostream& console, const wordList& words, runSettings& settings) {
-    static const char* const kindNames[] = {"", "GeoTIFF", "track table", "tie point file"};
+    const bool geoTiff = extensionOf(settings.rasterPath).rfind(".tif", 0) == 0;
+    const char* const kindNames[] = {"", geoTiff ? "GeoTIFF" : "elevation model", "track table", "tie point file"};
     for (int index = 1; index <= lastFileCandidate(words); ++index) {
         const char* word = words.at(index);
         if (word == nullptr || beginsWithDash(word)) continue;
@@ -130,7 +132,8 @@ void warnAboutUnusedFiles(std::ostream& console, const wordList& words, runSetti
         const std::string* used = pathOfKind(kind, settings);
         if (used == nullptr)
             console << "Warning: " << word
-                    << " was not used, kalvex reads .tif, .csv, .tab, .dbf, .gpf and .rep files (endings in lower case)"
+                    << " was not used, kalvex reads .tif, .tiff, .cub, .img, .vrt, .csv, .tab, .dbf, .gpf and .rep "
+                       "files (endings in lower case)"
                     << (settings.tiePath.empty() ? ", so this run makes only the error map" : "") << std::endl;
         else if (*used != word)
             console << "Warning: " << word << " was not used, " << *used << " is the "
@@ -343,6 +346,7 @@ const optionDeclaration optionTable[] = {
     switchOption("-oe", &runSettings::writeErrorTable, true, {"Write per-shot error table", "off", "-oe"}),
     switchOption("-os", &runSettings::writeSummary, true, {"Write run summary (JSON)", "off", "-os"}),
     switchOption("-robust", &runSettings::robustAlignment, true, {"Robust alignment", "off", "-robust"}),
+    switchOption("-corner", &runSettings::cornerPlacement, true, {"Cell values at corners", "centres", "-corner"}),
 };
 
 // The help text names the two defaults -lf and -h as if they were options;

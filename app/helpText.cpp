@@ -59,7 +59,9 @@ void printOptionsTable(std::ostream& console) {
 void printNotes(std::ostream& console) {
     printLines(console, {"Notes:", "  size = width or height depending which is larger", "  %d = Integer Number",
                          "  %f = Floating Point Number", "  &s = String", "  LROC filters: ", "      ofnadang > 15",
-                         "      ptshotnum = 3 or 5", "      solincangle > 80"});
+                         "      ptshotnum = 3 or 5", "      solincangle > 80",
+                         "  -corner places each cell's value at the cell's top-left corner, as",
+                         "      earlier runs did, for comparing with their results"});
 }
 
 void printStatisticalFiltering(std::ostream& console) {

@@ -173,14 +173,17 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSetti
         console << "Tie Coordinate Read Unsuccessful" << std::endl;
         return std::nullopt;
     }
-    // Ground point files may hold their angles in radians.
-    if (!settings.polarProjection && holdsOnlyAsRadians(model.raster, model.tiePoints)) {
+    // Ground point files may hold their angles in radians, also over a projected raster.
+    if (model.raster.projected) {
+        model.takeTiePointsOntoProjection();
+    } else if (!settings.polarProjection && holdsOnlyAsRadians(model.raster, model.tiePoints)) {
         model.takeTiePointsAsRadians();
+    }
+    if (model.tiePointsInRadians)
         console << "Warning: The tie points lie off the raster as degrees and on it as radians, they are read and "
                    "written in radians"
                 << std::endl;
-    }
-    const bool degreesMinutesSeconds = !settings.polarProjection;
+    const bool degreesMinutesSeconds = model.raster.projected ? model.tiePointsProjected : !settings.polarProjection;
     model.writeTiePointTable(console, "Initial XYZ Coordinates", degreesMinutesSeconds);
     warnAboutTiePointsOffTheRaster(model, settings.tiePath);
     const double initialRms = model.currentRms().rms;

@@ -36,7 +36,21 @@ int threadsFor(std::ostream& console, int requested) {
     return int(cores);
 }
 
+// Over a raster in its own projection, all shots are read and projected, and
+// those beyond the raster's box widened by the margin go.
+bool readProjectedTracks(alignmentModel& model, runSettings& settings, double margin) {
+    if (!model.readTracks(settings.trackPath, settings.pointFilters)) return false;
+    if (!model.toRasterProjection()) {
+        model.console() << "Error: GDAL cannot take longitudes and latitudes into the raster's spatial reference"
+                        << std::endl;
+        return false;
+    }
+    model.trimToRaster(margin);
+    return true;
+}
+
 bool readTrackFile(alignmentModel& model, runSettings& settings, double margin) {
+    if (model.raster.projected) return readProjectedTracks(model, settings, margin);
     if (!settings.polarProjection) return model.readTracksInBox(settings.trackPath, settings.pointFilters, margin);
     if (!model.readTracks(settings.trackPath, settings.pointFilters)) return false;
     model.wrapLongitudes();
@@ -176,6 +190,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     alignmentModel model(console);
     model.debug = settings.debugMode;
     model.threadCount = threadsFor(console, settings.threadCount);
+    model.raster.valuesAtCorners = settings.cornerPlacement;
 
     if (!model.readRaster(settings.rasterPath, noDataThreshold)) {
         console << "Error: Geotiff Read Unsuccessful" << std::endl;

@@ -38,6 +38,7 @@ struct runSettings {
     bool writeErrorTable = false;     // -oe
     bool writeSummary = false;        // -os
     bool robustAlignment = false;     // -robust
+    bool cornerPlacement = false;     // -corner: cell values at the cells' corners, as earlier runs placed them
 };
 
 }  // namespace kalvex

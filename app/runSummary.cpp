@@ -37,7 +37,7 @@ bool isWarningLine(const std::string& line) {
 // The lines that end a run or a read are errors whether or not they say so.
 bool isErrorLine(const std::string& line) {
     return startsWithAny(line, {"Error: ", "Can only read ", "No Mola points fit raster region",
-                                "Tie Coordinate Read Unsuccessful", "Not a valid tif file", "No Raster Bands Found",
+                                "Tie Coordinate Read Unsuccessful", "Not a valid ", "No Raster Bands Found",
                                 "Raster of unknown type", "Could not find a comma separated header",
                                 "GROUND POINT PARAMETERS could not be found"});
 }
@@ -83,6 +83,10 @@ void runSummary::begin(const runSettings& runSettings, const alignmentModel& mod
     initialTransform = model.raster.transform;
     semiMajorAxis = model.raster.semiMajorAxis;
     geographic = model.raster.geographic;
+    // A raster without a projection of its own is taken in degrees, or with
+    // -pr in polar stereographic metres.
+    mapUnits = model.raster.projected ? model.raster.mapUnits : (settings.polarProjection ? "metres" : "degrees");
+    if (model.raster.projected) metresPerMapUnit = model.raster.metresPerMapUnit;
     base = outputBase(settings.rasterPath, settings.addString);
     for (const char* suffix : outputSuffixes) outputsBefore.emplace_back(base + suffix, stampOf(base + suffix));
 }
@@ -158,7 +162,9 @@ json runSummary::rasterMotion() const {
     // Degrees become metres on the raster's own spheroid; a raster that does
     // not say what it lies on gets none.
     json metres;
-    if (!settings.polarProjection && semiMajorAxis && geographic) {
+    if (metresPerMapUnit) {
+        metres = json::array({motion.translationX * *metresPerMapUnit, motion.translationY * *metresPerMapUnit});
+    } else if (!settings.polarProjection && semiMajorAxis && geographic) {
         const double metresPerDegree = *semiMajorAxis * pi / 180.0;
         metres = json::array({motion.translationX * metresPerDegree * std::cos(motion.pivotY * pi / 180.0),
                               motion.translationY * metresPerDegree});
@@ -207,7 +213,7 @@ int runSummary::finish(int status) {
                          {"height", height},
                          {"cellSize", json::array({std::hypot(initialTransform[1], initialTransform[4]),
                                                    std::hypot(initialTransform[2], initialTransform[5])})},
-                         {"mapUnits", settings.polarProjection ? "metres" : "degrees"}};
+                         {"mapUnits", mapUnits}};
     summary["points"] = pointCounts();
     summary["rms"] = rmsValues();
     const json motion = alignment ? rasterMotion() : json{{"translation", nullptr}, {"rotation", nullptr},

@@ -55,6 +55,8 @@ private:
     geoTransform initialTransform{};
     std::optional<double> semiMajorAxis;
     bool geographic = false;
+    std::string mapUnits;
+    std::optional<double> metresPerMapUnit;  // of a projected raster
     std::optional<std::size_t> pointsRead;
     std::optional<std::size_t> pointsAtStart;
     // What is known only after an alignment ran.

@@ -1,5 +1,6 @@
 #include "model/alignmentModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -8,6 +9,7 @@
 #include "model/outlierRemoval.h"
 #include "model/pointError.h"
 #include "model/rasterExtent.h"
+#include "model/rasterProjection.h"
 #include "model/surfaceFit.h"
 #include "output/coordinateMap.h"
 #include "output/errorMap.h"
@@ -46,8 +48,9 @@ bool alignmentModel::readRaster(const std::string& path, double noDataThreshold)
     raster.reset(path);
     raster.debug = debug;
     if (!raster.read(console())) return false;
-    // The threshold is a no-data code of the stored values, so it is tested before they are scaled.
-    if (!std::isnan(noDataThreshold)) raster.maskNoData(noDataThreshold);
+    // The threshold is a no-data code of the stored values, so it is tested
+    // before they are scaled; whole numbers have their no-data declared.
+    if (!std::isnan(noDataThreshold) && !raster.wholeNumberCells) raster.maskNoData(noDataThreshold);
     raster.toElevations();
 
     corners = rasterCorners(raster);
@@ -61,9 +64,12 @@ bool alignmentModel::readRaster(const std::string& path, double noDataThreshold)
     return true;
 }
 
+// The top-left corner of the first cell, as GDAL's georeference gives it.
 void alignmentModel::setTopLeft(double x, double y) {
-    raster.transform[0] = x;
-    raster.transform[3] = y;
+    geoTransform gdal = raster.gdalTransform();
+    gdal[0] = x;
+    gdal[3] = y;
+    raster.setGdalTransform(gdal);
     // Once tracks are held the corners keep the outline they were read with.
     if (notReady) corners = rasterCorners(raster);
 }
@@ -124,6 +130,60 @@ void alignmentModel::takeTiePointsAsRadians() {
     }
     initialTiePoints = tiePoints;
     tiePointsInRadians = true;
+}
+
+void alignmentModel::takeTiePointsOntoProjection() {
+    const std::optional<rasterProjection> projection = rasterProjection::of(raster);
+    if (!projection) return;
+    std::vector<tiePoint> degrees = tiePoints;
+    std::vector<tiePoint> radians = tiePoints;
+    for (tiePoint& point : radians) {
+        point.x *= 180.0 / pi;
+        point.y *= 180.0 / pi;
+    }
+    std::vector<tiePoint> fromDegrees = degrees;
+    std::vector<tiePoint> fromRadians = radians;
+    projection->toMap(fromDegrees);
+    projection->toMap(fromRadians);
+    // Near the raster as the shots are: within half its larger side.
+    const mapBox near = boxAround(raster, 0.5 * std::max(mapWidth(raster), mapHeight(raster)));
+    auto nearRaster = [&near](const std::vector<tiePoint>& points) {
+        return std::count_if(points.begin(), points.end(),
+                             [&near](const tiePoint& point) { return near.contains(point.x, point.y); });
+    };
+    const auto asMap = nearRaster(tiePoints), asDegrees = nearRaster(fromDegrees), asRadians = nearRaster(fromRadians);
+    if (asMap >= asDegrees && asMap >= asRadians) return;
+    tiePointsInRadians = asRadians > asDegrees;
+    tiePointsAsRead = tiePointsInRadians ? radians : degrees;
+    tiePoints = tiePointsInRadians ? fromRadians : fromDegrees;
+    initialTiePoints = tiePoints;
+    tiePointsProjected = true;
+}
+
+// The tie points as the tables give them: held in map units, they go back to
+// the angles they were read as, moved by as much as the projection says they
+// moved, so that the way through the projection and back adds nothing.
+std::vector<tiePoint> alignmentModel::tiePointsAsWritten() const {
+    const std::optional<rasterProjection> projection = rasterProjection::of(raster);
+    if (!tiePointsProjected || !projection || tiePointsAsRead.size() != tiePoints.size()) return tiePoints;
+    std::vector<tiePoint> moved = tiePoints;
+    std::vector<tiePoint> start = initialTiePoints;
+    projection->toDegrees(moved);
+    projection->toDegrees(start);
+    std::vector<tiePoint> written = tiePoints;
+    for (std::size_t i = 0; i < written.size() && i < start.size(); ++i) {
+        const double eastward = std::remainder(moved[i].x - start[i].x, 360.0);
+        written[i].x = tiePointsAsRead[i].x + eastward;
+        written[i].y = tiePointsAsRead[i].y + (moved[i].y - start[i].y);
+    }
+    return written;
+}
+
+bool alignmentModel::toRasterProjection() {
+    const std::optional<rasterProjection> projection = rasterProjection::of(raster);
+    if (!projection) return false;
+    projection->toMap(molaPoints);
+    return true;
 }
 
 void alignmentModel::wrapLongitudes() { molaPoints = wrappedLongitudes(std::move(molaPoints)); }
@@ -265,14 +325,14 @@ void alignmentModel::writeWeightingsMap(std::ostream& script, const std::string&
 void alignmentModel::writeTiePointTable(std::ostream& stream, const std::string& title,
                                         bool degreesMinutesSeconds) const {
     if (notReady) return;
-    kalvex::writeTiePointTable(stream, tiePointIds, tiePoints, title,
+    kalvex::writeTiePointTable(stream, tiePointIds, tiePointsAsWritten(), title,
                                tieLayout(degreesMinutesSeconds, tiePointsInRadians));
 }
 
 errorStatistics alignmentModel::writeReport(std::ostream& report, bool degreesMinutesSeconds,
                                             const std::vector<errorRecord>& finalErrors) const {
     if (notReady) return {};
-    return kalvex::writeReport(report, {tiePointIds, tiePoints, orbits, trackWeights, finalErrors},
+    return kalvex::writeReport(report, {tiePointIds, tiePointsAsWritten(), orbits, trackWeights, finalErrors},
                                tieLayout(degreesMinutesSeconds, tiePointsInRadians));
 }
 

@@ -43,6 +43,10 @@ public:
     std::array<cornerRecord, 4> corners{};  // top-left, top-right, bottom-left, bottom-right as read
     std::vector<tiePoint> initialTiePoints;
     bool tiePointsInRadians = false;  // read as radians and held in degrees; written back in radians
+    // Over a projected raster: read as longitudes and latitudes (in degrees
+    // here) and held in the raster's map units; written back as read.
+    bool tiePointsProjected = false;
+    std::vector<tiePoint> tiePointsAsRead;
     bool debug = false;
     bool notReady = true;
     bool lineFitTold = false;  // the plane fits have said that the points lie along (or too near) one line
@@ -63,8 +67,14 @@ public:
     bool readTiePoints(const std::string& fileName);
     // Takes the tie points as read for radians and holds them in degrees.
     void takeTiePointsAsRadians();
+    // Over a projected raster: takes the tie points for map coordinates, or
+    // for longitudes and latitudes in degrees or in radians, whichever puts
+    // the most of them near the raster, and holds them in map units.
+    void takeTiePointsOntoProjection();
     void wrapLongitudes();
     void toPolarStereographic();
+    // Into the raster's own projection; false when GDAL cannot transform into it.
+    bool toRasterProjection();
     void trimToRaster(double margin);
 
     // Point error and RMS
@@ -103,6 +113,7 @@ public:
 
 private:
     searchInputs searchSubject() const;
+    std::vector<tiePoint> tiePointsAsWritten() const;
     bool adoptTracks(const std::string& fileName, std::vector<pointFilter>& filters, bool inBox, double margin);
 
     std::ostream* consoleStream;

@@ -29,6 +29,13 @@ nodePosition geoTransform::nodeOf(double x, double y) const {
     return {(coefficients[5] * dx - coefficients[2] * dy) / det, (coefficients[1] * dy - coefficients[4] * dx) / det};
 }
 
+geoTransform geoTransform::withOriginAt(double column, double row) const {
+    geoTransform moved = *this;
+    moved[0] = mapX(column, row);
+    moved[3] = mapY(column, row);
+    return moved;
+}
+
 geoTransform geoTransform::translated(double dx, double dy) const {
     geoTransform moved = *this;
     moved[0] += dx;

@@ -20,7 +20,9 @@ struct nodePosition {
 };
 
 // Coefficients in GDAL numbering: node (c, r) lies at
-// X = [0] + c*[1] + r*[2], Y = [3] + c*[4] + r*[5], no half-cell offset.
+// X = [0] + c*[1] + r*[2], Y = [3] + c*[4] + r*[5]. A raster's nodes are the
+// centres of its cells, where their values stand; GDAL's own georeference
+// puts node (0, 0) at the top-left corner of the first cell instead.
 struct geoTransform {
     std::array<double, 6> coefficients{0, 0, 0, 0, 0, 0};
 
@@ -41,6 +43,9 @@ struct geoTransform {
     // The node grid position of a map position; NaN for a georeference that
     // folds the plane onto a line.
     nodePosition nodeOf(double x, double y) const;
+
+    // The same grid with its origin moved to the position of node (column, row).
+    geoTransform withOriginAt(double column, double row) const;
 
     // The same georeference moved by (dx, dy) in map units.
     geoTransform translated(double dx, double dy) const;

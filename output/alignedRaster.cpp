@@ -16,30 +16,6 @@ namespace kalvex {
 
 namespace {
 
-struct sourceDescription {
-    std::string spatialReference;
-    double noDataValue = -32768.0;
-};
-
-// What the written file takes over from the GeoTIFF the raster came from. The
-// cells are written as elevations: a no-data value declared for scaled stored
-// values means nothing among them.
-sourceDescription describeSource(const elevationRaster& raster) {
-    sourceDescription description;
-    datasetHandle source(static_cast<GDALDataset*>(GDALOpen(raster.path.c_str(), GA_ReadOnly)));
-    if (!source) return description;
-    if (const char* wkt = source->GetProjectionRef()) description.spatialReference = wkt;
-    const bool scaled = raster.scale != 1.0 || raster.offset != 0.0;
-    if (source->GetRasterCount() >= 1 && !scaled) {
-        int hasNoData = 0;
-        const double declared = source->GetRasterBand(1)->GetNoDataValue(&hasNoData);
-        // Cells are float32: a declared value beyond their range cannot mark one.
-        const bool representable = std::isfinite(declared) && std::fabs(declared) <= double(FLT_MAX);
-        if (hasNoData && representable) description.noDataValue = declared;
-    }
-    return description;
-}
-
 // A run that found no real turn can still leave rotation terms of rounding
 // size in the georeference (the turns about pivots work on map coordinates,
 // whose last places carry the rounding); written as they are, they make every
@@ -63,7 +39,6 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     if (!raster.loaded || raster.width == 0 || raster.height == 0) return false;
     silenceGdalMessages();
     GDALAllRegister();
-    const sourceDescription source = describeSource(raster);
     CPLErrorReset();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) return false;
@@ -83,11 +58,12 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     CSLDestroy(options);
     if (!target) return false;
 
-    geoTransform transform = northUpUnlessTurned(raster.transform, raster.width, raster.height);
+    geoTransform transform = northUpUnlessTurned(raster.gdalTransform(), raster.width, raster.height);
     bool written = target->SetGeoTransform(transform.coefficients.data()) == CE_None;
-    if (!source.spatialReference.empty()) target->SetProjection(source.spatialReference.c_str());
+    if (!raster.spatialReference.empty()) target->SetProjection(raster.spatialReference.c_str());
     GDALRasterBand* band = target->GetRasterBand(1);
-    written = written && band->SetNoDataValue(source.noDataValue) == CE_None;
+    const double noDataValue = raster.float32NoData.value_or(-32768.0);
+    written = written && band->SetNoDataValue(noDataValue) == CE_None;
 
     // Block by block, straight to the file: through GDAL's cache every block
     // written would stay there until the file is closed, a second copy of the
@@ -96,7 +72,7 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     band->GetBlockSize(&blockWidth, &blockHeight);
     const std::uint32_t columnsPerBlock = std::uint32_t(std::max(blockWidth, 1));
     const std::uint32_t rowsPerBlock = std::uint32_t(std::max(blockHeight, 1));
-    const float noData = float(source.noDataValue);
+    const float noData = float(noDataValue);
     std::vector<float> block(std::size_t(columnsPerBlock) * rowsPerBlock);
     for (std::uint32_t top = 0; written && top < raster.height; top += rowsPerBlock) {
         for (std::uint32_t left = 0; written && left < raster.width; left += columnsPerBlock) {

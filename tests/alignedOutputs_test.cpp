@@ -268,7 +268,10 @@ TEST(AlignedRaster, CellsAndGeotransformAreTheModelsAndNoDataIsDeclared) {
     model.raster.transform = {10.0, 0.5, 0.01, 20.0, -0.02, -0.5};
     ASSERT_TRUE(writeAlignedRaster(model.raster, folder.file("dem_aligned.tif")));
     const rasterContent written = readRasterFile(folder.file("dem_aligned.tif"));
-    EXPECT_EQ(written.transform, model.raster.transform.coefficients);
+    // GDAL's georeference gives the corner of the first cell, half a cell before the centre the model holds.
+    const geoTransform writtenCentres = geoTransform{written.transform}.withOriginAt(0.5, 0.5);
+    EXPECT_EQ(textOf({writtenCentres.coefficients.begin(), writtenCentres.coefficients.end()}),
+              textOf({10.0, 0.5, 0.01, 20.0, -0.02, -0.5}));
     EXPECT_TRUE(written.hasNoData);
     EXPECT_EQ(written.noData, -9999.0);
     std::vector<float> expected = model.raster.cells;
@@ -292,8 +295,9 @@ TEST(AlignedRaster, RotationTermsOfRoundingSizeAreWrittenAsZero) {
                  {-1.2e6, 100.0, 3e-9, false}, {-1.2e6, 100.0, 0.017, true}};
     for (const auto& example : cases) {
         const geoTransform turned{example.origin, example.cell, example.term, -4.5, -example.term, -example.cell};
-        ASSERT_TRUE(writeAlignedRaster(makeRaster(150, 150, turned, [](int c, int r) { return c - r; }),
-                                       folder.file("dem_aligned.tif")));
+        elevationRaster raster = makeRaster(150, 150, turned, [](int c, int r) { return c - r; });
+        raster.valuesAtCorners = true;  // the georeference is written as it is held
+        ASSERT_TRUE(writeAlignedRaster(raster, folder.file("dem_aligned.tif")));
         geoTransform expected = turned;
         if (!example.kept) expected[2] = expected[4] = 0.0;
         EXPECT_EQ(readRasterFile(folder.file("dem_aligned.tif")).transform, expected.coefficients)

@@ -50,7 +50,8 @@ TEST(MakeScene, KalvexReadsTheFilesAndTheTruthStatesTheirPerturbation) {
         double cell, noise;
     };
     const sceneCase polar{{"--polar", "--width", "120"}, 100.0, 0.5};
-    for (const sceneCase& test : {sceneCase{sceneOptions, 5e-4, 1.5}, polar}) {
+    const sceneCase equirectangular{{"--eqc", "--width", "120"}, 12.0, 0.5};
+    for (const sceneCase& test : {sceneCase{sceneOptions, 5e-4, 1.5}, polar, equirectangular}) {
         SCOPED_TRACE(test.options.front());
         scratchFolder folder("makescenefiles");
         ASSERT_EQ(makeSceneIn(folder.path(), test.options).status, 0);
@@ -62,7 +63,8 @@ TEST(MakeScene, KalvexReadsTheFilesAndTheTruthStatesTheirPerturbation) {
         const std::vector<double> real = truthNumbers(truth, "true_geotransform");
         ASSERT_EQ(stated.size(), 6u);
         ASSERT_EQ(real.size(), 6u);
-        for (std::size_t i = 0; i < 6; ++i) EXPECT_NEAR(model.raster.transform[i], stated[i], 1e-9 * test.cell) << i;
+        for (std::size_t i = 0; i < 6; ++i)
+            EXPECT_NEAR(model.raster.gdalTransform()[i], stated[i], 1e-9 * test.cell) << i;
         EXPECT_NEAR(truthNumbers(truth, "translation_x").at(0), real[0] - stated[0], 1e-9 * test.cell);
         EXPECT_NEAR(truthNumbers(truth, "translation_y").at(0), real[3] - stated[3], 1e-9 * test.cell);
         EXPECT_NE(stated[0], real[0]);

@@ -32,7 +32,7 @@ void writeThreeBands(const std::string& path) {
     GDALAllRegister();
     GDALDataset* dataset =
         GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 5, 5, 3, GDT_Float32, nullptr);
-    double transform[6] = {100.0, 1.0, 0.0, 50.0, 0.0, -1.0};
+    double transform[6] = {99.5, 1.0, 0.0, 50.5, 0.0, -1.0};
     dataset->SetGeoTransform(transform);
     std::vector<float> cells(75, 9999.0f);
     for (int i = 0; i < 25; ++i) cells[std::size_t(i)] = float(2 * (i % 5) - i / 5);
@@ -90,10 +90,10 @@ TEST_F(malformedInputs, brokenRastersEndTheRunWithTheirMessage) {
     check({write("garbage.tif", garbage()), "tracks.csv"}, 1, notATiff);
     const std::string whole = readTextFile(folder.file("dem.tif"));
     check({write("cut.tif", whole.substr(0, whole.size() / 2)), "tracks.csv"}, 1, "Error: Geotiff Read Unsuccessful");
-    geoTiffLayout int16;
-    int16.int16 = true;
-    writeGeoTiff(folder.file("int16.tif"), int16);
-    check({"int16.tif", "tracks.csv"}, 1,
+    geoTiffLayout complexCells;
+    complexCells.cellType = "CInt16";
+    writeGeoTiff(folder.file("complex.tif"), complexCells);
+    check({"complex.tif", "tracks.csv"}, 1,
           "Raster of unknown type, must be GDT_Float32\nError: Geotiff Read Unsuccessful\n");
     writeThreeBands(folder.file("bands.tif"));
     check({"bands.tif", "tracks.csv"}, 0,

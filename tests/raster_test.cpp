@@ -3,7 +3,9 @@
 
 #include <cfloat>
 #include <filesystem>
+#include <fstream>
 
+#include "model/pointError.h"
 #include "output/alignedRaster.h"
 #include "tests/support/testSupport.h"
 
@@ -62,7 +64,7 @@ TEST_F(RasterRead, CellsOfEveryBlockLayoutWithNoDataAsNan) {
         alignmentModel model(kalvex::testing::discardedConsole());
         EXPECT_EQ(readInto(model, write(test.layout), test.threshold), "read|");
         EXPECT_EQ(model.raster.width * 100 + model.raster.height, test.layout.width * 100u + test.layout.height);
-        EXPECT_EQ(model.raster.transform.coefficients, test.layout.transform);
+        EXPECT_EQ(model.raster.gdalTransform().coefficients, test.layout.transform);
         EXPECT_EQ(cellsText(model.raster.cells), test.expected.empty() ? cellsText(test.layout.cells) : test.expected);
     }
 }
@@ -83,12 +85,72 @@ TEST_F(RasterRead, ScaleAndOffsetMakeElevationsOfTheStoredValues) {
     EXPECT_FALSE(model.raster.semiMajorAxis);  // no spatial reference
 }
 
+// A cell's value stands at the cell's centre, half a cell from the corner GDAL's georeference gives: a plane sampled
+// at the centres is matched everywhere between them, also on a turned grid, and -tl moves the corner. With -corner
+// the values stand at the corners, half a cell off the plane.
+TEST_F(RasterRead, ValuesStandAtTheCellCentres) {
+    const geoTransform gdal{{10.0, 2.0, 0.5, 30.0, -0.25, -2.0}};
+    const auto plane = [](double x, double y) { return 3.0 * x - 2.0 * y + 7.0; };
+    geoTiffLayout layout{9, 7, gdal.coefficients, {}, {}};
+    for (int i = 0; i < 9 * 7; ++i)
+        layout.cells.push_back(float(plane(gdal.mapX(i % 9 + 0.5, i / 9 + 0.5), gdal.mapY(i % 9 + 0.5, i / 9 + 0.5))));
+    const std::string path = write(layout);
+    std::vector<molaPoint> shots;
+    for (const double at : {1.5, 2.0, 3.25, 4.9}) {
+        const mapPosition where = gdal.mapOf(at + 0.5, at);
+        shots.push_back(molaPoint{0, where.x, where.y, plane(where.x, where.y)});
+    }
+    for (const bool corners : {false, true}) {
+        alignmentModel model(kalvex::testing::discardedConsole());
+        model.raster.valuesAtCorners = corners;
+        ASSERT_EQ(readInto(model, path), "read|");
+        const std::vector<double> elevations = sampleModel(model.raster, shots, 0.0, 0.0, 0.0);
+        for (std::size_t i = 0; i < shots.size(); ++i) {
+            const double error = shots[i].elevation - elevations[i];
+            EXPECT_TRUE(corners ? std::fabs(error) > 1.0 : std::fabs(error) < 1e-5) << corners << " " << error;
+        }
+        model.setTopLeft(100.0, 200.0);
+        const geoTransform moved = model.raster.gdalTransform();
+        EXPECT_EQ(testing::textOf({moved[0], moved[3], model.corners[0].x, model.corners[0].y}),
+                  testing::textOf({100.0, 200.0, corners ? 100.0 : 101.25, corners ? 200.0 : 198.875}));
+    }
+}
+
+// Whole numbers and doubles are elevations too, scaled and offset like float32 cells. A whole number marks no data
+// only as declared (the threshold is no code among numbers that may be scaled), and the special pixels of an ISIS
+// cube hold none; doubles keep the threshold.
+TEST_F(RasterRead, CellsOfEveryTypeAndFormat) {
+    struct row { const char* name; const char* driver; const char* type; double noData, scale; std::string expected; };
+    for (const row& test : std::vector<row>{{"int16.tif", "GTiff", "Int16", -32768.0, 0.5, "nan -16383.5 -16376 6 "},
+                                            {"float64.tif", "GTiff", "Float64", -32752.0, 1.0, "nan nan nan 12 "},
+                                            {"cube.cub", "ISIS3", "Int16", -32768.0, 1.0, "nan nan -32752 12 "}}) {
+        geoTiffLayout layout = patternSpec(4, 1, {}, {-32768.0f, -32767.0f, -32752.0f, 12.0f}, test.noData);
+        layout.driver = test.driver;
+        layout.cellType = test.type;
+        layout.scale = test.scale;
+        alignmentModel model(kalvex::testing::discardedConsole());
+        EXPECT_EQ(readInto(model, write(layout, test.name)).substr(0, 5), "read|") << test.name;
+        EXPECT_EQ(cellsText(model.raster.cells), test.expected) << test.name;
+    }
+    // A PDS3 image whose label lies beside it.
+    const float cells[] = {1.5f, -2.0f};
+    std::ofstream(folder.file("image.img"), std::ios::binary).write(reinterpret_cast<const char*>(cells), sizeof cells);
+    testing::writeTextFile(folder.file("image.lbl"),
+                           "PDS_VERSION_ID = PDS3\nRECORD_TYPE = FIXED_LENGTH\nRECORD_BYTES = 8\nFILE_RECORDS = 1\n"
+                           "^IMAGE = \"image.img\"\nOBJECT = IMAGE\nLINES = 1\nLINE_SAMPLES = 2\n"
+                           "SAMPLE_TYPE = PC_REAL\nSAMPLE_BITS = 32\nEND_OBJECT = IMAGE\nEND\n");
+    alignmentModel model(kalvex::testing::discardedConsole());
+    EXPECT_EQ(readInto(model, folder.file("image.img")).substr(0, 5), "read|");
+    EXPECT_EQ(cellsText(model.raster.cells), "1.5 -2 ");
+}
+
 // Corner records are printed with the console's six significant digits.
 TEST_F(RasterRead, DebugPrintsTheCornersAndSetTopLeftMovesThemUntilTracksAreHeld) {
     const std::string path = write({2, 3, {137.123456789, 0.001, 0.0005, -4.5678912345, 0.00025, -0.001},
                                     {-2345.678f, 1.0f, 2.0f, 3.0f, 4.0f, -32767.0f}, {}});
     alignmentModel model(kalvex::testing::discardedConsole());
     model.debug = true;
+    model.raster.valuesAtCorners = true;  // the corners as GDAL's georeference gives them
     EXPECT_EQ(readInto(model, path), "read|Begin Reading .tif\nDone Reading .tif\n"
                                      "Top Left: 0:137.123:-4.56789:-2345.68\n"
                                      "Top Right: 0:137.124:-4.56764:1\nBottom Left: 0:137.124:-4.56989:4\n"
@@ -112,13 +174,15 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
         std::filesystem::resize_file(path, std::filesystem::file_size(path) - rows * 256);
         return path;
     };
-    auto withOrigin = [this](const std::string& name, double x, double y, bool int16 = false) {
-        return write({5, 4, {x, 1.0, 0.0, y, 0.0, -1.0}, {}, {}, int16}, name);
+    auto withOrigin = [this](const std::string& name, double x, double y, const char* type = "Float32") {
+        return write({5, 4, {x, 1.0, 0.0, y, 0.0, -1.0}, {}, {}, type}, name);
     };
     testing::writeTextFile(folder.file("notes.tif"), "this is not a raster\n");
+    testing::writeTextFile(folder.file("notes.cub"), "this is not a cube either\n");
     // A sparse file declaring 10^12 cells without storing any of them, nor a georeference.
     write({1000000, 1000000, {0, 1, 0, 0, 0, 1}, {},
-           {"TILED=YES", "BLOCKXSIZE=8192", "BLOCKYSIZE=8192", "SPARSE_OK=YES", "BIGTIFF=YES"}, false, false, 0, true},
+           {"TILED=YES", "BLOCKXSIZE=8192", "BLOCKYSIZE=8192", "SPARSE_OK=YES", "BIGTIFF=YES"}, "Float32", false, 0,
+           true},
           "huge.tif");
     const std::string cellsError = "refused|Error: Could not read the cells of the .tif\n";
     for (const auto& [path, console] : std::vector<std::pair<std::string, std::string>>{
@@ -128,8 +192,9 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
              {"dem.TIF", "refused|Can only read .tif file not .TIF\n"},
              {"ab", "refused|Can only read .tif file not ab\n"},
              {folder.file("notes.tif"), "refused|Not a valid tif file\n"},
-             {withOrigin("int16.tif", 100.0, 250.0, true), "refused|" + unknownType},
-             {withOrigin("int16origin.tif", 0.0, 250.0, true), "refused|" + topLeftWarning + unknownType},
+             {folder.file("notes.cub"), "refused|Not a valid cub file\n"},
+             {withOrigin("complex.tif", 100.0, 250.0, "CFloat32"), "refused|" + unknownType},
+             {withOrigin("complexorigin.tif", 0.0, 250.0, "CInt16"), "refused|" + topLeftWarning + unknownType},
              // The directory comes first and the strips follow: cutting loses the last strips.
              {cut("half.tif", 32), cellsError},
              {cut("short.tif", 4), cellsError},

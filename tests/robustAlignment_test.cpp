@@ -197,8 +197,8 @@ TEST(RobustRun, AlignsASceneAndSilencesItsBadTracksEvenBelowTheOutlierThresholdA
     elevationRaster aligned;
     aligned.reset(folder.file("dem_aligned.tif"));
     ASSERT_TRUE(aligned.read(testing::discardedConsole()));
-    EXPECT_NEAR(aligned.transform[0], std::stod(trueTransform[0]), 0.05 * std::stod(trueTransform[1]));
-    EXPECT_NEAR(aligned.transform[3], std::stod(trueTransform[3]), 0.05 * std::stod(trueTransform[1]));
+    EXPECT_NEAR(aligned.gdalTransform()[0], std::stod(trueTransform[0]), 0.05 * std::stod(trueTransform[1]));
+    EXPECT_NEAR(aligned.gdalTransform()[3], std::stod(trueTransform[3]), 0.05 * std::stod(trueTransform[1]));
 
     // Gross errors are told by their elevations; a few shots where the cells cannot follow the terrain may go too.
     const std::vector<std::string> tracks = fieldsOf(testing::readTextFile(folder.file("tracks.csv")), '\n');

@@ -6,19 +6,15 @@
 
 namespace kalvex::scene {
 
-namespace {
-// Exactly the constants kalvex converts with, so that a point written in
-// degrees lands on the same metres when kalvex reads it back.
-const double twiceRadius = 6752400.0;
-}  // namespace
-
-mapPoint polarFromLonLat(const lonLat& position) {
+mapPoint polarFromLonLat(const lonLat& position, double radius) {
+    const double twiceRadius = 2.0 * radius;
     double lonr = position.lon * pi / 180.0;
     double t = std::tan(position.lat * pi / 360.0 + pi / 4.0);
     return {std::sin(lonr) * t * twiceRadius, std::cos(lonr) * t * twiceRadius};
 }
 
-lonLat lonLatFromPolar(const mapPoint& position) {
+lonLat lonLatFromPolar(const mapPoint& position, double radius) {
+    const double twiceRadius = 2.0 * radius;
     double t = std::hypot(position.x, position.y) / twiceRadius;
     double lat = (std::atan(t) - pi / 4.0) * 360.0 / pi;
     double lon = std::atan2(position.x, position.y) * 180.0 / pi;

@@ -1,6 +1,6 @@
 #pragma once
-// South polar stereographic map coordinates in metres on the sphere that
-// kalvex uses for its polar mode (central meridian 0, scale 1 at the pole).
+// South polar stereographic map coordinates in metres on a sphere of the
+// given radius (central meridian 0, scale 1 at the pole).
 
 namespace kalvex::scene {
 
@@ -14,8 +14,12 @@ struct lonLat {
     double lat = 0.0;   // degrees north, negative here
 };
 
+// Polar scenes are made on the sphere kalvex's own polar mode assumes,
+// unless asked for another.
+constexpr double polarModeRadius = 3376200.0;
+
 // Only the southern formula: the polar scenes lie near the south pole.
-mapPoint polarFromLonLat(const lonLat& position);
-lonLat lonLatFromPolar(const mapPoint& position);
+mapPoint polarFromLonLat(const lonLat& position, double radius);
+lonLat lonLatFromPolar(const mapPoint& position, double radius);
 
 }  // namespace kalvex::scene

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -13,6 +14,8 @@ namespace {
 
 const double lonLatCell = 2e-4;
 const double polarCell = 100.0;
+const double equirectangularCell = 12.0;
+const double marsRadius = 3396190.0;
 const double lonLatLeft = 137.40;
 const double lonLatTop = -4.55;
 const double polarCentreX = 150000.0;
@@ -48,10 +51,10 @@ std::string lonLatProblem(const std::vector<mapPoint>& corners) {
     return "";
 }
 
-std::string polarProblem(const std::vector<mapPoint>& corners) {
+std::string polarProblem(const sceneFrame& frame, const std::vector<mapPoint>& corners) {
     // The farthest point of a box from the pole is one of its corners.
     for (const mapPoint& corner : corners) {
-        if (lonLatFromPolar(corner).lat > -1.0)
+        if (frame.lonLatOf(corner).lat > -1.0)
             return "the polar scene reaches beyond latitude -1 degree; use fewer or smaller cells";
     }
     return "";
@@ -64,7 +67,10 @@ sceneFrame makeFrame(const sceneOptions& options) {
     frame.width = options.width;
     frame.height = options.height;
     frame.polar = options.polar;
-    frame.cell = options.cell > 0.0 ? options.cell : (options.polar ? polarCell : lonLatCell);
+    frame.equirectangular = options.equirectangular;
+    frame.radius = options.radius > 0.0 ? options.radius : (options.polar ? polarModeRadius : marsRadius);
+    const double defaultCell = options.polar ? polarCell : (options.equirectangular ? equirectangularCell : lonLatCell);
+    frame.cell = options.cell > 0.0 ? options.cell : defaultCell;
     frame.shiftColumns = options.shiftColumns;
     frame.shiftRows = options.shiftRows;
     frame.rotation = options.rotation;
@@ -74,11 +80,26 @@ sceneFrame makeFrame(const sceneOptions& options) {
     if (options.polar) {
         frame.originX = polarCentreX - 0.5 * (frame.width - 1) * frame.cell;
         frame.originY = polarCentreY + 0.5 * (frame.height - 1) * frame.cell;
+    } else if (options.equirectangular) {
+        frame.originX = lonLatLeft * pi / 180.0 * frame.radius;
+        frame.originY = lonLatTop * pi / 180.0 * frame.radius;
     } else {
         frame.originX = lonLatLeft;
         frame.originY = lonLatTop;
     }
+    char radius[32];
+    std::snprintf(radius, sizeof radius, "%.15g", frame.radius);
+    const std::string sphere = std::string(" +R=") + radius + " +units=m +no_defs";
+    if (frame.polar) frame.crs = "+proj=stere +lat_0=-90 +lat_ts=-90 +lon_0=0 +k=1 +x_0=0 +y_0=0" + sphere;
+    else if (frame.equirectangular) frame.crs = "+proj=eqc +lat_ts=0 +lat_0=0 +lon_0=0 +x_0=0 +y_0=0" + sphere;
+    else frame.crs = "+proj=longlat +R=3396190 +no_defs";
     return frame;
+}
+
+lonLat sceneFrame::lonLatOf(const mapPoint& position) const {
+    if (polar) return lonLatFromPolar(position, radius);
+    if (equirectangular) return {position.x / radius * 180.0 / pi, position.y / radius * 180.0 / pi};
+    return {position.x, position.y};
 }
 
 mapPoint sceneFrame::trueCell(double column, double row) const {
@@ -101,6 +122,17 @@ std::array<double, 6> sceneFrame::trueTransform() const {
             origin.y, nextColumn.y - origin.y, nextRow.y - origin.y};
 }
 
+std::array<double, 6> sceneFrame::fileTransform() const {
+    return cornerOf(trueGeoreference ? trueTransform() : writtenTransform());
+}
+
+std::array<double, 6> cornerOf(const std::array<double, 6>& centres) {
+    std::array<double, 6> corner = centres;
+    corner[0] -= 0.5 * (centres[1] + centres[2]);
+    corner[3] -= 0.5 * (centres[4] + centres[5]);
+    return corner;
+}
+
 scenePerturbation makePerturbation(const sceneFrame& frame, double tiltAcrossX) {
     scenePerturbation perturbation;
     double spanX = (frame.width - 1) * frame.cell;
@@ -119,14 +151,16 @@ std::string frameProblem(const sceneFrame& frame) {
     if (frame.width < smallest || frame.height < smallest)
         return "with this shift the DEM needs at least " + std::to_string(smallest) + " cells each way";
     std::vector<mapPoint> corners = cornersOfBothFrames(frame);
-    return frame.polar ? polarProblem(corners) : lonLatProblem(corners);
+    if (frame.polar) return polarProblem(frame, corners);
+    for (mapPoint& corner : corners) {
+        const lonLat position = frame.lonLatOf(corner);
+        corner = {position.lon, position.lat};
+    }
+    return lonLatProblem(corners);
 }
 
-const char* crsText(const sceneFrame& frame) {
-    return frame.polar ? "+proj=stere +lat_0=-90 +lat_ts=-90 +lon_0=0 +k=1 +x_0=0 +y_0=0 +R=3376200 +units=m +no_defs"
-                       : "+proj=longlat +R=3396190 +no_defs";
-}
+const char* crsText(const sceneFrame& frame) { return frame.crs.c_str(); }
 
-const char* mapUnits(const sceneFrame& frame) { return frame.polar ? "metres" : "degrees"; }
+const char* mapUnits(const sceneFrame& frame) { return frame.polar || frame.equirectangular ? "metres" : "degrees"; }
 
 }  // namespace kalvex::scene

@@ -13,13 +13,16 @@ namespace kalvex::scene {
 struct sceneFrame {
     int width = 0;
     int height = 0;
-    double cell = 0.0;          // map units: degrees, or metres when polar
+    double cell = 0.0;          // map units: degrees, or metres when polar or equirectangular
     double originX = 0.0;       // true position of cell (0, 0)
     double originY = 0.0;
     int shiftColumns = 0;
     int shiftRows = 0;
     int margin = 0;             // cells kept free of tracks along every edge
     bool polar = false;
+    bool equirectangular = false;
+    double radius = 0.0;        // of the sphere of a projected scene, in metres
+    std::string crs;            // the spatial reference, as PROJ text
     double rotation = 0.0;      // degrees, counter-clockwise: how the true grid is turned about its centre
     bool trueGeoreference = false;  // dem.tif gets the true georeference instead of the written one
 
@@ -33,11 +36,18 @@ struct sceneFrame {
     double translationX() const { return -shiftColumns * cell; }
     double translationY() const { return shiftRows * cell; }
     std::array<double, 6> writtenTransform() const { return {writtenOriginX(), cell, 0.0, writtenOriginY(), 0.0, -cell}; }
+    // The longitude and latitude of a map position, in degrees.
+    lonLat lonLatOf(const mapPoint& position) const;
     // Where cell (column, row) truly lies once the turn is taken into account.
     mapPoint trueCell(double column, double row) const;
     std::array<double, 6> trueTransform() const;
-    std::array<double, 6> fileTransform() const { return trueGeoreference ? trueTransform() : writtenTransform(); }
+    // dem.tif's georeference in GDAL's terms, at the corner of the first cell:
+    // the terrain is sampled at the cells' centres.
+    std::array<double, 6> fileTransform() const;
 };
+
+// GDAL's georeference of the cells whose centres a georeference gives.
+std::array<double, 6> cornerOf(const std::array<double, 6>& centres);
 
 // The tilt and offset added to every cell, as a plane in the written frame.
 struct scenePerturbation {

@@ -162,6 +162,10 @@ private:
             }
         } else if (word == "--polar") {
             options.polar = true;
+        } else if (word == "--eqc") {
+            options.equirectangular = true;
+        } else if (word == "--radius") {
+            scanReal(word, 1000.0, 1e8, options.radius);
         } else if (word == "--clean") {
             options.clean = true;
         } else if (word == "--true-georeference") {
@@ -177,6 +181,7 @@ private:
         sceneOptions& options = result.options;
         if (!options.trackColumns.empty()) options.tracks = int(options.trackColumns.size());
         if (options.tracks > options.points) fail("--tracks must not exceed --points");
+        else if (options.polar && options.equirectangular) fail("--polar and --eqc exclude each other");
         else if (double(options.width) * double(options.height) > 400000000.0) fail("scene too large (at most 400 million cells)");
     }
 };
@@ -189,9 +194,10 @@ parseResult parseSceneOptions(const std::vector<std::string>& arguments) {
 
 std::string usageLine() {
     return "usage: makeScene [--width N] [--height N] [--tracks N] [--points N] [--ties N] [--seed N] "
-           "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--clean] [--polar] [--rotation DEGREES] "
-           "[--tilt METRES] [--bad-tracks N] [--bad-offset METRES] [--overhang HEIGHTS] [--track-columns C1,C2,...] "
-           "[--nodata-block COLUMN ROW WIDTH HEIGHT] [--relief SHARE] [--wiggle CELLS] [--true-georeference] [--deflate] [--out DIR] [--help]";
+           "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--clean] [--polar] [--eqc] [--radius METRES] "
+           "[--rotation DEGREES] [--tilt METRES] [--bad-tracks N] [--bad-offset METRES] [--overhang HEIGHTS] "
+           "[--track-columns C1,C2,...] [--nodata-block COLUMN ROW WIDTH HEIGHT] [--relief SHARE] [--wiggle CELLS] "
+           "[--true-georeference] [--deflate] [--out DIR] [--help]";
 }
 
 std::vector<std::string> helpLines() {
@@ -203,11 +209,15 @@ std::vector<std::string> helpLines() {
         "  --points N              altimeter points over all tracks (default 2000)",
         "  --ties N                tie points in ties.gpf (default 8)",
         "  --seed N                random seed; the same seed gives the same files (default 1)",
-        "  --cell SIZE             cell size in map units (default 0.0002 degrees, or 100 metres with --polar)",
+        "  --cell SIZE             cell size in map units (default 0.0002 degrees, 100 metres with --polar,",
+        "                          12 metres with --eqc)",
         "  --shift COLUMNS ROWS    georeference error of the DEM in cells (default 3 -2)",
         "  --noise SIGMA           altimeter noise in metres (default 0.5)",
         "  --clean                 no bad tracks and no gross outliers",
         "  --polar                 south polar stereographic DEM in metres; tracks stay in degrees",
+        "  --eqc                   equirectangular DEM in metres at the place of the degree scene",
+        "  --radius METRES         sphere of a --polar or --eqc DEM (default 3376200 with --polar, the",
+        "                          sphere kalvex's -pr assumes without a spatial reference; 3396190 with --eqc)",
         "  --rotation DEGREES      the cells truly lie turned counter-clockwise about the DEM's centre",
         "                          against the written georeference (-5 to 5, default 0)",
         "  --tilt METRES           tilt added from the west to the east edge; 0.6 of it from south to",

@@ -19,6 +19,8 @@ struct sceneOptions {
     int shiftRows = -2;
     double noiseSigma = 0.5;    // metres
     bool polar = false;
+    bool equirectangular = false;  // equirectangular metres instead of degrees
+    double radius = 0.0;        // of the sphere of a projected scene; 0: the variant's own
     bool clean = false;         // no bad tracks and no gross outliers
     double rotation = 0.0;      // degrees the cells truly lie turned against the written georeference
     double tilt = 20.0;         // metres added from the west edge to the east edge (0.6 of it south to north)

@@ -42,7 +42,7 @@ std::vector<tieSpot> makeTies(int count, std::uint64_t seed, const sceneFrame& f
 }
 
 bool writeGpf(const std::string& path, const sceneFrame& frame, const std::vector<tieSpot>& ties) {
-    int decimals = frame.polar ? 6 : 12;
+    int decimals = std::string(mapUnits(frame)) == "metres" ? 6 : 12;
     std::string text = "GROUND POINT FILE\n" + std::to_string(ties.size()) +
                        "\npoint_id,stat,known,lat_Y_North,long_X_East,ht,sig(3),res(3)\n";
     for (std::size_t index = 0; index < ties.size(); ++index) {

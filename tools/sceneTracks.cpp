@@ -70,14 +70,9 @@ void addTrack(int track, int count, const trackLine& line, const sceneOptions& o
         point.orbit = set.orbits.back();
         point.topography = terrain.at(point.x, point.y) + options.noiseSigma * random.normal();
         point.range = nominalRange + 1500.0 * std::sin(6.283185307179586 * along) - point.topography;
-        if (frame.polar) {
-            lonLat position = lonLatFromPolar({point.x, point.y});
-            point.lon = position.lon;
-            point.lat = position.lat;
-        } else {
-            point.lon = point.x;
-            point.lat = point.y;
-        }
+        const lonLat position = frame.lonLatOf({point.x, point.y});
+        point.lon = position.lon;
+        point.lat = position.lat;
         set.points.push_back(point);
     }
 }

@@ -28,7 +28,7 @@ private:
 
 void describeGeometry(truthLines& out, const sceneSummary& scene) {
     const sceneFrame& frame = scene.frame;
-    out.add("variant", frame.polar ? "polar" : "lonlat");
+    out.add("variant", frame.polar ? "polar" : (frame.equirectangular ? "eqc" : "lonlat"));
     out.add("map_units", mapUnits(frame));
     out.add("crs", crsText(frame));
     out.add("track_units", "degrees");
@@ -37,7 +37,7 @@ void describeGeometry(truthLines& out, const sceneSummary& scene) {
     out.add("height", (long long)frame.height);
     out.add("cell_size", frame.cell);
     out.addList("geotransform", frame.fileTransform());
-    out.addList("true_geotransform", frame.trueTransform());
+    out.addList("true_geotransform", cornerOf(frame.trueTransform()));
     if (frame.rotation != 0.0) out.add("rotation_degrees", frame.rotation);
     out.add("margin_cells", (long long)frame.margin);
 }
@@ -87,7 +87,8 @@ void describeTracks(truthLines& out, const sceneSummary& scene) {
 std::string truthText(const sceneSummary& scene) {
     truthLines out;
     out.comment("Known perturbations of this sample scene.");
-    out.comment("dem.tif value at node (X, Y) of its own georeference = terrain(X + translation_x, Y + translation_y)");
+    out.comment("geotransforms in GDAL's terms; the value of a cell whose centre lies at (X, Y) by dem.tif's own");
+    out.comment("georeference = terrain(X + translation_x, Y + translation_y)");
     out.comment("  + offset + tilt_x * (X - tilt_centre_x) + tilt_y * (Y - tilt_centre_y); tilt in metres per map unit.");
     out.comment("Adding translation_x to GT0 and translation_y to GT3 puts the DEM back onto the terrain and the tracks.");
     out.comment("Track points = terrain + noise (sigma noise_sigma) + bad track offset + outlier offset;");

@@ -45,8 +45,8 @@ void writeGeoTiff(const std::string& path, const geoTiffLayout& layout) {
     GDALAllRegister();
     char** options = nullptr;
     for (const std::string& option : layout.options) options = CSLAddString(options, option.c_str());
-    GDALDataset* dataset = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
-        path.c_str(), layout.width, layout.height, 1, layout.int16 ? GDT_Int16 : GDT_Float32, options);
+    GDALDataset* dataset = GetGDALDriverManager()->GetDriverByName(layout.driver.c_str())->Create(
+        path.c_str(), layout.width, layout.height, 1, GDALGetDataTypeByName(layout.cellType.c_str()), options);
     CSLDestroy(options);
     if (dataset == nullptr) throw std::runtime_error("cannot create " + path);
     std::array<double, 6> transform = layout.transform;
@@ -66,7 +66,7 @@ void writeGeoTiff(const std::string& path, const geoTiffLayout& layout) {
 }
 
 void writePlaneRaster(const std::string& path, int size) {
-    geoTiffLayout layout{size, size, {100.0, 1.0, 0.0, 50.0, 0.0, -1.0}, {}, {}};
+    geoTiffLayout layout{size, size, {99.5, 1.0, 0.0, 50.5, 0.0, -1.0}, {}, {}};
     for (int i = 0; i < size * size; ++i) layout.cells.push_back(float(2 * (i % size) - i / size));
     writeGeoTiff(path, layout);
 }

@@ -46,17 +46,18 @@ struct geoTiffLayout {
     std::array<double, 6> transform{100.0, 1.0, 0.0, 200.0, 0.0, -1.0};
     std::vector<float> cells;          // row-major; empty: cell (c, r) = c + 10 * r
     std::vector<std::string> options;  // of the GTiff driver; none: striped, one row per strip
-    bool int16 = false;                // write a 16-bit integer raster instead
+    std::string cellType = "Float32";  // GDAL's name of the cells' type
     bool hasNoData = false;
     double noDataValue = 0.0;
     bool sparse = false;  // declare the cells without writing any
     double scale = 1.0;   // of the band's stored values
     double offset = 0.0;
+    std::string driver = "GTiff";  // GDAL's name of the format
 };
-void writeGeoTiff(const std::string& path, const geoTiffLayout& layout);
+void writeGeoTiff(const std::string& path, const geoTiffLayout& layout);  // in the layout's format
 
-// A size x size GeoTIFF of cells 1 apart from (100, 50) down and to the right, whose cells follow the plane z = 2c - r
-// (z = 2X + Y - 250 in map units).
+// A size x size GeoTIFF of cells 1 apart, their centres from (100, 50) down and to the right, whose cells follow the
+// plane z = 2c - r (z = 2X + Y - 250 in map units).
 void writePlaneRaster(const std::string& path, int size);
 
 // A raster held in memory, cell (c, r) = value(c, r), marked as read.
