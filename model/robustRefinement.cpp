@@ -126,6 +126,9 @@ struct trimmedSum {
     double sum = HUGE_VAL;
     double threshold = HUGE_VAL;
     std::size_t kept = 0;
+    std::size_t modelled = 0;
+
+    double meanSquare() const { return kept > 0 ? sum / double(kept) : HUGE_VAL; }
 };
 
 // The residuals from the plane, the kept share of the smallest, and their sum of squares.
@@ -137,6 +140,7 @@ trimmedSum trim(linearShots& shots, double keptShare, const planeTerm& plane) {
         if (shots.modelled[i]) shots.ranked[count++] = shots.squares[i];
     }
     trimmedSum trimmed;
+    trimmed.modelled = count;
     if (count == 0) return trimmed;
     trimmed.kept = std::max<std::size_t>(1, std::size_t(std::ceil(keptShare * double(count))));
     trimmed.threshold = smallestSquare(shots.ranked, count, trimmed.kept - 1);
@@ -257,41 +261,60 @@ planeTerm planeOfTheMeasure(linearShots& shots, double keptShare) {
     return plane;
 }
 
+
+// The errors at the position, the plane the measure takes out there, and the
+// kept share of what it leaves.
+trimmedSum measuredAt(const robustPlacement& placement, const positionCellMap& mapOf, const refinementPoint& position,
+                      std::size_t parameters, int threadCount, linearShots& shots) {
+    linearize(placement, mapOf, position, parameters, threadCount, shots);
+    const double keptShare = placement.measured().keptShare;
+    return trim(shots, keptShare, planeOfTheMeasure(shots, keptShare));
+}
+
+robustMeasure measureOf(const trimmedSum& trimmed) {
+    return {trimmed.kept > 0 ? std::sqrt(trimmed.meanSquare()) : notANumber, trimmed.kept, trimmed.modelled};
+}
+
 }  // namespace
 
-refinementPoint refinePosition(const robustPlacement& placement, const std::vector<std::size_t>& indices,
+refinedPosition refinePosition(const robustPlacement& placement, const std::vector<std::size_t>& indices,
                                const positionCellMap& mapOf, const refinementTask& task, int threadCount) {
     const std::size_t parameters = std::min<std::size_t>(task.parameters, 2);
-    const robustShots& measured = placement.measured();
-    if (placement.shotColumns().empty() || parameters == 0) return task.start;
-    linearShots shots(measured, indices);
-    refinementPoint position = task.start, accepted = task.start, step{};
-    double acceptedSum = HUGE_VAL;
+    refinedPosition found{task.start, {}};
+    if (placement.shotColumns().empty() || parameters == 0) return found;
+    linearShots shots(placement.measured(), indices);
+    refinementPoint position = task.start, step{};
+    trimmedSum accepted;
     int halvings = 0;
     for (int pass = 0; pass < mostPasses; ++pass) {
-        linearize(placement, mapOf, position, parameters, threadCount, shots);
-        // At every position the plane the measure takes out there, so that
-        // the trimmed sum the steps lower is the measure's own.
-        const trimmedSum trimmed = trim(shots, measured.keptShare, planeOfTheMeasure(shots, measured.keptShare));
-        if (trimmed.kept == 0) break;
-        if (!(trimmed.sum <= acceptedSum)) {
+        const trimmedSum trimmed = measuredAt(placement, mapOf, position, parameters, threadCount, shots);
+        const bool seesEnough = pass == 0 || 2 * trimmed.modelled >= accepted.modelled;
+        if (!(trimmed.meanSquare() <= accepted.meanSquare()) || !seesEnough) {
             if (pass == 0 || halvings == mostHalvings) break;
             ++halvings;
-            for (std::size_t k = 0; k < parameters; ++k) step[k] *= 0.5, position[k] = accepted[k] + step[k];
+            for (std::size_t k = 0; k < parameters; ++k) step[k] *= 0.5, position[k] = found.position[k] + step[k];
             continue;
         }
-        accepted = position, acceptedSum = trimmed.sum, halvings = 0;
+        found = {position, measureOf(trimmed)};
+        accepted = trimmed, halvings = 0;
         if (pass > 0 && std::fabs(step[0]) < settledStep && std::fabs(step[1]) < settledStep) break;
         const stepAndPlane next = solveKept(shots, trimmed, parameters);
         const double stretch = pass > 0 ? stretchFor(step, next.step) : 1.0;
         for (std::size_t k = 0; k < parameters; ++k) {
-            const double target = std::clamp(accepted[k] + stretch * next.step[k], task.start[k] - task.reach,
+            const double target = std::clamp(found.position[k] + stretch * next.step[k], task.start[k] - task.reach,
                                              task.start[k] + task.reach);
-            step[k] = std::isfinite(target) ? target - accepted[k] : 0.0;
-            position[k] = accepted[k] + step[k];
+            step[k] = std::isfinite(target) ? target - found.position[k] : 0.0;
+            position[k] = found.position[k] + step[k];
         }
     }
-    return accepted;
+    return found;
+}
+
+robustMeasure measureOnShots(const robustPlacement& placement, const std::vector<std::size_t>& indices,
+                             const positionCellMap& mapOf, const refinementPoint& position, int threadCount) {
+    if (placement.shotColumns().empty()) return {};
+    linearShots shots(placement.measured(), indices);
+    return measureOf(measuredAt(placement, mapOf, position, 0, threadCount, shots));
 }
 
 }  // namespace kalvex

@@ -28,11 +28,22 @@ struct refinementTask {
     double reach = 0.5;          // the position stays within this of start along each number
 };
 
+struct refinedPosition {
+    refinementPoint position{};
+    robustMeasure measure;  // there, on the shots refined
+};
+
 // Where the steps from start settle, on the placement's shots at the given
 // ascending indices (all of them when there are none) with its kept share;
-// start when the shots fix no step. Each pass over the shots is shared among
-// threadCount threads; the result does not depend on how many.
-refinementPoint refinePosition(const robustPlacement& placement, const std::vector<std::size_t>& indices,
+// start when the shots fix no step. A step is kept only where the measure is
+// lower, and sees at least half the shots the start sees. Each pass over the
+// shots is shared among threadCount threads; the result does not depend on
+// how many.
+refinedPosition refinePosition(const robustPlacement& placement, const std::vector<std::size_t>& indices,
                                const positionCellMap& mapOf, const refinementTask& task, int threadCount);
+
+// The measure at a position on the same shots, as the refinement takes it.
+robustMeasure measureOnShots(const robustPlacement& placement, const std::vector<std::size_t>& indices,
+                             const positionCellMap& mapOf, const refinementPoint& position, int threadCount);
 
 }  // namespace kalvex

@@ -140,9 +140,8 @@ struct refinedSearch {
 };
 
 // The grids on thinned shots end within a step of the lowest measure; the
-// refinement on every shot that can compare finds it. It is kept only where
-// it measures lower than the grids' best, on the same shots, on which the
-// candidates besides are measured too.
+// refinement on every shot that can compare finds it, and the candidates
+// besides are measured on the same shots.
 refinedSearch refineOnEveryShot(const alignmentModel& model, const robustPlacement& all, const candidateMap& mapOf,
                                 const gridCandidate& best, bool secondAxis, double pad,
                                 std::vector<gridCandidate> besides = {}) {
@@ -153,24 +152,16 @@ refinedSearch refineOnEveryShot(const alignmentModel& model, const robustPlaceme
     const std::vector<std::size_t> common = sharedShots(all, box, mapOf, pad);
     const positionCellMap mapAt = [&mapOf](const refinementPoint& p) { return mapOf({p[0], p[1]}); };
     const refinementTask task{{best.first, best.second}, secondAxis ? 2u : 1u, refinementReach};
-    const refinementPoint refined = refinePosition(all, common, mapAt, task, model.threadCount);
-    const robustShots shared = shotSubset(all.measured(), common);
-    std::optional<robustPlacement> own;
-    if (!common.empty()) own.emplace(model.raster, shared);
-    const robustPlacement& placement = own ? *own : all;
-    std::vector<gridCandidate> measured = besides;
-    measured.push_back(best);
-    measured.push_back({refined[0], refined[1]});
-    std::vector<robustMeasure> measures = measureOn(model, placement, measured, mapOf);
-    if (!own) dropThoseThatSeeLittle(measures);
-
+    const refinedPosition refined = refinePosition(all, common, mapAt, task, model.threadCount);
+    std::vector<robustMeasure> measures;
+    for (const gridCandidate& c : besides)
+        measures.push_back(measureOnShots(all, common, mapAt, {c.first, c.second}, model.threadCount));
+    measures.push_back(refined.measure);
+    if (common.empty()) dropThoseThatSeeLittle(measures);
     refinedSearch found;
-    const robustMeasure& atBest = measures[besides.size()];
-    const robustMeasure& atRefined = measures[besides.size() + 1];
-    const bool refinedIsLower = atRefined.rms < atBest.rms;
-    found.outcome = refinedIsLower ? searchOutcome{measured.back(), atRefined.rms} : searchOutcome{best, atBest.rms};
-    found.atOutcome = refinedIsLower ? atRefined : atBest;
-    measures.resize(besides.size());
+    found.atOutcome = measures.back();
+    found.outcome = {{refined.position[0], refined.position[1]}, found.atOutcome.rms};
+    measures.pop_back();
     found.besides = std::move(measures);
     return found;
 }
