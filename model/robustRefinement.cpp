@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 #include "model/localPlane.h"
@@ -54,17 +55,17 @@ struct linearShots {
     std::vector<double> squares;  // from the plane; infinite where not modelled
     std::vector<double> ranked;   // the modelled squares, reordered by the selection
 
-    linearShots(const robustShots& measured, const std::vector<std::size_t>& indices)
-        : shot(indices), error(indices.size()), change{std::vector<double>(indices.size()), std::vector<double>(indices.size())},
-          modelled(indices.size()), squares(indices.size()), ranked(indices.size()) {
+    // No indices: every shot.
+    linearShots(const robustShots& measured, const std::vector<std::size_t>& indices) : shot(indices) {
         if (shot.empty()) {
             shot.resize(measured.u.size());
-            for (std::size_t i = 0; i < shot.size(); ++i) shot[i] = i;
-            for (auto* buffer : {&error, &change[0], &change[1], &squares, &ranked}) buffer->resize(shot.size());
-            modelled.resize(shot.size());
+            std::iota(shot.begin(), shot.end(), std::size_t(0));
         }
-        u.reserve(shot.size());
-        v.reserve(shot.size());
+        const std::size_t count = shot.size();
+        for (std::vector<double>* buffer : {&error, &change[0], &change[1], &squares, &ranked}) buffer->resize(count);
+        modelled.resize(count);
+        u.reserve(count);
+        v.reserve(count);
         for (const std::size_t i : shot) u.push_back(measured.u[i]), v.push_back(measured.v[i]);
     }
 };

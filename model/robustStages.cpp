@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <vector>
 
 #include "model/positionUncertainty.h"
@@ -25,11 +24,10 @@ constexpr double coarsestStep = 3.0;
 constexpr double finestStep = 0.05;
 constexpr double gridSteps = 8.0;  // coarse steps across a range when the range is small
 // A range so wide that the coarse grid would need more steps than this each
-// way gets a coarser step instead: a search that would run for days is no
-// search, and one that measures more candidates than a raster of a hundred
-// million cells has shots reads longer than the run reads its inputs. A
-// range of a thousand cells is then searched in steps of ten, still a small
-// share of the features that let shots fix a raster that size.
+// way gets a coarser step instead: its candidates grow with the square of its
+// steps, and a hundred each way already take as long as reading a raster of a
+// hundred million cells. The default range of such a raster, a thousand
+// cells, is then searched in steps of ten.
 constexpr double mostCoarseSteps = 100.0;
 
 // The grids only bring the search into the valley of the right position and

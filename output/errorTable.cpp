@@ -90,7 +90,8 @@ void writeErrorTable(std::ostream& table, const shotErrorTable& initial, const a
     for (std::size_t number = 0; number < initial.initialErrors.size(); ++number) {
         tableRow shot;
         shot.initialError = initial.initialErrors[number];
-        const bool isHeld = held < model.molaPoints.size() && (numbered ? model.shotNumbers[held] == number : held == number);
+        const bool isHeld =
+            held < model.molaPoints.size() && (numbered ? model.shotNumbers[held] == number : held == number);
         while (gone < removed.size() && removed[gone].number < number) ++gone;
         if (isHeld) {
             shot.point = model.molaPoints[held++];
