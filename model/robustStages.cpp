@@ -133,34 +133,34 @@ constexpr double refinementReach = 4.0 * finestStep;
 struct refinedSearch {
     searchOutcome outcome;
     robustMeasure atOutcome;
-    // The measures of the candidates asked for besides, on the same shots as the outcome's.
-    std::vector<robustMeasure> besides;
+    robustMeasure atOrigin;  // on the same shots
 };
 
 // The grids on thinned shots end within a step of the lowest measure; the
-// refinement on every shot that can compare finds it, and the candidates
-// besides are measured on the same shots.
+// refinement on every shot that can compare finds it. The search's origin
+// (where the raster lies, or no turn) is measured on the same shots and kept
+// when the refinement ends no lower: where a round's refinement left the
+// raster, the next round's thinned grids may see a neighbour as better, and
+// that neighbour is no reason to move.
 refinedSearch refineOnEveryShot(const alignmentModel& model, const robustPlacement& all, const candidateMap& mapOf,
-                                const gridCandidate& best, bool secondAxis, double pad,
-                                std::vector<gridCandidate> besides = {}) {
+                                const gridCandidate& best, const gridCandidate& origin, bool secondAxis, double pad) {
     const double reachBeyond = secondAxis ? refinementReach : 0.0;
-    std::vector<gridCandidate> box = besides;
-    box.push_back({best.first - refinementReach, best.second - reachBeyond});
-    box.push_back({best.first + refinementReach, best.second + reachBeyond});
+    const std::vector<gridCandidate> box{origin,
+                                         {best.first - refinementReach, best.second - reachBeyond},
+                                         {best.first + refinementReach, best.second + reachBeyond}};
     const std::vector<std::size_t> common = sharedShots(all, box, mapOf, pad);
     const positionCellMap mapAt = [&mapOf](const refinementPoint& p) { return mapOf({p[0], p[1]}); };
     const refinementTask task{{best.first, best.second}, secondAxis ? 2u : 1u, refinementReach};
     const refinedPosition refined = refinePosition(all, common, mapAt, task, model.threadCount);
-    std::vector<robustMeasure> measures;
-    for (const gridCandidate& c : besides)
-        measures.push_back(measureOnShots(all, common, mapAt, {c.first, c.second}, model.threadCount));
-    measures.push_back(refined.measure);
+    std::vector<robustMeasure> measures{measureOnShots(all, common, mapAt, {origin.first, origin.second},
+                                                       model.threadCount),
+                                        refined.measure};
     if (common.empty()) dropThoseThatSeeLittle(measures);
     refinedSearch found;
-    found.atOutcome = measures.back();
-    found.outcome = {{refined.position[0], refined.position[1]}, found.atOutcome.rms};
-    measures.pop_back();
-    found.besides = std::move(measures);
+    found.atOrigin = measures[0];
+    const bool moves = measures[1].rms < measures[0].rms;
+    found.atOutcome = moves ? measures[1] : measures[0];
+    found.outcome = {moves ? gridCandidate{refined.position[0], refined.position[1]} : origin, found.atOutcome.rms};
     return found;
 }
 
@@ -250,7 +250,7 @@ offsetFound searchRobustOffset(const alignmentModel& model, const robustShots& s
     searchPlan plan = planFor(reach, true);
     plan.start = {startX / cell, startY / cell};
     plan.refine = [&](const gridCandidate& best) {
-        return refineOnEveryShot(model, placements.forGrid(true), mapOf, best, true, 0.0).outcome;
+        return refineOnEveryShot(model, placements.forGrid(true), mapOf, best, plan.start, true, 0.0).outcome;
     };
     const searchOutcome outcome = searchCoarseToFine(measure, plan);
     return {outcome.best.first * cell, outcome.best.second * cell, outcome.value};
@@ -305,8 +305,8 @@ turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots
         };
         const double span = std::fabs(best.first) + 2.0 * refinementReach;
         const double sagitta = farthest * (1.0 - std::cos(0.5 * span / farthest));
-        const refinedSearch refined = refineOnEveryShot(model, all, mapOf, best, false, sagitta + 1e-6, {{0.0, 0.0}});
-        pair = {refined.besides[0], refined.atOutcome};
+        const refinedSearch refined = refineOnEveryShot(model, all, mapOf, best, {0.0, 0.0}, false, sagitta + 1e-6);
+        pair = {refined.atOrigin, refined.atOutcome};
         return refined.outcome;
     };
     const searchOutcome outcome = searchCoarseToFine(measure, plan);
