@@ -268,9 +268,12 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
 // then all are put in place, the summary, which lists them, last, and a
 // signal to stop waits until they are.
 int runKalvex(int argumentCount, const char* const* argumentVector, std::ostream& console) {
-    beginProgress(console);
     runOutputs outputs(console);
     runSummary summary(console);
+    // The summary keeps the console's lines through a buffer of its own; the
+    // progress line's buffer goes above it and away before it, so that each
+    // hands the console back to the buffer it found.
+    beginProgress(console);
     int status = runRecorded(argumentCount, argumentVector, console, summary, outputs);
     endProgress();
     const terminationDeferred deferred;

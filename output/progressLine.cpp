@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <streambuf>
+#include <vector>
 
 namespace kalvex {
 
@@ -53,6 +54,11 @@ struct progressState {
     std::ostream* console = nullptr;
     std::unique_ptr<clearingBuffer> clearing;
 };
+
+std::vector<std::unique_ptr<clearingBuffer>>& retiredBuffers() {
+    static std::vector<std::unique_ptr<clearingBuffer>> retired;
+    return retired;
+}
 
 progressState& state() {
     static progressState progress;
@@ -134,7 +140,14 @@ void progressShare(double share) {
 void endProgress() {
     clearLine();
     progressState& progress = state();
-    if (progress.console != nullptr && progress.clearing) progress.console->rdbuf(progress.clearing->wrapped());
+    if (progress.console != nullptr && progress.clearing) {
+        if (progress.console->rdbuf() == progress.clearing.get())
+            progress.console->rdbuf(progress.clearing->wrapped());
+        else
+            // A buffer put above it since hands the console back to it later:
+            // it must outlive the run, passing text on without clearing.
+            retiredBuffers().push_back(std::move(progress.clearing));
+    }
     progress = progressState{};
 }
 
