@@ -13,6 +13,7 @@
 #include "model/rasterExtent.h"
 #include "model/robustObjective.h"
 #include "model/robustStages.h"
+#include "output/progressLine.h"
 
 namespace kalvex {
 
@@ -61,6 +62,9 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
             model.filterTracks({search.maxError, settings.sfMaxStdDev, settings.sfRemovePercent, settings.errorThreshold});
             search.maxError = lowerMaxError(console, search.maxError, settings);
         }
+        const std::string stageName = "Stage " + std::to_string(stage + 1) + " of at most " +
+                                      std::to_string(std::max(settings.maxStages, 1));
+        progressStage(stageName, "translation");
         if (model.debug) console << "Beginning Linear Surface Fitting:" << std::endl;
         rms = model.linearFitStage();
         rmsHistory.push_back(rms);
@@ -71,6 +75,7 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
         search.padding = search.padding / rangeShrink;
         search.increment = search.increment / rangeShrink;
         if (settings.hirise) {
+            progressStage(stageName, "rotation");
             rms = model.rotationStage(rms, lowestAngle, highestAngle, angleStep);
             rmsHistory.back() = rms;
         }
@@ -119,6 +124,7 @@ positionUncertainty weightedUncertainty(const alignmentModel& model, bool withTu
 double betterPositionElsewhere(const alignmentModel& model, const runSettings& settings) {
     const double cell = shorterCellSide(model.raster.transform);
     if (!(cell > 0.0) || !std::isfinite(cell)) return 0.0;
+    progressStage("Checking the alignment", "robust search from the start");
     const mapPosition here = rasterCentre(model.raster);
     const double startX = 0.5 * (model.corners[0].x + model.corners[3].x) - here.x;
     const double startY = 0.5 * (model.corners[0].y + model.corners[3].y) - here.y;
@@ -161,7 +167,7 @@ void writeScript(std::ostream& console, const std::string& path, std::vector<std
 std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSettings& settings,
                                            const std::string& base, std::ostream& errorMapStream,
                                            std::vector<std::string>& scriptList, runOutputs& outputs,
-                                           bool& runFailed) {
+                                           bool& runFailed, const std::function<void()>& finalFitMade) {
     std::ostream& console = model.console();
     if (!model.readTiePoints(settings.tiePath)) {
         console << "Tie Coordinate Read Unsuccessful" << std::endl;
@@ -196,6 +202,7 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSetti
     console << std::endl;
     console << "Final RMS: " << finalRms << std::endl;
     record.finalRms = finalRms;
+    finalFitMade();
 
     writeScript(console, base + "_Coord_Map.gnu", scriptList, outputs, runFailed,
                 [&](std::ostream& script) { model.writeCoordinateMap(script, base + "_Coord_Map.png"); });

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <ostream>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "model/positionUncertainty.h"
@@ -22,6 +23,7 @@
 #include "model/robustStages.h"
 #include "model/surfaceFit.h"
 #include "model/trackJudgement.h"
+#include "output/progressLine.h"
 
 namespace kalvex {
 
@@ -57,14 +59,16 @@ struct turnsMade {
 // One round; returns the robust RMS at its end. A turn is made whenever it
 // lowers the measure by more than chance would; whether the turn stands out
 // from the scatter of the tracks is judged once the position has settled.
-double alignOnce(alignmentModel& model, const robustShots& shots, double translationReach, double turnReach,
-                 turnsMade& turns) {
+double alignOnce(alignmentModel& model, const robustShots& shots, int round, double translationReach,
+                 double turnReach, turnsMade& turns) {
     std::ostream& console = model.console();
+    progressStage("Robust round " + std::to_string(round), "translation");
     const offsetFound offset = searchRobustOffset(model, shots, translationReach);
     console << "x-translation: " << offset.dx << std::endl;
     console << "y-translation: " << offset.dy << std::endl;
     model.moveBy(offset.dx, offset.dy);
     if (!turns.allowed) return offset.rms;
+    progressStage("Robust round " + std::to_string(round), "turn");
     const turnFound turn = searchRobustTurn(model, shots, turnReach);
     if (!turn.beyondChance || turn.angle == 0.0) {
         console << "No Rotation Found" << std::endl;
@@ -170,7 +174,7 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
         const cornerPositions before = rasterCorners(model.raster);
         console << std::endl;
         console << "Robust Round: " << round << std::endl;
-        const double rms = alignOnce(model, shots, round == 1 ? range : std::fmin(range, localReach),
+        const double rms = alignOnce(model, shots, round, round == 1 ? range : std::fmin(range, localReach),
                                      round == 1 ? widestTurn : localTurn, turns);
         console << "Round " << round << " Robust RMS: " << rms << std::endl;
         record.stages = round;

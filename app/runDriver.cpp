@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <future>
 #include <ostream>
 #include <thread>
 
@@ -15,6 +16,7 @@
 #include "model/rasterExtent.h"
 #include "output/alignedRaster.h"
 #include "output/errorTable.h"
+#include "output/progressLine.h"
 #include "readers/readTracks.h"
 
 namespace kalvex {
@@ -99,21 +101,47 @@ void writeShotErrors(const std::string& path, const shotErrorTable& table, const
                      const runSettings& settings, runOutputs& outputs, bool& runFailed) {
     if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
     outputFile file(path, model.console(), &outputs);
-    writeErrorTable(file.stream(), table.shots, model.orbits);
+    writeErrorTable(file.stream(), table, model, !settings.tiePath.empty());
     if (!file.close()) runFailed = true;
 }
 
-void writeAlignedModel(const std::string& path, const alignmentModel& model, const runSettings& settings,
-                       runOutputs& outputs, bool& runFailed) {
-    if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
-    if (writeAlignedRaster(model.raster, outputs.begin(path))) {
-        outputs.complete(path);
-        return;
+// The aligned raster is final once the final fit is made: it is written
+// while the maps, the report and the per-shot table are, and waited for
+// before any output is put in place. What it has to say is said after the
+// main mode's outputs.
+class alignedModelWrite {
+public:
+    alignedModelWrite(const std::string& path, const alignmentModel& model, const runSettings& settings)
+        : path(path), model(model), settings(settings) {}
+
+    void start(runOutputs& outputs) {
+        if (!settings.writeAlignedRaster || isAnInputOfTheRun(path, settings)) return;
+        writing = std::async(std::launch::async, [this, temporary = outputs.begin(path)] {
+            // A signal to stop is the main thread's to take, also while it
+            // puts the outputs in place: this thread and the compressing
+            // threads it starts never take one.
+            const terminationDeferred deferred;
+            return writeAlignedRaster(model.raster, temporary);
+        });
     }
-    outputs.abandon(path);
-    model.console() << "Warning: Could not create the output file " << path << std::endl;
-    runFailed = true;
-}
+    void finish(runOutputs& outputs, bool& runFailed) {
+        if (!settings.writeAlignedRaster || settings.tiePath.empty() ||
+            refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
+        if (writing.valid() && writing.get()) {
+            outputs.complete(path);
+            return;
+        }
+        outputs.abandon(path);
+        model.console() << "Warning: Could not create the output file " << path << std::endl;
+        runFailed = true;
+    }
+
+private:
+    std::string path;
+    const alignmentModel& model;
+    const runSettings& settings;
+    std::future<bool> writing;
+};
 
 // gnuplot renders each script into a temporary image, put in place with the
 // other outputs only when gnuplot went through every script.
@@ -189,7 +217,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     warnAboutUnusedFilters(console, settings.pointFilters);
     if (settings.debugMode) printSettings(console, settings);
 
-    const std::vector<errorRecord> initialErrors = model.currentErrorList();
+    std::vector<errorRecord> initialErrors = model.currentErrorList();
     summary.initialErrors(model.molaPoints.size(), initialErrors.size());
     if (initialErrors.empty()) {
         console << "No Mola points fit raster region" << std::endl;
@@ -207,24 +235,27 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
         // Written under a temporary name until its second half is in: a run
         // that ends before that leaves the last complete script as it was.
         outputFile errorMap(scriptList.front(), console, &outputs);
+        alignedModelWrite alignedModel(base + "_aligned.tif", model, settings);
         if (settings.tiePath.empty()) {
             model.writeErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
                                 initialStatistics);
         } else {
             model.writeInitialErrorMap(errorMap.stream(), base + "_Error_Map.png", settings.hirise, initialErrors,
                                        initialStatistics);
+            // Drawn, the initial errors leave their room to the alignment.
+            std::vector<errorRecord>().swap(initialErrors);
             const std::optional<alignmentRecord> alignment =
-                runMainMode(model, settings, base, errorMap.stream(), scriptList, outputs, runFailed);
+                runMainMode(model, settings, base, errorMap.stream(), scriptList, outputs, runFailed,
+                            [&] { alignedModel.start(outputs); });
             if (!alignment) return 1;
             summary.aligned(*alignment, model);
-            if (settings.writeErrorTable) finishShotErrors(shotErrors, model);
-            if (settings.writeAlignedRaster)
-                writeAlignedModel(base + "_aligned.tif", model, settings, outputs, runFailed);
         }
         if (settings.writeErrorTable)
             writeShotErrors(base + "_errors.csv", shotErrors, model, settings, outputs, runFailed);
+        alignedModel.finish(outputs, runFailed);
         if (!errorMap.close()) runFailed = true;
     }
+    endProgress();
     renderImages(scriptList, outputs, console);
     return runFailed ? 1 : 0;
 }
@@ -239,7 +270,12 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
 int runKalvex(int argumentCount, const char* const* argumentVector, std::ostream& console) {
     runOutputs outputs(console);
     runSummary summary(console);
+    // The summary keeps the console's lines through a buffer of its own; the
+    // progress line's buffer goes above it and away before it, so that each
+    // hands the console back to the buffer it found.
+    beginProgress(console);
     int status = runRecorded(argumentCount, argumentVector, console, summary, outputs);
+    endProgress();
     const terminationDeferred deferred;
     if (!outputs.putInPlace()) status = 1;
     status = summary.finish(status);

@@ -279,6 +279,7 @@ void alignmentModel::removePoints(const std::vector<std::size_t>& positions) {
             const molaPoint& point = molaPoints[i];
             console() << "The coordinate " << std::uint32_t(point.trackIndex) << ":" << point.x << ":" << point.y
                       << ":" << point.elevation << " was removed." << std::endl;
+            if (numbered) removedPoints.push_back({point, shotNumbers[i]});
             continue;
         }
         molaPoints[kept] = molaPoints[i];

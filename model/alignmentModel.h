@@ -22,6 +22,11 @@ namespace kalvex {
 
 struct pointFilter;
 
+struct numberedPoint {
+    molaPoint point;
+    std::size_t number = 0;
+};
+
 class alignmentModel {
 public:
     // Console text of every operation goes to console, which must outlive the model.
@@ -32,6 +37,7 @@ public:
     std::vector<tiePoint> tiePoints;
     std::vector<molaPoint> molaPoints;
     std::vector<std::size_t> shotNumbers;  // each held point's place among the points held at the start
+    std::vector<numberedPoint> removedPoints;  // the points removed since, with their shot numbers
     trackWeightList trackWeights;          // one per orbit, same order as orbits
     std::vector<std::int32_t> orbits;
     std::array<cornerRecord, 4> corners{};  // top-left, top-right, bottom-left, bottom-right as read

@@ -229,6 +229,7 @@ std::vector<shotSensitivity> shotSensitivities(const elevationRaster& raster, co
     for (std::size_t i = 0; i < points.size() && i < weights.size(); ++i)
         if (weights[i] > 0.0) sumX += points[i].x, sumY += points[i].y, counted += 1.0;
     const double meanX = counted > 0.0 ? sumX / counted : 0.0, meanY = counted > 0.0 ? sumY / counted : 0.0;
+    shots.reserve(std::size_t(counted));
     for (std::size_t i = 0; i < points.size() && i < weights.size(); ++i) {
         const molaPoint& point = points[i];
         if (!(weights[i] > 0.0)) continue;

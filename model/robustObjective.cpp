@@ -33,18 +33,20 @@ struct plane {
 // measures thousands of candidates one after another on each thread, so each
 // thread keeps one of these and only ever grows it.
 struct errorSample {
-    std::vector<double> u;
-    std::vector<double> v;
     std::vector<double> error;
-    std::vector<std::uint32_t> shot;
+    std::vector<std::uint32_t> shot;  // its plane coordinates are those of this shot
     std::vector<double> squares;
     std::vector<double> ranked;  // a copy of squares that the selection reorders
     std::vector<std::uint32_t> members;
     std::size_t count = 0;
+    const double* shotU = nullptr;
+    const double* shotV = nullptr;
 
+    double u(std::size_t i) const { return shotU[shot[i]]; }
+    double v(std::size_t i) const { return shotV[shot[i]]; }
     void makeRoomFor(std::size_t shots) {
-        if (u.size() >= shots) return;
-        for (std::vector<double>* buffer : {&u, &v, &error, &squares, &ranked}) buffer->resize(shots);
+        if (error.size() >= shots) return;
+        for (std::vector<double>* buffer : {&error, &squares, &ranked}) buffer->resize(shots);
         shot.resize(shots);
         members.resize(shots);
     }
@@ -60,7 +62,7 @@ struct planeSums {
     double suu = 0, suv = 0, su = 0, svv = 0, sv = 0, sue = 0, sve = 0, se = 0, n = 0;
 
     void add(const errorSample& sample, std::size_t i) {
-        const double u = sample.u[i], v = sample.v[i], e = sample.error[i];
+        const double u = sample.u(i), v = sample.v(i), e = sample.error[i];
         suu += u * u, suv += u * v, su += u, svv += v * v, sv += v;
         sue += u * e, sve += v * e, se += e, n += 1.0;
     }
@@ -109,21 +111,14 @@ std::size_t narrowByDigit(std::vector<double>& values, std::size_t count, int sh
     return kept;
 }
 
-// The squared residuals from the plane, and the kept-th smallest of them. A
-// full ordering would cost many times a pass over them: by the top eleven
-// bits (the binade), then the next eleven, only a few are left to order.
+// The squared residuals from the plane, and the kept-th smallest of them.
 double rankResiduals(errorSample& sample, const plane& surface, std::size_t kept) {
     for (std::size_t i = 0; i < sample.count; ++i) {
-        const double residual = sample.error[i] - surface.at(sample.u[i], sample.v[i]);
+        const double residual = sample.error[i] - surface.at(sample.u(i), sample.v(i));
         sample.squares[i] = residual * residual;
     }
-    std::vector<double>& values = sample.ranked;
-    std::copy(sample.squares.begin(), sample.squares.begin() + std::ptrdiff_t(sample.count), values.begin());
-    std::size_t rank = kept - 1;
-    std::size_t count = narrowByDigit(values, sample.count, 52, rank);
-    count = narrowByDigit(values, count, 41, rank);
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(rank), values.begin() + std::ptrdiff_t(count));
-    return values[rank];
+    std::copy(sample.squares.begin(), sample.squares.begin() + std::ptrdiff_t(sample.count), sample.ranked.begin());
+    return smallestSquare(sample.ranked, sample.count, kept - 1);
 }
 
 // The plane of the kept members: those below the threshold and, of those
@@ -148,6 +143,8 @@ errorSample& sampleErrors(const elevationRaster& raster, const robustShots& shot
     errorSample& sample = threadSample();
     const std::size_t count = columns.size();
     sample.makeRoomFor(count);
+    sample.shotU = shots.u.data();
+    sample.shotV = shots.v.data();
     const float* cells = raster.cells.data();
     const std::size_t width = raster.width;
     // The nodes with eight neighbours, offset by half a cell so that truncation rounds to the nearest.
@@ -162,8 +159,6 @@ errorSample& sampleErrors(const elevationRaster& raster, const robustShots& shot
         const double elevation = neighbourPlaneAt(cells + (r - 1) * width + (c - 1), width, column - double(c),
                                                   row - double(r));
         const double error = shots.elevation[i] - elevation;
-        sample.u[n] = shots.u[i];
-        sample.v[n] = shots.v[i];
         sample.error[n] = error;
         sample.shot[n] = std::uint32_t(i);
         n += inside && std::isfinite(error) ? 1 : 0;
@@ -200,6 +195,19 @@ robustFit fitRobustly(errorSample& sample, double keptShare) {
 }
 
 }  // namespace
+
+// A full ordering would cost many times a pass over the values: by the top
+// eleven bits (the binade), then the next eleven, only a few are left to order.
+double smallestSquare(std::vector<double>& squares, std::size_t count, std::size_t rank) {
+    // Few values are ordered sooner than the digits are counted.
+    constexpr std::size_t fewValues = 4096;
+    if (count > fewValues) {
+        count = narrowByDigit(squares, count, 52, rank);
+        count = narrowByDigit(squares, count, 41, rank);
+    }
+    std::nth_element(squares.begin(), squares.begin() + std::ptrdiff_t(rank), squares.begin() + std::ptrdiff_t(count));
+    return squares[rank];
+}
 
 robustShots countedShots(const std::vector<molaPoint>& points, const trackWeightList& weights,
                          double keptShare) {
@@ -332,8 +340,9 @@ std::vector<std::size_t> robustPlacement::modelledThroughout(const std::vector<c
         for (const cellMap& map : maps) {
             const double column = map.columnPerColumn * columns[i] + map.columnPerRow * rows[i] + map.column;
             const double row = map.rowPerColumn * columns[i] + map.rowPerRow * rows[i] + map.row;
-            firstColumn = std::fmin(firstColumn, column), lastColumn = std::fmax(lastColumn, column);
-            firstRow = std::fmin(firstRow, row), lastRow = std::fmax(lastRow, row);
+            // As fmin and fmax, a position that is no number leaves the box as it was.
+            firstColumn = std::min(firstColumn, column), lastColumn = std::max(lastColumn, column);
+            firstRow = std::min(firstRow, row), lastRow = std::max(lastRow, row);
         }
         if (nodesModelled(firstColumn - pad, lastColumn + pad, firstRow - pad, lastRow + pad)) modelled.push_back(i);
     }
@@ -350,7 +359,7 @@ std::vector<double> robustPlacement::residuals() const {
     const plane surface = fitRobustly(sample, shots.keptShare).surface;
     std::vector<double> residuals(shots.x.size(), notANumber);
     for (std::size_t i = 0; i < sample.count; ++i)
-        residuals[sample.shot[i]] = sample.error[i] - surface.at(sample.u[i], sample.v[i]);
+        residuals[sample.shot[i]] = sample.error[i] - surface.at(sample.u(i), sample.v(i));
     return residuals;
 }
 

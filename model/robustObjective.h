@@ -92,6 +92,10 @@ public:
     std::vector<std::size_t> modelledThroughout(const std::vector<cellMap>& maps, double pad) const;
     std::size_t modelledCount(const cellMap& map) const;
     const robustShots& measured() const { return shots; }
+    const elevationRaster& measuredRaster() const { return raster; }
+    // Each shot's column and row where the raster lies; empty when none can have a model elevation.
+    const std::vector<double>& shotColumns() const { return columns; }
+    const std::vector<double>& shotRows() const { return rows; }
 
 private:
     bool nodesModelled(double firstColumn, double lastColumn, double firstRow, double lastRow) const;
@@ -101,6 +105,10 @@ private:
     std::vector<double> columns;  // empty when no shot can have a model elevation
     std::vector<double> rows;
 };
+
+// The rank-th smallest (from 0) of the first count squares, which it reorders;
+// rank must be below count, and no square negative.
+double smallestSquare(std::vector<double>& squares, std::size_t count, std::size_t rank);
 
 // The shots at the given ascending indices, with the same plane frame.
 robustShots shotSubset(const robustShots& shots, const std::vector<std::size_t>& indices);

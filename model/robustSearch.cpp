@@ -119,7 +119,7 @@ searchOutcome searchCoarseToFine(const gridMeasure& measure, const searchPlan& p
         std::ptrdiff_t lowest = -1;
         for (int moves = 0;; ++moves) {
             const std::vector<gridCandidate> candidates = window.candidates();
-            values = measure(candidates, !refine || window.step <= plan.finestStep);
+            values = measure(candidates, !refine || (window.step <= plan.finestStep && !plan.refine));
             lowest = lowestIndex(values);
             if (lowest < 0) return outcome;
             outcome.best = candidates[std::size_t(lowest)];
@@ -128,6 +128,7 @@ searchOutcome searchCoarseToFine(const gridMeasure& measure, const searchPlan& p
             window.centre = outcome.best;
         }
         if (!refine) return outcome;
+        if (window.step <= plan.finestStep && plan.refine) return plan.refine(outcome.best);
         if (window.step <= plan.finestStep) return closerToVertex(measure, window, values, std::size_t(lowest), outcome);
         window.centre = outcome.best;
         const double finer = std::max(window.step / shrinkFactor, plan.finestStep);

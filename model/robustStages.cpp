@@ -8,6 +8,7 @@
 
 #include "model/positionUncertainty.h"
 #include "model/rasterExtent.h"
+#include "model/robustRefinement.h"
 #include "model/robustSearch.h"
 #include "model/searchThreads.h"
 
@@ -23,14 +24,22 @@ constexpr double coarsestStep = 3.0;
 constexpr double finestStep = 0.05;
 constexpr double gridSteps = 8.0;  // coarse steps across a range when the range is small
 // A range so wide that the coarse grid would need more steps than this each
-// way gets a coarser step instead: a search that would run for days is no search.
-constexpr double mostCoarseSteps = 200.0;
+// way gets a coarser step instead: its candidates grow with the square of its
+// steps, and a hundred each way already take as long as reading a raster of a
+// hundred million cells. The default range of such a raster, a thousand
+// cells, is then searched in steps of ten.
+constexpr double mostCoarseSteps = 100.0;
 
-// The grids before the last only bring the search into the valley of the
-// right position and within a step of it, which an even share of the shots
-// over every track shows as well as all of them; the last grid, whose lowest
-// value is the answer, measures them all.
+// The grids only bring the search into the valley of the right position and
+// within a step of it, which an even share of the shots over every track
+// shows as well as all of them; the refinement that ends the search, whose
+// position is the answer, measures them all.
 constexpr std::size_t thinnedShotCount = 500;
+
+// Where a turn pivots is a sum over the shots of how the terrain under each
+// sees a turn and a translation: tens of thousands of shots spread over every
+// track tell it as well as millions.
+constexpr std::size_t pivotShotCount = 20000;
 
 // Fitting one more parameter to shots with no turn in them lowers the kept sum
 // of squares by about one kept residual's mean square, when the residuals are
@@ -57,18 +66,11 @@ constexpr std::size_t fewestCommonShots = 10;
 
 using candidateMap = std::function<cellMap(const gridCandidate&)>;
 
-// The measures of the candidates on shots that every one of them can compare.
-// A shot that has a model elevation at some candidates and none at others
-// (it lies by an edge of the raster or of its data) would make their
-// trimmed measures those of different shots, and pull the search towards
-// whichever keeps the shots that suit it. So the candidates are measured on
-// the shots that have a model elevation throughout the grid, when these are
-// at least half of those the grid's middle has. A grid as wide as the raster
-// has no such shots: each candidate then has its own, and one that has fewer
-// than half of what the best covered has no value.
-std::vector<robustMeasure> measureComparably(const alignmentModel& model, const robustPlacement& placement,
-                                             const std::vector<gridCandidate>& candidates, const candidateMap& mapOf,
-                                             double pad) {
+// The shots that have a model elevation throughout the box of the
+// candidates, when they are at least half of those the box's middle has;
+// none otherwise.
+std::vector<std::size_t> sharedShots(const robustPlacement& placement, const std::vector<gridCandidate>& candidates,
+                                     const candidateMap& mapOf, double pad) {
     gridCandidate low{HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL};
     for (const gridCandidate& c : candidates) {
         low = {std::fmin(low.first, c.first), std::fmin(low.second, c.second)};
@@ -77,25 +79,89 @@ std::vector<robustMeasure> measureComparably(const alignmentModel& model, const 
     const gridCandidate middle{0.5 * (low.first + high.first), 0.5 * (low.second + high.second)};
     const std::vector<cellMap> extremes{mapOf(low), mapOf({high.first, low.second}), mapOf({low.first, high.second}),
                                         mapOf(high), mapOf(middle)};
-    const std::vector<std::size_t> common = placement.modelledThroughout(extremes, pad);
+    std::vector<std::size_t> common = placement.modelledThroughout(extremes, pad);
+    if (common.size() >= fewestCommonShots && 2 * common.size() >= placement.modelledCount(mapOf(middle)))
+        return common;
+    return {};
+}
+
+// Each candidate measured on the placement's shots, on as many threads as the model may use.
+std::vector<robustMeasure> measureOn(const alignmentModel& model, const robustPlacement& placement,
+                                     const std::vector<gridCandidate>& candidates, const candidateMap& mapOf) {
     std::vector<robustMeasure> measures(candidates.size());
-    const auto measureAll = [&](const robustPlacement& measured) {
-        measureEach(model, candidates.size(), [&](std::size_t k) {
-            measures[k] = measured.measure(mapOf(candidates[k]));
-            return measures[k].rms;
-        });
-    };
-    if (common.size() >= fewestCommonShots && 2 * common.size() >= placement.modelledCount(mapOf(middle))) {
-        const robustShots shared = shotSubset(placement.measured(), common);
-        measureAll(robustPlacement(model.raster, shared));
-        return measures;
-    }
-    measureAll(placement);
+    measureEach(model, candidates.size(), [&](std::size_t k) {
+        measures[k] = placement.measure(mapOf(candidates[k]));
+        return measures[k].rms;
+    });
+    return measures;
+}
+
+// Measured each on its own shots, a candidate that sees fewer than half of
+// what the best covered sees has no value.
+void dropThoseThatSeeLittle(std::vector<robustMeasure>& measures) {
     std::size_t largest = 0;
     for (const robustMeasure& m : measures) largest = std::max(largest, m.available);
     for (robustMeasure& m : measures)
         if (2 * m.available < largest) m.rms = notANumber;
+}
+
+// The measures of the candidates on shots that every one of them can compare.
+// A shot that has a model elevation at some candidates and none at others
+// (it lies by an edge of the raster or of its data) would make their
+// trimmed measures those of different shots, and pull the search towards
+// whichever keeps the shots that suit it. So the candidates are measured on
+// the shots that have a model elevation throughout the grid. A grid as wide
+// as the raster has no such shots: each candidate then has its own.
+std::vector<robustMeasure> measureComparably(const alignmentModel& model, const robustPlacement& placement,
+                                             const std::vector<gridCandidate>& candidates, const candidateMap& mapOf,
+                                             double pad) {
+    const std::vector<std::size_t> common = sharedShots(placement, candidates, mapOf, pad);
+    if (!common.empty()) {
+        const robustShots shared = shotSubset(placement.measured(), common);
+        return measureOn(model, robustPlacement(model.raster, shared), candidates, mapOf);
+    }
+    std::vector<robustMeasure> measures = measureOn(model, placement, candidates, mapOf);
+    dropThoseThatSeeLittle(measures);
     return measures;
+}
+
+// The refinement stays within the box the finest grid on thinned shots
+// spanned about its best, and is measured on the shots that have a model
+// elevation throughout that box, as that grid's candidates were.
+constexpr double refinementReach = 4.0 * finestStep;
+
+struct refinedSearch {
+    searchOutcome outcome;
+    robustMeasure atOutcome;
+    robustMeasure atOrigin;  // on the same shots
+};
+
+// The grids on thinned shots end within a step of the lowest measure; the
+// refinement on every shot that can compare finds it. The search's origin
+// (where the raster lies, or no turn) is measured on the same shots and kept
+// when the refinement ends no lower: where a round's refinement left the
+// raster, the next round's thinned grids may see a neighbour as better, and
+// that neighbour is no reason to move.
+refinedSearch refineOnEveryShot(const alignmentModel& model, const robustPlacement& all, const candidateMap& mapOf,
+                                const gridCandidate& best, const gridCandidate& origin, bool secondAxis, double pad) {
+    const double reachBeyond = secondAxis ? refinementReach : 0.0;
+    const std::vector<gridCandidate> box{origin,
+                                         {best.first - refinementReach, best.second - reachBeyond},
+                                         {best.first + refinementReach, best.second + reachBeyond}};
+    const std::vector<std::size_t> common = sharedShots(all, box, mapOf, pad);
+    const positionCellMap mapAt = [&mapOf](const refinementPoint& p) { return mapOf({p[0], p[1]}); };
+    const refinementTask task{{best.first, best.second}, secondAxis ? 2u : 1u, refinementReach};
+    const refinedPosition refined = refinePosition(all, common, mapAt, task, model.threadCount);
+    std::vector<robustMeasure> measures{measureOnShots(all, common, mapAt, {origin.first, origin.second},
+                                                       model.threadCount),
+                                        refined.measure};
+    if (common.empty()) dropThoseThatSeeLittle(measures);
+    refinedSearch found;
+    found.atOrigin = measures[0];
+    const bool moves = measures[1].rms < measures[0].rms;
+    found.atOutcome = moves ? measures[1] : measures[0];
+    found.outcome = {moves ? gridCandidate{refined.position[0], refined.position[1]} : origin, found.atOutcome.rms};
+    return found;
 }
 
 std::vector<double> valuesOf(const std::vector<robustMeasure>& measures) {
@@ -178,8 +244,14 @@ offsetFound searchRobustOffset(const alignmentModel& model, const robustShots& s
     const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, bool decisive) {
         return valuesOf(measureOffsets(model, placements.forGrid(decisive), candidates));
     };
+    const candidateMap mapOf = [&](const gridCandidate& c) {
+        return placements.forGrid(true).translationMap(c.first * cell, c.second * cell);
+    };
     searchPlan plan = planFor(reach, true);
     plan.start = {startX / cell, startY / cell};
+    plan.refine = [&](const gridCandidate& best) {
+        return refineOnEveryShot(model, placements.forGrid(true), mapOf, best, plan.start, true, 0.0).outcome;
+    };
     const searchOutcome outcome = searchCoarseToFine(measure, plan);
     return {outcome.best.first * cell, outcome.best.second * cell, outcome.value};
 }
@@ -195,7 +267,7 @@ probeFound probeRobustly(const alignmentModel& model, const robustShots& shots, 
 }
 
 turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots, double reach) {
-    const pivotNode pivot = decoupledPivot(model, shots);
+    const pivotNode pivot = decoupledPivot(model, thinnedShots(shots, pivotShotCount));
     const double cell = shorterCellSide(model.raster.transform);
     double farthest = 0.0;
     for (std::size_t i = 0; i < shots.x.size(); ++i)
@@ -222,10 +294,24 @@ turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots
     const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, bool decisive) {
         return valuesOf(measureTurns(candidates, decisive));
     };
-    const searchOutcome outcome = searchCoarseToFine(measure, planFor(reach / degreesPerCell, false));
+    // No turn and the turn found, on the same shots: the refinement measures
+    // both; a search that measured nothing has them measured here.
+    std::vector<robustMeasure> pair;
+    searchPlan plan = planFor(reach / degreesPerCell, false);
+    plan.refine = [&](const gridCandidate& best) {
+        const robustPlacement& all = placements.forGrid(true);
+        const candidateMap mapOf = [&](const gridCandidate& c) {
+            return all.turnMap(-c.first * degreesPerCell, pivot.x, pivot.y);
+        };
+        const double span = std::fabs(best.first) + 2.0 * refinementReach;
+        const double sagitta = farthest * (1.0 - std::cos(0.5 * span / farthest));
+        const refinedSearch refined = refineOnEveryShot(model, all, mapOf, best, {0.0, 0.0}, false, sagitta + 1e-6);
+        pair = {refined.atOrigin, refined.atOutcome};
+        return refined.outcome;
+    };
+    const searchOutcome outcome = searchCoarseToFine(measure, plan);
     found.angle = outcome.best.first * degreesPerCell;
-    // Against no turn, on the same shots.
-    const std::vector<robustMeasure> pair = measureTurns({{0.0, 0.0}, outcome.best}, true);
+    if (pair.empty()) pair = measureTurns({{0.0, 0.0}, outcome.best}, true);
     found.rms = pair[1].rms;
     const double gain = double(pair[1].kept) * (pair[0].rms * pair[0].rms - found.rms * found.rms);
     found.beyondChance = gain > turnSignificance * found.rms * found.rms;

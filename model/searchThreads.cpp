@@ -8,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include "output/progressLine.h"
+
 namespace kalvex {
 
 namespace {
@@ -20,11 +22,13 @@ public:
         : count(count), runLength(std::max<std::size_t>(runLength, 1)), startBound(startBound), measure(measure),
           results(count) {}
 
-    // One thread's share: runs of candidates until none are left.
-    void work() {
+    // One thread's share: runs of candidates until none are left. The
+    // calling thread tells how far the candidates are.
+    void work(bool calling) {
         double bound = startBound;
         for (;;) {
             const std::size_t first = nextRun.fetch_add(runLength);
+            if (calling) progressShare(double(std::min(first, count)) / double(std::max<std::size_t>(count, 1)));
             if (first >= count) return;
             const std::size_t end = std::min(count, first + runLength);
             measure(first, end, bound, results.data() + first);
@@ -70,12 +74,12 @@ std::vector<double> measureCandidateRuns(std::size_t count, std::size_t runLengt
     for (std::size_t i = 0; i < helpers; ++i) {
         // Without another thread the calling one simply does more of the work.
         try {
-            threads.emplace_back([&queue] { queue.work(); });
+            threads.emplace_back([&queue] { queue.work(false); });
         } catch (const std::system_error&) {
             break;
         }
     }
-    queue.work();
+    queue.work(true);
     for (std::thread& thread : threads) thread.join();
     return queue.takeResults();
 }

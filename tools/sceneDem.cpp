@@ -90,13 +90,17 @@ sceneDem makeDem(const sceneFrame& frame, const scenePerturbation& perturbation,
     return dem;
 }
 
-bool writeDem(const std::string& path, const sceneFrame& frame, sceneDem& dem) {
+bool writeDem(const std::string& path, const sceneFrame& frame, sceneDem& dem, bool deflate) {
     CPLErrorReset();
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
     if (driver == nullptr) return false;
     optionList options(CSLSetNameValue(nullptr, "TILED", "YES"));
     options.reset(CSLSetNameValue(options.release(), "BLOCKXSIZE", "256"));
     options.reset(CSLSetNameValue(options.release(), "BLOCKYSIZE", "256"));
+    if (deflate) {
+        options.reset(CSLSetNameValue(options.release(), "COMPRESS", "DEFLATE"));
+        options.reset(CSLSetNameValue(options.release(), "NUM_THREADS", "ALL_CPUS"));
+    }
     datasetHandle dataset(driver->Create(path.c_str(), frame.width, frame.height, 1, GDT_Float32, options.get()));
     if (!dataset) return false;
     std::array<double, 6> transform = frame.fileTransform();

@@ -24,6 +24,6 @@ sceneDem makeDem(const sceneFrame& frame, const scenePerturbation& perturbation,
 // Float32 single-band tiled GeoTIFF with the written georeference, the
 // variant's CRS and the no-data value declared. False when GDAL failed.
 // The cells are only read; GDAL's writer merely takes a mutable buffer.
-bool writeDem(const std::string& path, const sceneFrame& frame, sceneDem& dem);
+bool writeDem(const std::string& path, const sceneFrame& frame, sceneDem& dem, bool deflate = false);
 
 }  // namespace kalvex::scene

@@ -170,6 +170,8 @@ private:
             options.clean = true;
         } else if (word == "--true-georeference") {
             options.trueGeoreference = true;
+        } else if (word == "--deflate") {
+            options.deflate = true;
         } else {
             fail("unknown option: " + word);
         }
@@ -195,7 +197,7 @@ std::string usageLine() {
            "[--cell SIZE] [--shift COLUMNS ROWS] [--noise SIGMA] [--clean] [--polar] [--eqc] [--radius METRES] "
            "[--rotation DEGREES] [--tilt METRES] [--bad-tracks N] [--bad-offset METRES] [--overhang HEIGHTS] "
            "[--track-columns C1,C2,...] [--nodata-block COLUMN ROW WIDTH HEIGHT] [--relief SHARE] [--wiggle CELLS] "
-           "[--true-georeference] [--out DIR] [--help]";
+           "[--true-georeference] [--deflate] [--out DIR] [--help]";
 }
 
 std::vector<std::string> helpLines() {
@@ -231,6 +233,7 @@ std::vector<std::string> helpLines() {
         "                          flat ground, a tilted plane that fixes no translation)",
         "  --wiggle CELLS          the tracks meander this many cells each way across their line",
         "  --true-georeference     dem.tif with its true georeference: what a perfect alignment leaves",
+        "  --deflate               dem.tif compressed with DEFLATE (its tiles compressed on every core)",
         "  --out DIR               output folder, made when missing (default .)",
         "  --help                  this text",
     };

@@ -27,6 +27,7 @@ struct sceneOptions {
     int badTracks = -1;         // -1: two with 8 tracks or more, one with 3 or more, else none
     double badOffset = 25.0;    // metres on the first bad track; the second gets -6/5 of it
     bool trueGeoreference = false;  // dem.tif with its true georeference, as a perfect alignment leaves it
+    bool deflate = false;           // dem.tif compressed, as large rasters are usually stored
     double overhang = 0.0;      // raster heights the tracks run on beyond its north and south edges
     std::vector<double> trackColumns;  // true columns of the tracks at the middle row; empty: spread evenly
     int noDataBlock[4] = {0, 0, 0, 0};  // first column, first row, width, height of a block of no-data cells
