@@ -317,24 +317,80 @@ robustMeasure robustPlacement::measure(const cellMap& map) const {
     return fitRobustly(sampleErrors(raster, shots, columns, rows, map), shots.keptShare).measure;
 }
 
-// Every node nearest to a position between the first and last columns and
-// rows has eight neighbours on the raster, and none of them is without data.
-bool robustPlacement::nodesModelled(double firstColumn, double lastColumn, double firstRow, double lastRow) const {
-    constexpr double mostNodes = 4096.0;
-    const double left = std::floor(firstColumn + 0.5), right = std::floor(lastColumn + 0.5);
-    const double top = std::floor(firstRow + 0.5), bottom = std::floor(lastRow + 0.5);
-    if (!(left >= 1.0 && top >= 1.0 && right <= double(raster.width) - 2.0 && bottom <= double(raster.height) - 2.0))
-        return false;
-    if ((right - left + 1.0) * (bottom - top + 1.0) > mostNodes) return false;
-    for (std::size_t r = std::size_t(top) - 1; r <= std::size_t(bottom) + 1; ++r)
-        for (std::size_t c = std::size_t(left) - 1; c <= std::size_t(right) + 1; ++c)
-            if (!std::isfinite(raster.cells[r * raster.width + c])) return false;
+namespace {
+
+// A box of cells, from the first to the last column and row, inclusive.
+struct cellBox {
+    std::size_t left = 1, right = 0, top = 1, bottom = 0;  // empty
+
+    bool holds(const cellBox& inner) const {
+        return left <= inner.left && inner.right <= right && top <= inner.top && inner.bottom <= bottom;
+    }
+};
+
+bool everyCellModelled(const elevationRaster& raster, const cellBox& box) {
+    for (std::size_t r = box.top; r <= box.bottom; ++r) {
+        const float* row = raster.cells.data() + r * raster.width;
+        for (std::size_t c = box.left; c <= box.right; ++c)
+            if (!std::isfinite(row[c])) return false;
+    }
     return true;
 }
+
+// Shots along a track ask about nearly the same box one after another, so a
+// box found modelled is kept, grown by a margin, and a box inside it needs
+// no look at the cells. Near cells without data the grown box seldom holds:
+// it is tried again only after a while.
+class modelledCells {
+public:
+    explicit modelledCells(const elevationRaster& raster) : raster(raster) {}
+
+    // Every node nearest to a position between the first and last columns
+    // and rows has eight neighbours on the raster, and none of them is
+    // without data.
+    bool nodesModelled(double firstColumn, double lastColumn, double firstRow, double lastRow) {
+        constexpr double mostNodes = 4096.0;
+        const double left = std::floor(firstColumn + 0.5), right = std::floor(lastColumn + 0.5);
+        const double top = std::floor(firstRow + 0.5), bottom = std::floor(lastRow + 0.5);
+        if (!(left >= 1.0 && top >= 1.0 && right <= double(raster.width) - 2.0 && bottom <= double(raster.height) - 2.0))
+            return false;
+        if ((right - left + 1.0) * (bottom - top + 1.0) > mostNodes) return false;
+        const cellBox cells{std::size_t(left) - 1, std::size_t(right) + 1, std::size_t(top) - 1,
+                            std::size_t(bottom) + 1};
+        if (known.holds(cells)) return true;
+        if (untilGrowing == 0) {
+            const cellBox grown{cells.left - std::min(cells.left, margin),
+                                std::min(cells.right + margin, std::size_t(raster.width) - 1),
+                                cells.top - std::min(cells.top, margin),
+                                std::min(cells.bottom + margin, std::size_t(raster.height) - 1)};
+            if (everyCellModelled(raster, grown)) {
+                known = grown;
+                return true;
+            }
+            untilGrowing = pauseAfterFailure;
+        } else {
+            --untilGrowing;
+        }
+        if (!everyCellModelled(raster, cells)) return false;
+        known = cells;
+        return true;
+    }
+
+private:
+    static constexpr std::size_t margin = 8;
+    static constexpr int pauseAfterFailure = 32;
+
+    const elevationRaster& raster;
+    cellBox known;
+    int untilGrowing = 0;
+};
+
+}  // namespace
 
 std::vector<std::size_t> robustPlacement::modelledThroughout(const std::vector<cellMap>& maps, double pad) const {
     std::vector<std::size_t> modelled;
     if (maps.empty()) return modelled;
+    modelledCells cells(raster);
     for (std::size_t i = 0; i < columns.size(); ++i) {
         double firstColumn = HUGE_VAL, lastColumn = -HUGE_VAL, firstRow = HUGE_VAL, lastRow = -HUGE_VAL;
         for (const cellMap& map : maps) {
@@ -344,7 +400,8 @@ std::vector<std::size_t> robustPlacement::modelledThroughout(const std::vector<c
             firstColumn = std::min(firstColumn, column), lastColumn = std::max(lastColumn, column);
             firstRow = std::min(firstRow, row), lastRow = std::max(lastRow, row);
         }
-        if (nodesModelled(firstColumn - pad, lastColumn + pad, firstRow - pad, lastRow + pad)) modelled.push_back(i);
+        if (cells.nodesModelled(firstColumn - pad, lastColumn + pad, firstRow - pad, lastRow + pad))
+            modelled.push_back(i);
     }
     return modelled;
 }

@@ -98,8 +98,6 @@ public:
     const std::vector<double>& shotRows() const { return rows; }
 
 private:
-    bool nodesModelled(double firstColumn, double lastColumn, double firstRow, double lastRow) const;
-
     const elevationRaster& raster;
     const robustShots& shots;
     std::vector<double> columns;  // empty when no shot can have a model elevation

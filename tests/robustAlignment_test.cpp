@@ -146,6 +146,30 @@ TEST(RobustMeasure, ComparesCandidatesOnTheShotsModelledThroughout) {
     EXPECT_EQ(placement.modelledThroughout(acrossTheRaster, 0.0), std::vector<std::size_t>{});
 }
 
+// Shots along a track ask about nearly the same box one after another, and a box found modelled is kept: along
+// tracks that pass by scattered cells without data, every shot is told as a look at its own box tells it.
+TEST(RobustMeasure, ShotsAlongATrackAreToldAsTheirOwnBoxesTellThem) {
+    const auto noData = [](int c, int r) { return (c * 7 + r * 13) % 97 == 0 || (c >= 30 && c < 33 && r == 20); };
+    elevationRaster raster = testing::makeRaster(60, 60, {0.0, 1.0, 0.0, 60.0, 0.0, -1.0},
+                                                 [&](int c, int r) { return noData(c, r) ? notANumber : 0.01 * c * r; });
+    std::vector<molaPoint> points;
+    for (int k = 0; k < 400; ++k) points.push_back({0, 1.0 + 0.14 * k, 59.0 - 0.13 * k - 0.002 * k * k / 4, 0.0});
+    const robustShots shots = countedShots(points, trackWeightList{1.0}, 1.0);
+    const robustPlacement placement(raster, shots);
+    const std::vector<cellMap> oneCellEachWay{placement.translationMap(-1.0, 0.0), placement.translationMap(1.0, 0.0)};
+    std::vector<std::size_t> lookedAt;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const int column = int(std::floor(points[i].x + 0.5)), row = int(std::floor(60.0 - points[i].y + 0.5));
+        bool modelled = column - 1 >= 1 && column + 1 <= 58 && row >= 1 && row <= 58;
+        for (int c = column - 2; modelled && c <= column + 2; ++c)
+            for (int r = row - 1; r <= row + 1; ++r) modelled = modelled && !noData(c, r);
+        if (modelled) lookedAt.push_back(i);
+    }
+    ASSERT_GT(lookedAt.size(), 100u);
+    ASSERT_LT(lookedAt.size(), 390u);
+    EXPECT_EQ(placement.modelledThroughout(oneCellEachWay, 0.0), lookedAt);
+}
+
 // The probe after the stages searches from where the raster was read, as the robust alignment would: it finds the
 // clearly better position the shots give when the raster was left short of it, and none when it is there.
 TEST(RobustProbe, FindsAClearlyBetterPositionOnlyWhereThereIsOne) {
