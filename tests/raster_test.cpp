@@ -4,8 +4,10 @@
 #include <cfloat>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "model/pointError.h"
+#include "model/rasterExtent.h"
 #include "output/alignedRaster.h"
 #include "tests/support/testSupport.h"
 
@@ -207,6 +209,19 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(model.raster.loaded, console.rfind("read|", 0) == 0);
     }
+}
+
+// A tie point lies on the raster from its first node to its last, edges included.
+TEST(RasterExtent, ATiePointLiesOnTheRasterFromItsFirstNodeToItsLast) {
+    elevationRaster raster;
+    raster.width = 4;
+    raster.height = 3;
+    raster.transform = {250.0, 2.0, 0.0, 500.0, 0.0, -2.0};
+    for (const auto& [x, y, onRaster] : {std::tuple{250.0, 497.0, true}, std::tuple{256.0, 500.0, true},
+                                         std::tuple{253.0, 496.0, true}, std::tuple{249.9, 497.0, false},
+                                         std::tuple{256.1, 497.0, false}, std::tuple{253.0, 500.1, false},
+                                         std::tuple{253.0, 495.9, false}})
+        EXPECT_EQ(liesOnRaster(raster, x, y), onRaster) << x << " " << y;
 }
 
 }  // namespace

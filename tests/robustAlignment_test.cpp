@@ -166,9 +166,12 @@ TEST(TrackJudgement, SilencesATrackFarOffTheOthersAndRemovesShotsFarOffTheRest) 
         residuals.push_back(std::sin(i * 1.7) + (i % 5 == 3 ? 12.0 : 0.0) + (i == 42 ? 9.0 : 0.0));
     }
     residuals[7] = notANumber;
-    for (const double offset : {0.0, 50.0}) {  // shots are judged against the middle of the others, wherever it lies
+    // Shots are judged against the middle of the others, wherever it lies; a track that no longer counts (all its
+    // residuals NaN) is no track at all.
+    for (const auto& [offset, uncounted] : {std::pair{0.0, -1}, std::pair{50.0, -1}, std::pair{0.0, 4}}) {
         std::vector<double> moved = residuals;
-        for (double& residual : moved) residual += offset;
+        for (std::size_t i = 0; i < moved.size(); ++i)
+            moved[i] = tracks[i] == uncounted ? notANumber : moved[i] + offset;
         const judgement verdict = judgeTracks(tracks, moved);
         EXPECT_EQ(verdict.silencedTracks, std::vector<std::size_t>{3}) << offset;
         EXPECT_EQ(verdict.outliers, std::vector<std::size_t>{42}) << offset;
