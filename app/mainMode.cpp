@@ -8,7 +8,7 @@
 
 #include "app/outputFiles.h"
 #include "app/robustMode.h"
-#include "app/runDriver.h"
+#include "app/runText.h"
 #include "app/trackFiltering.h"
 #include "model/rasterExtent.h"
 #include "model/robustObjective.h"

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "app/outputFiles.h"
-#include "app/runDriver.h"
+#include "app/runText.h"
 #include "model/georeferenceMotion.h"
 #include "model/rasterExtent.h"
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/runDriver.h"
+#include "app/runText.h"
 #include "model/alignmentModel.h"
 #include "output/alignedRaster.h"
 #include "output/errorTable.h"
