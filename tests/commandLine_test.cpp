@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <iomanip>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "app/commandLine.h"
 #include "app/helpText.h"
+#include "app/optionTable.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::testing {
@@ -119,6 +121,32 @@ TEST(CommandLine, TooFewWordsPrintTheHelpText) {
     EXPECT_FALSE(parseCommandLine(0, nullptr, console).has_value());
     printHelp(console);
     EXPECT_EQ(console.str(), help + help);
+}
+
+// The help's default column of every option against the setting a run
+// without options uses: numbers and percentages stand for themselves, the
+// words for what they name (size: the raster's 1000 units).
+TEST(CommandLine, TheHelpShowsTheDefaultsARunUses) {
+    const runSettings run = *parseWords(bareWords).settings;
+    std::ostringstream help;
+    printHelp(help);
+    const std::map<std::string, double> named{
+        {"size/10", 1000.0 / 10}, {"padding/50", run.padding / 50}, {".25*maxStage", run.maxStages / 4 - 1},
+        {"off", 0},  {"linear", 0}, {"hirise", 1}, {"centres", 0}, {"cores", 0}, {"none", 0}, {"Empty String", 0}};
+    for (const optionRow& row : optionRows()) {
+        if (row.help.name == nullptr) continue;
+        const std::string line = help.str().substr(0, help.str().find(std::string("|   ") + row.help.argument + "\n"));
+        const std::string cell = line.substr(line.rfind('|') + 2);
+        const std::string column = cell.substr(0, cell.find_last_not_of(' ') + 1);
+        const double shown = named.count(column) ? named.at(column)
+                                                 : std::stod(column) / (column.back() == '%' ? 100.0 : 1.0);
+        double used = double(run.pointFilters.size());  // the orbit list
+        if (row.flag != nullptr) used = run.*row.flag;
+        else if (row.count != nullptr) used = run.*row.count;
+        else if (row.number != nullptr) used = run.*row.number;
+        else if (row.text != nullptr) used = double((run.*row.text).size());
+        EXPECT_DOUBLE_EQ(shown, used) << row.word << " " << column;
+    }
 }
 
 }  // namespace
