@@ -10,9 +10,9 @@
 #include "app/robustMode.h"
 #include "app/runText.h"
 #include "app/trackFiltering.h"
-#include "model/rasterExtent.h"
-#include "model/robustObjective.h"
-#include "model/robustStages.h"
+#include "model/raster/rasterExtent.h"
+#include "model/robust/robustObjective.h"
+#include "app/robustStages.h"
 #include "output/progressLine.h"
 
 namespace kalvex {

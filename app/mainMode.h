@@ -10,7 +10,7 @@
 #include "app/alignmentRecord.h"
 #include "app/outputFiles.h"
 #include "app/runSettings.h"
-#include "model/alignmentModel.h"
+#include "app/alignmentModel.h"
 
 namespace kalvex {
 

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "model/positionUncertainty.h"
-#include "model/rasterExtent.h"
-#include "model/robustObjective.h"
-#include "model/robustStages.h"
-#include "model/surfaceFit.h"
-#include "model/trackJudgement.h"
+#include "model/evaluation/positionUncertainty.h"
+#include "model/raster/rasterExtent.h"
+#include "model/robust/robustObjective.h"
+#include "app/robustStages.h"
+#include "model/plain/surfaceFit.h"
+#include "model/robust/trackJudgement.h"
 #include "output/progressLine.h"
 
 namespace kalvex {

@@ -3,7 +3,7 @@
 // the stage loop.
 #include "app/alignmentRecord.h"
 #include "app/runSettings.h"
-#include "model/alignmentModel.h"
+#include "app/alignmentModel.h"
 
 namespace kalvex {
 

@@ -14,9 +14,10 @@
 #include "app/outputFiles.h"
 #include "app/runSummary.h"
 #include "app/runText.h"
-#include "model/rasterExtent.h"
+#include "model/raster/rasterExtent.h"
 #include "output/alignedRaster.h"
 #include "output/errorTable.h"
+#include "model/evaluation/searchThreads.h"
 #include "output/progressLine.h"
 #include "readers/readTracks.h"
 
@@ -102,7 +103,9 @@ void writeShotErrors(const std::string& path, const shotErrorTable& table, const
                      const runSettings& settings, runOutputs& outputs, bool& runFailed) {
     if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
     outputFile file(path, model.console(), &outputs);
-    writeErrorTable(file.stream(), table, model, !settings.tiePath.empty());
+    const heldShots shots{model.raster,       model.molaPoints,   model.shotNumbers,
+                          model.removedPoints, model.trackWeights, model.orbits};
+    writeErrorTable(file.stream(), table, shots, !settings.tiePath.empty());
     if (!file.close()) runFailed = true;
 }
 
@@ -214,7 +217,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     std::vector<std::string> scriptList{base + "_Error_Map.gnu"};
     bool runFailed = false;
     shotErrorTable shotErrors;
-    if (settings.writeErrorTable) shotErrors = initialShotErrors(model);
+    if (settings.writeErrorTable) shotErrors = initialShotErrors(model.raster, model.molaPoints);
     {
         // Written under a temporary name until its second half is in: a run
         // that ends before that leaves the last complete script as it was.
@@ -258,6 +261,7 @@ int runKalvex(int argumentCount, const char* const* argumentVector, std::ostream
     // progress line's buffer goes above it and away before it, so that each
     // hands the console back to the buffer it found.
     beginProgress(console);
+    reportSearchProgressTo(progressShare);
     int status = runRecorded(argumentCount, argumentVector, console, summary, outputs);
     endProgress();
     const terminationDeferred deferred;

@@ -9,8 +9,8 @@
 #include "app/optionTable.h"
 #include "app/outputFiles.h"
 #include "app/runText.h"
-#include "model/georeferenceMotion.h"
-#include "model/rasterExtent.h"
+#include "model/raster/georeferenceMotion.h"
+#include "model/raster/rasterExtent.h"
 
 namespace kalvex {
 

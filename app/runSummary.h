@@ -18,7 +18,7 @@
 #include "app/alignmentRecord.h"
 #include "app/consoleLines.h"
 #include "app/runSettings.h"
-#include "model/alignmentModel.h"
+#include "app/alignmentModel.h"
 
 namespace kalvex {
 

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "model/errorStatistics.h"
+#include "model/evaluation/errorStatistics.h"
 
 namespace kalvex {
 

@@ -5,9 +5,9 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/benchScenes.h"
-#include "model/rasterExtent.h"
-#include "model/robustObjective.h"
-#include "model/robustStages.h"
+#include "model/raster/rasterExtent.h"
+#include "model/robust/robustObjective.h"
+#include "app/robustStages.h"
 
 namespace kalvex::bench {
 

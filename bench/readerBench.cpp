@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bench/benchScenes.h"
-#include "model/alignmentModel.h"
+#include "app/alignmentModel.h"
 #include "readers/pointFilter.h"
 #include "tests/support/testSupport.h"
 
