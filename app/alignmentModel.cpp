@@ -198,6 +198,17 @@ void alignmentModel::trimToRaster(double margin) {
 
 // Point error and RMS
 
+void alignmentModel::useRunSettings(bool debugLines, int threads, bool valuesAtCorners) {
+    debug = debugLines;
+    threadCount = threads;
+    raster.valuesAtCorners = valuesAtCorners;
+}
+
+std::int32_t alignmentModel::silenceTrack(std::size_t track) {
+    trackWeights.silence(track);
+    return orbits[track];
+}
+
 rmsResult alignmentModel::currentRms() const {
     if (notReady) return rmsResult{0.0, 0.0};
     return rmsAndMean(raster, molaPoints, &trackWeights, 0.0, 0.0, 0.0);
@@ -211,6 +222,13 @@ double alignmentModel::linearFitStage() {
     if (notReady) return notANumber;
     lineFitTold = addPlaneFit(console(), raster, tiePoints, molaPoints, &trackWeights, lineFitTold) || lineFitTold;
     return currentRms().rms;
+}
+
+void alignmentModel::addPlaneOfCountedShots() {
+    std::vector<molaPoint> counted;
+    for (const molaPoint& point : molaPoints)
+        if (trackWeights.of(point.trackIndex) > 0.0) counted.push_back(point);
+    lineFitTold = addPlaneFit(console(), raster, tiePoints, counted, nullptr, lineFitTold) || lineFitTold;
 }
 
 double alignmentModel::quadraticFitStage() {

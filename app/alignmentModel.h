@@ -52,6 +52,10 @@ public:
     // A copy of a model writes where its original does until told otherwise.
     void useConsole(std::ostream& console) { consoleStream = &console; }
 
+    // The settings in force for the whole run: debug lines, the threads a
+    // search may use, and where the raster's cell values stand.
+    void useRunSettings(bool debugLines, int threads, bool valuesAtCorners);
+
     // Raster
     bool readRaster(const std::string& path, double noDataThreshold);
     void setTopLeft(double x, double y);
@@ -78,6 +82,9 @@ public:
 
     // Fits and searches
     double linearFitStage();
+    // The plane of the unweighted errors of the shots whose track still
+    // counts, added to the raster and the tie points.
+    void addPlaneOfCountedShots();
     double quadraticFitStage();
     double translationStage(double currentRms, double padding, double delta);
     translationOutcome searchTranslation(double currentRms, double padding, double delta);
@@ -88,6 +95,8 @@ public:
     // Statistical track filtering
     void updateTrackWeights(const trackFilterLimits& limits);
     void filterTracks(const trackFilterLimits& limits);
+    // The track stops counting: its weight becomes 0. Returns its orbit number.
+    std::int32_t silenceTrack(std::size_t track);
     // Removes the held points at the given ascending positions, each announced.
     void removePoints(const std::vector<std::size_t>& positions);
 

@@ -175,9 +175,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     runSettings settings = *parsed;
 
     alignmentModel model(console);
-    model.debug = settings.debugMode;
-    model.threadCount = threadsFor(console, settings.threadCount);
-    model.raster.valuesAtCorners = settings.cornerPlacement;
+    model.useRunSettings(settings.debugMode, threadsFor(console, settings.threadCount), settings.cornerPlacement);
 
     if (!model.readRaster(settings.rasterPath, noDataThreshold)) {
         console << "Error: Geotiff Read Unsuccessful" << std::endl;
