@@ -6,11 +6,11 @@
 #include <optional>
 #include <utility>
 
-#include "model/plain/outlierRemoval.h"
 #include "model/evaluation/pointError.h"
+#include "model/plain/outlierRemoval.h"
+#include "model/plain/surfaceFit.h"
 #include "model/raster/rasterExtent.h"
 #include "model/raster/rasterProjection.h"
-#include "model/plain/surfaceFit.h"
 #include "output/coordinateMap.h"
 #include "output/errorMap.h"
 #include "output/report.h"

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "model/raster/elevationRaster.h"
-#include "model/records.h"
 #include "model/plain/rotationStage.h"
 #include "model/plain/trackFilter.h"
-#include "model/trackWeights.h"
 #include "model/plain/translationStage.h"
+#include "model/raster/elevationRaster.h"
+#include "model/records.h"
+#include "model/trackWeights.h"
 
 namespace kalvex {
 

@@ -8,11 +8,11 @@
 
 #include "app/outputFiles.h"
 #include "app/robustMode.h"
+#include "app/robustStages.h"
 #include "app/runText.h"
 #include "app/trackFiltering.h"
 #include "model/raster/rasterExtent.h"
 #include "model/robust/robustObjective.h"
-#include "app/robustStages.h"
 #include "output/progressLine.h"
 
 namespace kalvex {

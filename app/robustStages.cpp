@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "model/evaluation/positionUncertainty.h"
+#include "model/evaluation/searchThreads.h"
 #include "model/raster/rasterExtent.h"
 #include "model/robust/robustRefinement.h"
 #include "model/robust/robustSearch.h"
-#include "model/evaluation/searchThreads.h"
 
 namespace kalvex {
 

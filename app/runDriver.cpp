@@ -14,10 +14,10 @@
 #include "app/outputFiles.h"
 #include "app/runSummary.h"
 #include "app/runText.h"
+#include "model/evaluation/searchThreads.h"
 #include "model/raster/rasterExtent.h"
 #include "output/alignedRaster.h"
 #include "output/errorTable.h"
-#include "model/evaluation/searchThreads.h"
 #include "output/progressLine.h"
 #include "readers/readTracks.h"
 

@@ -4,10 +4,10 @@
 // by the stages the run makes.
 #include <benchmark/benchmark.h>
 
+#include "app/robustStages.h"
 #include "bench/benchScenes.h"
 #include "model/raster/rasterExtent.h"
 #include "model/robust/robustObjective.h"
-#include "app/robustStages.h"
 
 namespace kalvex::bench {
 

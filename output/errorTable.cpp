@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "model/raster/localPlane.h"
 #include "model/evaluation/pointError.h"
+#include "model/raster/localPlane.h"
 
 namespace kalvex {
 

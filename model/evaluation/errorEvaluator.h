@@ -13,10 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "model/raster/elevationRaster.h"
 #include "model/evaluation/errorKernel.h"
-#include "model/records.h"
 #include "model/evaluation/searchReach.h"
+#include "model/raster/elevationRaster.h"
+#include "model/records.h"
 #include "model/trackWeights.h"
 
 namespace kalvex {

@@ -15,8 +15,8 @@
 #include <memory>
 #include <vector>
 
-#include "model/raster/elevationRaster.h"
 #include "model/evaluation/errorEvaluator.h"
+#include "model/raster/elevationRaster.h"
 #include "model/records.h"
 
 namespace kalvex {

@@ -5,8 +5,8 @@
 #include <numeric>
 #include <vector>
 
-#include "model/raster/localPlane.h"
 #include "model/evaluation/searchThreads.h"
+#include "model/raster/localPlane.h"
 
 namespace kalvex {
 

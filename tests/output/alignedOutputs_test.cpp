@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "app/alignmentModel.h"
 #include "app/runDriver.h"
 #include "app/runText.h"
-#include "app/alignmentModel.h"
 #include "output/alignedRaster.h"
 #include "output/errorTable.h"
 #include "tests/support/testSupport.h"

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "app/robustMode.h"
-#include "model/raster/georeferenceMotion.h"
-#include "model/evaluation/pointError.h"
-#include "model/robust/robustSearch.h"
 #include "app/robustStages.h"
+#include "model/evaluation/pointError.h"
+#include "model/raster/georeferenceMotion.h"
+#include "model/robust/robustSearch.h"
 #include "model/robust/trackJudgement.h"
 #include "readers/pointFilter.h"
 #include "tests/support/testSupport.h"
