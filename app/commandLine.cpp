@@ -18,6 +18,8 @@
 
 namespace kalvex {
 
+namespace {
+
 // The words of the command line; a word beyond the end reads as nothing.
 class wordList {
 public:
@@ -32,8 +34,6 @@ private:
     int wordCount;
     const char* const* wordVector;
 };
-
-namespace {
 
 bool beginsWithDash(const char* word) { return word != nullptr && word[0] == '-'; }
 
