@@ -1,7 +1,7 @@
 #pragma once
 // What the main mode reports of its stage loop and final fit.
 #include "app/runVerdict.h"
-#include "model/positionUncertainty.h"
+#include "model/evaluation/positionUncertainty.h"
 #include "model/records.h"
 
 namespace kalvex {

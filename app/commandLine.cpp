@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -14,9 +13,12 @@
 #include "app/commandLine.h"
 
 #include "app/helpText.h"
+#include "app/optionTable.h"
 #include "model/fileNames.h"
 
 namespace kalvex {
+
+namespace {
 
 // The words of the command line; a word beyond the end reads as nothing.
 class wordList {
@@ -32,8 +34,6 @@ private:
     int wordCount;
     const char* const* wordVector;
 };
-
-namespace {
 
 bool beginsWithDash(const char* word) { return word != nullptr && word[0] == '-'; }
 
@@ -146,28 +146,6 @@ int failedValue(std::ostream& console, int index, const char* warning) {
     return index + 1;
 }
 
-int takeAbsoluteInteger(std::ostream& console, const wordList& words, int index, int& field, const char* warning) {
-    const std::optional<int> value = readAbsoluteInteger(words.at(index + 1));
-    if (!value) return failedValue(console, index, warning);
-    field = *value;
-    return index + 2;
-}
-
-int takeAbsoluteDouble(std::ostream& console, const wordList& words, int index, double& field, const char* warning) {
-    const std::optional<double> value = readAbsoluteDouble(words.at(index + 1));
-    if (!value) return failedValue(console, index, warning);
-    field = *value;
-    return index + 2;
-}
-
-// A negative value is kept as given: it leaves the computed default in force.
-int takeSignedDouble(std::ostream& console, const wordList& words, int index, double& field, const char* warning) {
-    const std::optional<double> value = readDouble(words.at(index + 1));
-    if (!value) return failedValue(console, index, warning);
-    field = *value;
-    return index + 2;
-}
-
 // A percentage may be given as a fraction or in percent; anything above 100
 // percent is refused and the default comes back.
 void settlePercentage(std::ostream& console, double& field, double defaultValue, const char* refusal) {
@@ -178,100 +156,39 @@ void settlePercentage(std::ostream& console, double& field, double defaultValue,
     }
 }
 
-int scanStages(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteInteger(console, words, index, settings.maxStages,
-                               "Was unable to parse an integer after -s, using default ");
-}
-
-int scanConvergeValue(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteDouble(console, words, index, settings.convergeValue,
-                              "Was unable to parse a floating point number after -c, using default ");
-}
-
-const char* const deltaWarning = "Was unable to parse a floating point number after -d, using default";
-const char* const paddingWarning = "Was unable to parse a floating point number after -p, using default";
-
-int scanDelta(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeSignedDouble(console, words, index, settings.delta, deltaWarning);
-}
-
-int scanPadding(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeSignedDouble(console, words, index, settings.padding, paddingWarning);
-}
-
 // Orbit numbers run up to the end of the line or the next option word; a
 // word that is no number is reported and the rest are still taken.
-int scanOrbitFilters(std::ostream& console, const wordList& words, int index, runSettings& settings) {
+int takeOrbitList(std::ostream& console, const wordList& words, int index, const optionRow& row,
+                  runSettings& settings) {
     int next = index + 1;
     for (const char* word = words.at(next); word != nullptr && !beginsWithDash(word); word = words.at(++next)) {
         const std::optional<int> orbit = readInteger(word);
-        if (orbit) {
-            settings.pointFilters.emplace_back(pointFilter::equalTo, "orbit", *orbit);
-        } else {
-            console << "Was unable to parse int " << word << "for orbit filter, using only the parsed values"
-                    << std::endl;
-        }
+        if (orbit) settings.pointFilters.emplace_back(pointFilter::equalTo, "orbit", *orbit);
+        else console << row.warning << word << row.refusal << std::endl;
     }
     return next;
 }
 
-int scanErrorThreshold(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteDouble(console, words, index, settings.errorThreshold,
-                              "Was unable to parse a floating point number after -et, using default ");
-}
-
-int scanMaxError(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteDouble(console, words, index, settings.sfMaxError,
-                              "Was unable to parse a floating point number after -sfe, using default ");
-}
-
-// The cutoff is the floor for the maximum error, so it may not lie above the
-// maximum error in force when it is read.
-int scanCutoff(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    const int next = takeAbsoluteDouble(console, words, index, settings.sfCutoff,
-                                        "Was unable to parse a floating point number after -sfc, using default ");
-    if (next == index + 2 && settings.sfCutoff > settings.sfMaxError) {
-        console << "The statistical filter's minimum error threshold cannot be greater than the maximum error "
-                   "threshold, using default"
-                << std::endl;
-        settings.sfCutoff = runSettings().sfCutoff;
-    }
-    return next;
-}
-
-int scanDecrease(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    const int next = takeAbsoluteDouble(console, words, index, settings.sfDecrease,
-                                        "Was unable to parse a floating point number after -sfd, using default ");
-    if (next == index + 2) {
-        settlePercentage(console, settings.sfDecrease, runSettings().sfDecrease,
-                         "The entered percentage for -sfd must be between 0 and 1, or 0 and 100, using default");
-    }
-    return next;
-}
-
-int scanMaxStdDev(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteDouble(console, words, index, settings.sfMaxStdDev,
-                              "Was unable to parse a floating point number after -sfsd, using default ");
-}
-
-int scanRemovePercent(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    const int next = takeAbsoluteDouble(console, words, index, settings.sfRemovePercent,
-                                        "Was unable to parse a floating point number after -sfp, using default ");
-    if (next == index + 2) {
-        settlePercentage(console, settings.sfRemovePercent, runSettings().sfRemovePercent,
-                         "The entered percentage must be between 0 and 1 or 0 and 100, using default");
-    }
-    return next;
-}
-
-int scanStartStage(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteInteger(console, words, index, settings.sfStartStage,
-                               "Was unable to parse an integer after -sfs, using default ");
+// The coordinate is taken only as a pair: half of a new corner combined with
+// half of an earlier one would move the raster to a place nobody asked for.
+int takePair(std::ostream& console, const wordList& words, int index, const optionRow& row, runSettings& settings) {
+    const std::optional<double> x = readDouble(words.at(index + 1));
+    const std::optional<double> y = x ? readDouble(words.at(index + 2)) : std::nullopt;
+    if (!x || !y) return failedValue(console, index, row.warning);
+    settings.*row.number = *x;
+    settings.*row.secondNumber = *y;
+    settings.*row.flag = true;
+    return index + 3;
 }
 
 // The text becomes part of every output file name, so a character that no
 // file name may hold sends it back to the empty default.
-void refuseInvalidFileNameText(std::ostream& console, std::string& text) {
+int takeFileText(std::ostream& console, const wordList& words, int index, const optionRow& row,
+                 runSettings& settings) {
+    const char* word = words.at(index + 1);
+    if (word == nullptr) return index + 1;
+    std::string& text = settings.*row.text;
+    text = word;
     static const char forbidden[] = {'<', '>', ':', '"', '\\', '/', '|', '?', '*'};
     for (const char character : forbidden) {
         if (text.find(character) == std::string::npos) continue;
@@ -279,85 +196,58 @@ void refuseInvalidFileNameText(std::ostream& console, std::string& text) {
         console << "Warning:The string specified after -as contains a '" << character
                 << "' which will create an invalid filename, will be using the default instead" << std::endl;
         text.clear();
-        return;
+        break;
     }
-}
-
-int scanAddString(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    const char* word = words.at(index + 1);
-    if (word == nullptr) return index + 1;
-    settings.addString = word;
-    refuseInvalidFileNameText(console, settings.addString);
     return index + 2;
 }
 
-// The coordinate is taken only as a pair: half of a new corner combined with
-// half of an earlier one would move the raster to a place nobody asked for.
-int scanTopLeft(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    const std::optional<double> x = readDouble(words.at(index + 1));
-    const std::optional<double> y = x ? readDouble(words.at(index + 2)) : std::nullopt;
-    if (!x || !y) {
-        return failedValue(console, index,
-                           "Warning: Could not parse the replacement top left coordinate, should be of the format "
-                           "-tl %d %d");
+// A count or a number after the option word, read by the row's rule; after a
+// value that cannot be read only the option word is passed.
+int takeNumber(std::ostream& console, const wordList& words, int index, const optionRow& row,
+               runSettings& settings) {
+    const char* word = words.at(index + 1);
+    if (row.count != nullptr) {
+        const std::optional<int> value = readAbsoluteInteger(word);
+        if (!value) return failedValue(console, index, row.warning);
+        settings.*row.count = *value;
+        return index + 2;
     }
-    settings.topLeftX = *x;
-    settings.topLeftY = *y;
-    settings.topLeftGiven = true;
-    return index + 3;
+    const std::optional<double> value =
+        row.rule == valueRule::signedDistance ? readDouble(word) : readAbsoluteDouble(word);
+    if (!value) return failedValue(console, index, row.warning);
+    double& field = settings.*row.number;
+    field = *value;
+    if (row.rule == valueRule::share) settlePercentage(console, field, runSettings().*row.number, row.refusal);
+    if (row.ceiling != nullptr && field > settings.*row.ceiling) {
+        console << row.refusal << std::endl;
+        field = runSettings().*row.number;
+    }
+    return index + 2;
 }
 
-int scanThreadCount(std::ostream& console, const wordList& words, int index, runSettings& settings) {
-    return takeAbsoluteInteger(console, words, index, settings.threadCount,
-                               "Was unable to parse an integer after -j, using default ");
+// Reads the option's values into the settings; returns the index of the next
+// word to examine.
+int takeOption(std::ostream& console, const wordList& words, int index, const optionRow& row,
+               runSettings& settings) {
+    switch (row.rule) {
+        case valueRule::flag: settings.*row.flag = row.flagValue; return index + 1;
+        case valueRule::orbitList: return takeOrbitList(console, words, index, row, settings);
+        case valueRule::pair: return takePair(console, words, index, row, settings);
+        case valueRule::fileText: return takeFileText(console, words, index, row, settings);
+        case valueRule::count:
+        case valueRule::distance:
+        case valueRule::signedDistance:
+        case valueRule::share:
+        case valueRule::stage: break;
+    }
+    return takeNumber(console, words, index, row, settings);
 }
-
-constexpr optionDeclaration valueOption(const char* name, optionHandler handler, helpRow help) {
-    return {name, handler, nullptr, false, help};
-}
-constexpr optionDeclaration switchOption(const char* name, bool runSettings::*flag, bool value, helpRow help) {
-    return {name, nullptr, flag, value, help};
-}
-
-// Every option once, in the order of the help text's rows, each with the
-// default the run uses.
-const optionDeclaration optionTable[] = {
-    valueOption("-s", scanStages, {"Maximum # of stages", "20", "-s %d"}),
-    valueOption("-c", scanConvergeValue, {"RMS Convergence Value", "0.0001", "-c %f"}),
-    valueOption("-p", scanPadding, {"Translation Range (padding)", "size/10", "-p %f"}),
-    valueOption("-d", scanDelta, {"Translation Increment (delta)", "padding/50", "-d %f"}),
-    switchOption("-qf", &runSettings::quadFit, true, {"linear vs quadratic poly fit", "linear", "-lf or -qf"}),
-    switchOption("-l", &runSettings::hirise, false, {"HiRISE vs LROC project", "hirise", "-h or -l"}),
-    switchOption("-f", &runSettings::lrocFiltering, true, {"LROC filtering (LROC only)", "off", "-f"}),
-    valueOption("-of", scanOrbitFilters, {"mola orbit filtering", "none", "-of %d %d %d %d ..."}),
-    valueOption("-tl", scanTopLeft, {"Modify Raster's Top Left coord", "none", "-tl %f(x) %f(y)"}),
-    valueOption("-et", scanErrorThreshold, {"Outlier Point Error Threshold", "30", "-et %f"}),
-    valueOption("-sfe", scanMaxError, {"Stat. Filtering max error", "10", "-sfe %f"}),
-    valueOption("-sfc", scanCutoff, {"Stat. Filtering dec. cutoff", "2", "-sfc %f"}),
-    valueOption("-sfd", scanDecrease, {"Stat. Filtering decrease/stage", "10%", "-sfd %f"}),
-    valueOption("-sfsd", scanMaxStdDev, {"Stat. Filtering max std. dev", "7", "-sfsd %f"}),
-    valueOption("-sfp", scanRemovePercent, {"Stat. Filtering remove percent", "5%", "-sfp %f"}),
-    valueOption("-sfs", scanStartStage, {"Stat. Filtering starting stage", ".25*maxStage", "-sfs %d"}),
-    valueOption("-as", scanAddString, {"Add String to Output Filenames", "Empty String", "-as %s"}),
-    switchOption("-dm", &runSettings::debugMode, true, {"debug mode", "off", "-dm"}),
-    switchOption("-pr", &runSettings::polarProjection, true, {"Polar stereographic tracks", "off", "-pr"}),
-    valueOption("-j", scanThreadCount, {"Worker threads", "cores", "-j %d"}),
-    switchOption("-od", &runSettings::writeAlignedRaster, true, {"Write aligned GeoTIFF", "off", "-od"}),
-    switchOption("-oe", &runSettings::writeErrorTable, true, {"Write per-shot error table", "off", "-oe"}),
-    switchOption("-os", &runSettings::writeSummary, true, {"Write run summary (JSON)", "off", "-os"}),
-    switchOption("-robust", &runSettings::robustAlignment, true, {"Robust alignment", "off", "-robust"}),
-    switchOption("-corner", &runSettings::cornerPlacement, true, {"Cell values at corners", "centres", "-corner"}),
-};
 
 // The help text names the two defaults -lf and -h as if they were options;
 // they are, in effect, and need no word.
 bool namesADefault(const char* word) { return std::strcmp(word, "-lf") == 0 || std::strcmp(word, "-h") == 0; }
 
-const optionDeclaration* findOption(const char* word) {
-    for (const optionDeclaration& option : optionTable)
-        if (std::strcmp(word, option.name) == 0) return &option;
-    return nullptr;
-}
+const optionRow* findOption(const char* word) { return beginsWithDash(word) ? optionNamed(word) : nullptr; }
 
 // Words that are no option are passed over in silence. A misspelt option
 // would leave the run on a default the user meant to change, so it is named,
@@ -370,15 +260,13 @@ int scanWord(std::ostream& console, const wordList& words, int index, runSetting
             console << "Warning: " << word << " was not used, the files come before the options" << std::endl;
         return index + 1;
     }
-    const optionDeclaration* option = findOption(word);
+    const optionRow* option = findOption(word);
     if (option == nullptr) {
         if (!namesADefault(word) && !refusedAsValue)
             console << "Warning: Unknown option " << word << " was ignored" << std::endl;
         return index + 1;
     }
-    if (option->handler != nullptr) return option->handler(console, words, index, settings);
-    settings.*option->flag = option->flagValue;
-    return index + 1;
+    return takeOption(console, words, index, *option, settings);
 }
 
 // A value option that moves on by one word only has refused the word after it.
@@ -386,17 +274,19 @@ void scanOptions(std::ostream& console, const wordList& words, int start, runSet
     int refusedValue = -1;
     for (int index = start; index < words.count();) {
         const int next = scanWord(console, words, index, settings, index == refusedValue);
-        const optionDeclaration* option = beginsWithDash(words.at(index)) ? findOption(words.at(index)) : nullptr;
+        const optionRow* option = findOption(words.at(index));
         // The orbit list ends at an option word without offering it as a value.
-        if (option != nullptr && option->handler != nullptr && option->handler != scanOrbitFilters &&
+        if (option != nullptr && option->rule != valueRule::flag && option->rule != valueRule::orbitList &&
             next == index + 1)
             refusedValue = next;
         index = next;
     }
 }
 
+// LROC filtering is in force only for an LROC project; -f says nothing to a HiRISE one.
 void addLrocFilters(runSettings& settings) {
-    if (settings.hirise || !settings.lrocFiltering) return;
+    settings.lrocFiltering = settings.lrocFiltering && !settings.hirise;
+    if (!settings.lrocFiltering) return;
     settings.pointFilters.emplace_back(pointFilter::greaterThan, "ofnadang", 15.0);
     settings.pointFilters.emplace_back(pointFilter::equalTo, "ptshotnum", 3.0);
     settings.pointFilters.emplace_back(pointFilter::equalTo, "ptshotnum", 5.0);
@@ -413,8 +303,6 @@ void settleStartStage(runSettings& settings) {
 }
 
 }  // namespace
-
-std::vector<optionDeclaration> optionDeclarations() { return {std::begin(optionTable), std::end(optionTable)}; }
 
 std::optional<runSettings> parseCommandLine(int argumentCount, const char* const* argumentVector,
                                             std::ostream& console) {
@@ -449,14 +337,14 @@ void finishDefaults(runSettings& settings, double size) {
 // them), would leave the raster where it is without a word.
 void finishSearchSettings(std::ostream& console, runSettings& settings, double size, double cellSize) {
     if (settings.padding >= 0.0 && cellSize > 0.0 && !std::isfinite(settings.padding / cellSize)) {
-        console << paddingWarning << std::endl;
+        console << optionNamed("-p")->warning << std::endl;
         settings.padding = -1.0;
     }
     const bool deltaGiven = settings.delta >= 0.0;
     finishDefaults(settings, size);
     if (deltaGiven && !settings.robustAlignment && settings.padding > 0.0 &&
         settings.padding + settings.delta == settings.padding) {
-        console << deltaWarning << std::endl;
+        console << optionNamed("-d")->warning << std::endl;
         settings.delta = settings.padding / 50.0;
     }
 }

@@ -7,7 +7,7 @@
 
 #include "app/helpText.h"
 
-#include "app/commandLine.h"
+#include "app/optionTable.h"
 
 namespace kalvex {
 namespace {
@@ -50,9 +50,8 @@ void printOptionsTable(std::ostream& console) {
     printRule(console);
     printLines(console, {"Command Line Options Table", "",
                          "         Command Name           | Default Val  | Command Line Argument"});
-    for (const optionDeclaration& option : optionDeclarations())
-        if (option.help.name != nullptr)
-            printOptionRow(console, option.help.name, option.help.defaultValue, option.help.argument);
+    for (const optionRow& option : optionRows())
+        if (option.help.name != nullptr) printOptionRow(console, option.help.name, shownDefault(option), option.help.argument);
     console << std::endl;
 }
 
@@ -147,23 +146,22 @@ void printHelp(std::ostream& console) {
     console << std::endl;
 }
 
+// Debug mode's settings block: the settings in force, in the block's own order.
 void printSettings(std::ostream& console, const runSettings& settings) {
     console << std::endl;
-    console << "Debug Mode: " << asFlag(settings.debugMode) << std::endl;
-    console << "Hirise: " << asFlag(settings.hirise) << std::endl;
-    console << "QuadFit: " << asFlag(settings.quadFit) << std::endl;
-    console << "maxStages: " << settings.maxStages << std::endl;
-    console << "Converge Value: " << settings.convergeValue << std::endl;
-    console << "Delta: " << settings.delta << std::endl;
-    console << "Padding: " << settings.padding << std::endl;
-    console << "LROC Filtering: " << asFlag(!settings.hirise && settings.lrocFiltering) << std::endl;
-    console << "Statistical Filtering Max Error: " << settings.sfMaxError << std::endl;
-    console << "Statistical Filtering Max Std. Deviation: " << settings.sfMaxStdDev << std::endl;
-    console << "Statistical Filtering Removal Percentage: " << settings.sfRemovePercent << std::endl;
-    console << "Statistical Filtering Start Stage: " << settings.sfStartStage << std::endl;
-    if (settings.topLeftGiven) {
-        console << "New Top Left Coordinate: " << settings.topLeftX << " " << settings.topLeftY << std::endl;
-        console << std::endl;
+    for (const char* word : {"-dm", "-l", "-qf", "-s", "-c", "-d", "-p", "-f", "-sfe", "-sfsd", "-sfp", "-sfs", "-tl"}) {
+        const optionRow& row = *optionNamed(word);
+        if (row.rule == valueRule::pair) {
+            if (!(settings.*row.flag)) continue;
+            console << row.settingsLabel << settings.*row.number << " " << settings.*row.secondNumber << std::endl;
+            console << std::endl;
+        } else if (row.rule == valueRule::flag) {
+            console << row.settingsLabel << asFlag(settings.*row.flag) << std::endl;
+        } else if (row.count != nullptr) {
+            console << row.settingsLabel << settings.*row.count << std::endl;
+        } else {
+            console << row.settingsLabel << settings.*row.number << std::endl;
+        }
     }
 }
 

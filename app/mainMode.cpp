@@ -8,11 +8,11 @@
 
 #include "app/outputFiles.h"
 #include "app/robustMode.h"
-#include "app/runDriver.h"
+#include "app/robustStages.h"
+#include "app/runText.h"
 #include "app/trackFiltering.h"
-#include "model/rasterExtent.h"
-#include "model/robustObjective.h"
-#include "model/robustStages.h"
+#include "model/raster/rasterExtent.h"
+#include "model/robust/robustObjective.h"
 #include "output/progressLine.h"
 
 namespace kalvex {

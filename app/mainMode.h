@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "app/alignmentModel.h"
 #include "app/alignmentRecord.h"
 #include "app/outputFiles.h"
 #include "app/runSettings.h"
-#include "model/alignmentModel.h"
 
 namespace kalvex {
 

@@ -17,12 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "model/positionUncertainty.h"
-#include "model/rasterExtent.h"
-#include "model/robustObjective.h"
-#include "model/robustStages.h"
-#include "model/surfaceFit.h"
-#include "model/trackJudgement.h"
+#include "app/robustStages.h"
+#include "model/evaluation/positionUncertainty.h"
+#include "model/raster/rasterExtent.h"
+#include "model/robust/robustObjective.h"
+#include "model/robust/trackJudgement.h"
 #include "output/progressLine.h"
 
 namespace kalvex {
@@ -97,9 +96,9 @@ void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
 
     for (std::size_t k = 0; k < verdict.silencedTracks.size(); ++k) {
         const std::size_t track = verdict.silencedTracks[k];
-        model.trackWeights.silence(track);
-        model.console() << "Orbit " << model.orbits[track] << " set to weight 0, median residual "
-                        << verdict.silencedMedians[k] << std::endl;
+        const std::int32_t orbit = model.silenceTrack(track);
+        model.console() << "Orbit " << orbit << " set to weight 0, median residual " << verdict.silencedMedians[k]
+                        << std::endl;
     }
     model.removePoints(verdict.outliers);
 }
@@ -142,18 +141,6 @@ void printUncertainty(std::ostream& console, const positionUncertainty& precisio
     console << "Standard error of the translation in map units: " << error[0] * cell << " " << error[1] * cell
             << std::endl;
     if (precision.withTurn) console << "Standard error of the rotation in degrees: " << error[2] << std::endl;
-}
-
-// The plane of the aligned errors of the shots that count, added to the
-// raster and the tie points as each stage of the loop adds its plane: the
-// final fit then starts from errors without a tilt or an offset.
-void addAlignedPlane(alignmentModel& model) {
-    std::vector<molaPoint> counted;
-    for (const molaPoint& point : model.molaPoints)
-        if (model.trackWeights.of(point.trackIndex) > 0.0) counted.push_back(point);
-    model.lineFitTold =
-        addPlaneFit(model.console(), model.raster, model.tiePoints, counted, nullptr, model.lineFitTold) ||
-        model.lineFitTold;
 }
 
 }  // namespace
@@ -200,7 +187,9 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
     }
     record.uncertainty = settledUncertainty(model, shots, settings.hirise);
     printUncertainty(console, record.uncertainty, model.raster.transform);
-    addAlignedPlane(model);
+    // The plane of the aligned errors, added as each stage of the loop adds
+    // its plane: the final fit then starts from errors without a tilt or an offset.
+    model.addPlaneOfCountedShots();
     return record;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // The robust alignment (option -robust), which the main mode runs in place of
 // the stage loop.
+#include "app/alignmentModel.h"
 #include "app/alignmentRecord.h"
 #include "app/runSettings.h"
-#include "model/alignmentModel.h"
 
 namespace kalvex {
 

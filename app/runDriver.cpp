@@ -13,7 +13,9 @@
 #include "app/mainMode.h"
 #include "app/outputFiles.h"
 #include "app/runSummary.h"
-#include "model/rasterExtent.h"
+#include "app/runText.h"
+#include "model/evaluation/searchThreads.h"
+#include "model/raster/rasterExtent.h"
 #include "output/alignedRaster.h"
 #include "output/errorTable.h"
 #include "output/progressLine.h"
@@ -101,7 +103,9 @@ void writeShotErrors(const std::string& path, const shotErrorTable& table, const
                      const runSettings& settings, runOutputs& outputs, bool& runFailed) {
     if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
     outputFile file(path, model.console(), &outputs);
-    writeErrorTable(file.stream(), table, model, !settings.tiePath.empty());
+    const heldShots shots{model.raster,       model.molaPoints,   model.shotNumbers,
+                          model.removedPoints, model.trackWeights, model.orbits};
+    writeErrorTable(file.stream(), table, shots, !settings.tiePath.empty());
     if (!file.close()) runFailed = true;
 }
 
@@ -162,23 +166,6 @@ void renderImages(const std::vector<std::string>& scriptList, runOutputs& output
 
 }  // namespace
 
-void printStatistics(std::ostream& console, std::size_t count, const errorStatistics& statistics) {
-    console << "Count: " << count << std::endl;
-    console << "Minimum: " << statistics.minimum << std::endl;
-    console << "Maximum: " << statistics.maximum << std::endl;
-    console << "Mean: " << statistics.mean << std::endl;
-    console << "Standard Deviation: " << statistics.standardDeviation << std::endl;
-    console << std::endl;
-}
-
-std::string outputBase(const std::string& rasterPath, const std::string& addString) {
-    const std::size_t slash = rasterPath.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t dot = rasterPath.rfind('.');
-    const std::size_t cut = (dot == std::string::npos || dot < nameStart) ? rasterPath.size() : dot;
-    return rasterPath.substr(0, cut) + addString;
-}
-
 namespace {
 
 int runRecorded(int argumentCount, const char* const* argumentVector, std::ostream& console, runSummary& summary,
@@ -188,9 +175,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     runSettings settings = *parsed;
 
     alignmentModel model(console);
-    model.debug = settings.debugMode;
-    model.threadCount = threadsFor(console, settings.threadCount);
-    model.raster.valuesAtCorners = settings.cornerPlacement;
+    model.useRunSettings(settings.debugMode, threadsFor(console, settings.threadCount), settings.cornerPlacement);
 
     if (!model.readRaster(settings.rasterPath, noDataThreshold)) {
         console << "Error: Geotiff Read Unsuccessful" << std::endl;
@@ -230,7 +215,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     std::vector<std::string> scriptList{base + "_Error_Map.gnu"};
     bool runFailed = false;
     shotErrorTable shotErrors;
-    if (settings.writeErrorTable) shotErrors = initialShotErrors(model);
+    if (settings.writeErrorTable) shotErrors = initialShotErrors(model.raster, model.molaPoints);
     {
         // Written under a temporary name until its second half is in: a run
         // that ends before that leaves the last complete script as it was.
@@ -274,6 +259,7 @@ int runKalvex(int argumentCount, const char* const* argumentVector, std::ostream
     // progress line's buffer goes above it and away before it, so that each
     // hands the console back to the buffer it found.
     beginProgress(console);
+    reportSearchProgressTo(progressShare);
     int status = runRecorded(argumentCount, argumentVector, console, summary, outputs);
     endProgress();
     const terminationDeferred deferred;

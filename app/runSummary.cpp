@@ -6,10 +6,11 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
+#include "app/optionTable.h"
 #include "app/outputFiles.h"
-#include "app/runDriver.h"
-#include "model/georeferenceMotion.h"
-#include "model/rasterExtent.h"
+#include "app/runText.h"
+#include "model/raster/georeferenceMotion.h"
+#include "model/raster/rasterExtent.h"
 
 namespace kalvex {
 
@@ -110,34 +111,42 @@ void runSummary::aligned(const alignmentRecord& record, const alignmentModel& mo
     finalStandardDeviation = computeErrorStatistics(errors).standardDeviation;
 }
 
-json runSummary::optionsInForce() const {
+namespace {
+
+// An option's setting in force as the summary shows it.
+json settingOf(const optionRow& row, const runSettings& settings) {
+    switch (row.rule) {
+        case valueRule::flag: return settings.*row.flag;
+        case valueRule::count: return settings.*row.count;
+        case valueRule::stage: return settings.*row.count + 1;  // the stage number the console announces
+        case valueRule::distance:
+        case valueRule::signedDistance:
+        case valueRule::share: return settings.*row.number;
+        case valueRule::pair:
+            return settings.*row.flag ? json::array({settings.*row.number, settings.*row.secondNumber}) : json();
+        case valueRule::fileText: return settings.*row.text;
+        case valueRule::orbitList: break;
+    }
+    // The orbit list's filters and the project's own ones, as the readers apply them.
     json filters = json::array();
     for (const pointFilter& filter : settings.pointFilters) filters.push_back(filterText(filter));
-    const json topLeft = settings.topLeftGiven ? json::array({settings.topLeftX, settings.topLeftY}) : json();
-    return {{"project", settings.hirise ? "hirise" : "lroc"},
-            {"maxStages", settings.maxStages},
-            {"convergeValue", settings.convergeValue},
-            {"padding", settings.padding},
-            {"delta", settings.delta},
-            {"quadraticFit", settings.quadFit},
-            {"lrocFiltering", !settings.hirise && settings.lrocFiltering},
-            {"pointFilters", filters},
-            {"topLeft", topLeft},
-            {"errorThreshold", settings.errorThreshold},
-            {"statisticalFiltering",
-             {{"maxError", settings.sfMaxError},
-              {"cutoff", settings.sfCutoff},
-              {"decrease", settings.sfDecrease},
-              {"maxStdDev", settings.sfMaxStdDev},
-              {"removePercent", settings.sfRemovePercent},
-              {"startStage", settings.sfStartStage + 1}}},
-            {"addString", settings.addString},
-            {"polarProjection", settings.polarProjection},
-            {"debugMode", settings.debugMode},
-            {"threads", threadCount},
-            {"writeAlignedRaster", settings.writeAlignedRaster},
-            {"writeErrorTable", settings.writeErrorTable},
-            {"writeSummary", settings.writeSummary}};
+    return filters;
+}
+
+}  // namespace
+
+json runSummary::optionsInForce() const {
+    json options{{"project", settings.hirise ? "hirise" : "lroc"}};
+    for (const char* word : {"-s", "-c", "-p", "-d", "-qf", "-f", "-of", "-tl", "-et", "-sfe", "-sfc", "-sfd", "-sfsd",
+                             "-sfp", "-sfs", "-as", "-pr", "-dm", "-j", "-od", "-oe", "-os"}) {
+        const optionRow& row = *optionNamed(word);
+        const std::string key = row.summaryKey;
+        const std::size_t dot = key.find('.');
+        if (dot == std::string::npos) options[key] = settingOf(row, settings);
+        else options[key.substr(0, dot)][key.substr(dot + 1)] = settingOf(row, settings);
+    }
+    options["threads"] = threadCount;
+    return options;
 }
 
 json runSummary::pointCounts() const {

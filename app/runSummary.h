@@ -15,10 +15,10 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "app/alignmentModel.h"
 #include "app/alignmentRecord.h"
 #include "app/consoleLines.h"
 #include "app/runSettings.h"
-#include "model/alignmentModel.h"
 
 namespace kalvex {
 

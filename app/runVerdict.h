@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/positionUncertainty.h"
+#include "model/evaluation/positionUncertainty.h"
 
 namespace kalvex {
 

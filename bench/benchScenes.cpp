@@ -4,7 +4,7 @@
 #include <map>
 #include <vector>
 
-#include "model/rasterExtent.h"
+#include "model/raster/rasterExtent.h"
 #include "readers/pointFilter.h"
 #include "tests/support/testSupport.h"
 

@@ -4,7 +4,7 @@
 // at the start of the first stage.
 #include <string>
 
-#include "model/alignmentModel.h"
+#include "app/alignmentModel.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::bench {

@@ -4,10 +4,10 @@
 // by the stages the run makes.
 #include <benchmark/benchmark.h>
 
+#include "app/robustStages.h"
 #include "bench/benchScenes.h"
-#include "model/rasterExtent.h"
-#include "model/robustObjective.h"
-#include "model/robustStages.h"
+#include "model/raster/rasterExtent.h"
+#include "model/robust/robustObjective.h"
 
 namespace kalvex::bench {
 

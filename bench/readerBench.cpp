@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/alignmentModel.h"
 #include "bench/benchScenes.h"
-#include "model/alignmentModel.h"
 #include "readers/pointFilter.h"
 #include "tests/support/testSupport.h"
 

@@ -3,9 +3,9 @@
 // point through sampleModel, and from the plain reference evaluation.
 #include <benchmark/benchmark.h>
 
-#include "model/pointError.h"
 #include "bench/benchScenes.h"
-#include "model/errorEvaluator.h"
+#include "model/evaluation/errorEvaluator.h"
+#include "model/evaluation/pointError.h"
 #include "tests/support/referenceModel.h"
 
 namespace kalvex::bench {

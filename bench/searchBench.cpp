@@ -12,7 +12,7 @@
 #include <ctime>
 
 #include "bench/benchScenes.h"
-#include "model/errorEvaluator.h"
+#include "model/evaluation/errorEvaluator.h"
 #include "tests/support/referenceModel.h"
 #include "tests/support/testSupport.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 // Plain records shared by every subsystem.
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 
@@ -48,6 +49,12 @@ struct errorStatistics {
     double mean = 0.0;
     double minimum = 0.0;
     double maximum = 0.0;
+};
+
+// A point removed from the run, with its place among the points held at the start.
+struct numberedPoint {
+    molaPoint point;
+    std::size_t number = 0;
 };
 
 struct rmsResult {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "model/quietGdal.h"
-#include "model/rasterExtent.h"
+#include "model/raster/quietGdal.h"
+#include "model/raster/rasterExtent.h"
 #include "output/stopPoints.h"
 
 namespace kalvex {

@@ -2,7 +2,7 @@
 // The adjusted elevation model as a GeoTIFF, for carrying on in a GIS.
 #include <string>
 
-#include "model/elevationRaster.h"
+#include "model/raster/elevationRaster.h"
 
 namespace kalvex {
 

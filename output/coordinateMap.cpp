@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "model/rasterExtent.h"
+#include "model/raster/rasterExtent.h"
 #include "output/scriptText.h"
 
 namespace kalvex {

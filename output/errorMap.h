@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/elevationRaster.h"
+#include "model/raster/elevationRaster.h"
 #include "model/records.h"
 
 namespace kalvex {

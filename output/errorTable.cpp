@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "model/localPlane.h"
-#include "model/pointError.h"
+#include "model/evaluation/pointError.h"
+#include "model/raster/localPlane.h"
 
 namespace kalvex {
 
@@ -65,11 +65,11 @@ void writeRow(rowText& row, const tableRow& shot, const std::vector<std::int32_t
 
 }  // namespace
 
-shotErrorTable initialShotErrors(const alignmentModel& model) {
+shotErrorTable initialShotErrors(const elevationRaster& raster, const std::vector<molaPoint>& points) {
     shotErrorTable table;
-    const localPlane plane(model.raster, 0.0, 0.0, 0.0);
-    table.initialErrors.reserve(model.molaPoints.size());
-    for (const molaPoint& point : model.molaPoints)
+    const localPlane plane(raster, 0.0, 0.0, 0.0);
+    table.initialErrors.reserve(points.size());
+    for (const molaPoint& point : points)
         table.initialErrors.push_back(point.elevation - plane.elevationAt(point.x, point.y));
     return table;
 }
@@ -78,11 +78,11 @@ shotErrorTable initialShotErrors(const alignmentModel& model) {
 // points still held, so that the table reproduces the final statistics. A
 // shot that lay off the raster at the start may have reached it by now; a
 // shot no longer held was removed as an outlier.
-void writeErrorTable(std::ostream& table, const shotErrorTable& initial, const alignmentModel& model, bool aligned) {
+void writeErrorTable(std::ostream& table, const shotErrorTable& initial, const heldShots& shots, bool aligned) {
     table << "orbit,x,y,elevation,initial_error,final_error,weight,removed\n";
-    const localPlane plane(model.raster, 0.0, 0.0, 0.0);
-    const bool numbered = model.shotNumbers.size() == model.molaPoints.size();
-    std::vector<numberedPoint> removed = model.removedPoints;
+    const localPlane plane(shots.raster, 0.0, 0.0, 0.0);
+    const bool numbered = shots.shotNumbers.size() == shots.points.size();
+    std::vector<numberedPoint> removed = shots.removed;
     std::sort(removed.begin(), removed.end(),
               [](const numberedPoint& a, const numberedPoint& b) { return a.number < b.number; });
     std::size_t held = 0, gone = 0;
@@ -91,17 +91,17 @@ void writeErrorTable(std::ostream& table, const shotErrorTable& initial, const a
         tableRow shot;
         shot.initialError = initial.initialErrors[number];
         const bool isHeld =
-            held < model.molaPoints.size() && (numbered ? model.shotNumbers[held] == number : held == number);
+            held < shots.points.size() && (numbered ? shots.shotNumbers[held] == number : held == number);
         while (gone < removed.size() && removed[gone].number < number) ++gone;
         if (isHeld) {
-            shot.point = model.molaPoints[held++];
+            shot.point = shots.points[held++];
             if (aligned) shot.finalError = shot.point.elevation - plane.elevationAt(shot.point.x, shot.point.y);
         } else if (gone < removed.size() && removed[gone].number == number) {
             shot.point = removed[gone].point;
             shot.removed = aligned;
         }
-        if (aligned) shot.weight = model.trackWeights.of(shot.point.trackIndex);
-        writeRow(row, shot, model.orbits, table);
+        if (aligned) shot.weight = shots.weights.of(shot.point.trackIndex);
+        writeRow(row, shot, shots.orbits, table);
     }
 }
 

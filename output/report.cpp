@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <iomanip>
 
-#include "model/errorStatistics.h"
+#include "model/evaluation/errorStatistics.h"
 #include "output/tiePointTable.h"
 
 namespace kalvex {

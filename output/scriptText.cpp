@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "model/rasterExtent.h"
+#include "model/raster/rasterExtent.h"
 
 namespace kalvex {
 

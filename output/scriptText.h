@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "model/elevationRaster.h"
-#include "model/geoTransform.h"
+#include "model/raster/elevationRaster.h"
+#include "model/raster/geoTransform.h"
 
 namespace kalvex {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/elevationRaster.h"
+#include "model/raster/elevationRaster.h"
 #include "model/records.h"
 #include "model/trackWeights.h"
 

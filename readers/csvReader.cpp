@@ -155,15 +155,8 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
     const trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName);
-    if (!beginText(console, fileName, file)) return false;
     std::string header;
-    readTableLine(file, header);
-    const std::string separators = foreignSeparators(header, true);
-    if (!separators.empty()) {
-        console << "Error: The .csv file looks like a table " << separators
-                << ", kalvex reads .csv tables separated by commas" << std::endl;
-        return false;
-    }
+    if (!readTableHeader(console, fileName, file, true, header)) return false;
     std::vector<std::string> headerFields;
     std::vector<std::string_view> headerViews;
     viewFields(header, headerFields, headerViews);

@@ -78,6 +78,18 @@ std::string foreignSeparators(const std::string& header, bool commaSeparated) {
     return std::string();
 }
 
+bool readTableHeader(std::ostream& console, const std::string& fileName, std::istream& stream, bool commaSeparated,
+                     std::string& header) {
+    if (!beginText(console, fileName, stream)) return false;
+    readTableLine(stream, header);
+    const std::string separators = foreignSeparators(header, commaSeparated);
+    if (separators.empty()) return true;
+    const char* kind = commaSeparated ? ".csv" : ".tab";
+    console << "Error: The " << kind << " file looks like a table " << separators << ", kalvex reads " << kind
+            << " tables separated by " << (commaSeparated ? "commas" : "tabs or blanks") << std::endl;
+    return false;
+}
+
 bool readTableLine(std::istream& stream, std::string& line) {
     if (!std::getline(stream, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();

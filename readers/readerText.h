@@ -32,6 +32,12 @@ bool beginText(std::ostream& console, const std::string& fileName, std::istream&
 // holds commas, a .tab header blanks between its names.
 std::string foreignSeparators(const std::string& header, bool commaSeparated);
 
+// The start of a track table's text and its header line, refused in one line
+// when its names are separated otherwise than the table's kind is read: a
+// .csv (commaSeparated) by commas, a .tab by tabs or blanks.
+bool readTableHeader(std::ostream& console, const std::string& fileName, std::istream& stream, bool commaSeparated,
+                     std::string& header);
+
 // Reads the next line of a text file, of any length, without its line end
 // (a carriage return before the line feed belongs to the line end).
 bool readTableLine(std::istream& stream, std::string& line);

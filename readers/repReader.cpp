@@ -5,8 +5,8 @@
 #include <ostream>
 #include <sstream>
 
-#include "readers/sexagesimal.h"
 #include "readers/readerText.h"
+#include "readers/sexagesimal.h"
 
 namespace kalvex {
 

@@ -232,15 +232,8 @@ bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
     const trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName);
-    if (!beginText(console, fileName, file)) return false;
     std::string header;
-    readTableLine(file, header);
-    const std::string separators = foreignSeparators(header, false);
-    if (!separators.empty()) {
-        console << "Error: The .tab file looks like a table " << separators
-                << ", kalvex reads .tab tables separated by tabs or blanks" << std::endl;
-        return false;
-    }
+    if (!readTableHeader(console, fileName, file, false, header)) return false;
     const bool tabSeparated = isTabSeparated(header);
     const trackColumns columns =
         recognizeColumns(console, tabSeparated ? splitAtTabs(header) : splitAtBlanks(header), filters, "tab");

@@ -7,7 +7,7 @@
 #include <array>
 #include <memory>
 
-#include "model/quietGdal.h"
+#include "model/raster/quietGdal.h"
 #include "tools/sceneRandom.h"
 
 namespace kalvex::scene {

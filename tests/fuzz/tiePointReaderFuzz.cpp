@@ -4,7 +4,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "model/alignmentModel.h"
+#include "app/alignmentModel.h"
 #include "readers/fileReader.h"
 #include "tests/fuzz/fuzzSupport.h"
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <sstream>
 
-#include "model/alignmentModel.h"
+#include "app/alignmentModel.h"
 #include "readers/fileReader.h"
 #include "tests/fuzz/fuzzSupport.h"
 

@@ -8,7 +8,7 @@
 #include <limits>
 #include <utility>
 
-#include "model/pointError.h"
+#include "model/evaluation/pointError.h"
 
 namespace kalvex::testing {
 

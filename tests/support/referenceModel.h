@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "model/alignmentModel.h"
-#include "model/elevationRaster.h"
+#include "app/alignmentModel.h"
+#include "model/raster/elevationRaster.h"
 #include "model/records.h"
 
 namespace kalvex::testing {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/alignmentModel.h"
+#include "app/alignmentModel.h"
 
 namespace kalvex::testing {
 

@@ -1,0 +1,143 @@
+// The translation and rotation searches over the raster's georeference.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "model/evaluation/pointError.h"
+#include "tests/support/testSupport.h"
+
+namespace kalvex {
+namespace {
+
+using testing::makeRaster;
+using ::testing::DoubleNear;
+using ::testing::NanSensitiveDoubleNear;
+using ::testing::Pointwise;
+const double infinity = std::numeric_limits<double>::infinity();
+const geoTransform unitCells{0.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+
+double hills(int c, int r) { return 10.0 * std::sin(c * 0.3) + 8.0 * std::cos(r * 0.25) + 0.05 * c * r; }
+double seven(int, int) { return 7.0; }
+
+// Shots in two tracks, spread evenly at least margin cells inside the edge, that measure the raster exactly.
+alignmentModel readyModel(const elevationRaster& raster, int count, double margin) {
+    alignmentModel model(kalvex::testing::discardedConsole());
+    model.raster = raster;
+    for (int i = 0; i < count; ++i) {
+        const double c = margin + std::fmod(i * 0.6180339887, 1.0) * (raster.width - 1.0 - 2 * margin);
+        const double r = margin + (i + 0.5) / count * (raster.height - 1.0 - 2 * margin);
+        model.molaPoints.push_back({i % 2, raster.nodeX(c, r), raster.nodeY(c, r), 0.0});
+        model.molaPoints.back().elevation = sampleModel(raster, {model.molaPoints.back()}, 0, 0, 0)[0];
+    }
+    model.trackWeights = {1.0, 1.0};
+    model.notReady = false;
+    return model;
+}
+
+// Every offset ties on a flat raster: the incoming RMS stays, or the first in scan order wins. No search unless ready.
+TEST(TranslationStage, OnlyAStrictlyLowerRmsCountsAndTheFirstOfEqualOnesWins) {
+    alignmentModel model = readyModel(makeRaster(30, 30, unitCells, seven), 50, 8.0), stale = model;
+    std::ostringstream equal;
+    model.useConsole(equal);
+    EXPECT_EQ(model.translationStage(0.0, 5.0, 1.0), 0.0);
+    EXPECT_EQ(equal.str(), "x-translation: 0\ny-translation: 0\n");
+    stale.debug = true;
+    stale.tiePoints = {{0, 3.0, 4.5, 1.0}};
+    std::ostringstream first;
+    stale.useConsole(first);
+    EXPECT_EQ(stale.translationStage(1.0, 1.0, 1.0), 0.0);
+    EXPECT_EQ(stale.raster.transform, (geoTransform{-1.0, 1.0, 0.0, -1.0, 0.0, 1.0}));
+    EXPECT_EQ(testing::textOf({stale.tiePoints[0].x, stale.tiePoints[0].y, stale.tiePoints[0].elevation}), "2 3.5 1 ");
+    stale.notReady = true;
+    EXPECT_EQ(stale.translationStage(3.0, 5.0, 1.0) + stale.rotationStage(3.0, -5.0, 5.0, 0.1), -2.0);
+    EXPECT_EQ(first.str(), "Beginning Translation Stage\nNew Lowest RMS with x-y translation of (-1,-1) is 0\n"
+                            "x-translation: -1\ny-translation: -1\n");
+}
+
+// The grid reaches +padding on both axes: the raster lies a cell below and left of where its shots measured it.
+TEST(TranslationStage, TheGridReachesItsFarCorner) {
+    alignmentModel model = readyModel(makeRaster(30, 30, unitCells, hills), 200, 8.0);
+    model.raster.transform = model.raster.transform.translated(-1.0, -1.0);
+    EXPECT_NEAR(model.translationStage(1.0e9, 1.0, 1.0), 0.0, 1e-9);
+    EXPECT_EQ(model.raster.transform, unitCells);
+}
+
+// A step that cannot move the scan to +padding would never end; one far too fine would take days, and is widened.
+TEST(TranslationStage, NotANumberIncomingOrAStepThatCannotAdvanceTriesOnlyTheUnmovedRaster) {
+    alignmentModel scene = readyModel(makeRaster(30, 30, unitCells, hills), 5, 8.0);
+    for (molaPoint& point : scene.molaPoints) point.elevation = 0.0;
+    const double current = scene.currentRms().rms;
+    struct row { double incoming, padding, delta; std::string warning; };
+    for (const row& test : std::vector<row>{
+             {notANumber, 3.0, 1.0, ""}, {1e9, 5.0, 0.0, ""}, {1e9, 5.0, -1.0, ""}, {1e9, 5.0, notANumber, ""},
+             {1e9, 5.0, infinity, ""}, {1e9, infinity, 1.0, ""}, {1e9, notANumber, 1.0, ""}, {1e9, 1.0e6, 1.0e-12, ""},
+             {1e9, 0.0, 0.0, ""},
+             {0.0, 4000.0, 0.5, "Warning: The translation increment 0.5 is too small for the translation range 4000, "
+                                "using 4\n"}}) {
+        alignmentModel model = scene;
+        std::ostringstream console;
+        model.useConsole(console);
+        const double best = model.translationStage(test.incoming, test.padding, test.delta);
+        EXPECT_EQ(console.str(), test.warning + "x-translation: 0\ny-translation: 0\n") << test.delta;
+        EXPECT_THAT(best, NanSensitiveDoubleNear(std::min(test.incoming, current), 0.0)) << test.delta;
+        EXPECT_EQ(model.raster.transform, unitCells);
+    }
+}
+
+std::vector<double> transformAndTiePoints(const alignmentModel& model) {
+    std::vector<double> values(model.raster.transform.coefficients.begin(), model.raster.transform.coefficients.end());
+    for (const tiePoint& point : model.tiePoints) values.insert(values.end(), {point.x, point.y});
+    return values;
+}
+
+// Turns are counter-clockwise about the pivot: by 90 degrees about node (10, 20), node (11, 20) of a north-up raster
+// lands where node (10, 19) was. The true georeference turned about node (16, 16) by the 66th angle of the scan from -5
+// in steps of 0.1 (about 1.5), over shots measured on the true one, is turned back. A range high to low is swapped; a
+// step that cannot advance tries lo alone, a range not finite nothing. Finding nothing better, no number or no pivot
+// to turn about moves nothing.
+TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
+    elevationRaster northUp = makeRaster(30, 30, {100.0, 2.0, 0.0, 500.0, 0.0, -2.0}, hills);
+    northUp.transform = northUp.transform.turnedAbout(10, 20, 90.0);
+    std::vector<tiePoint> point{{0, 3.0, 2.0, 9.0}};
+    turnPoints(point, 90.0, 2.0, 2.0);
+    EXPECT_EQ(testing::textOf({northUp.nodeX(10, 20), northUp.nodeY(10, 20), northUp.nodeX(11, 20),
+                               northUp.nodeY(11, 20), point[0].x, point[0].y}), "120 460 120 462 2 3 ");
+    const elevationRaster truth = makeRaster(65, 65, {300.0, 1.0, 0.0, 400.0, 0.0, -1.0}, hills);
+    double angle = -5.0;
+    for (int i = 0; i < 65; ++i) angle += 0.1;
+    alignmentModel turned = readyModel(truth, 400, 9.0), back = turned;
+    turned.raster.transform = turned.raster.transform.turnedAbout(16, 16, -angle);
+    turned.tiePoints = {{0, turned.raster.nodeX(40, 30), turned.raster.nodeY(40, 30), 0.0}};
+    back.tiePoints = {{0, truth.nodeX(40, 30), truth.nodeY(40, 30), 0.0}};
+    const double incoming = turned.currentRms().rms;
+    alignmentModel flat = readyModel(makeRaster(30, 30, unitCells, seven), 30, 10), off = flat, ties = off, thin = off;
+    off.molaPoints = {{0, 5000.0, 5000.0, 1.0}};
+    ties.raster = makeRaster(3, 3, unitCells, seven);
+    ties.molaPoints = {{0, 1.0, 1.0, 7.0}};
+    thin.raster = makeRaster(1, 30, unitCells, hills);
+    const std::string found = "Min RMS Rotation About: 16 : 16\nMin RMS Rotation Angle:1.5\n";
+    const std::string none = "No Rotation Found\n", debug = "Beginning Rotation Stage\n";
+    struct row { const alignmentModel& scene; double rms, lo, hi, step; std::string text; double best; };
+    for (const row& test : std::vector<row>{
+             {turned, incoming, -5.0, 5.0, 0.1, found, 0.0}, {turned, incoming, 5.0, -5.0, -0.1, found, 0.0},
+             {turned, incoming, angle, 5.0, 0.0, found, 0.0}, {turned, incoming, angle, 5.0, notANumber, found, 0.0},
+             {turned, incoming, angle, 5, 1e-300, found, 0.0}, {turned, incoming, -infinity, 5.0, 0.1, none, incoming},
+             {thin, 4.0, -5.0, 5.0, 0.1, debug + none, 4.0}, {off, 2.0, -5.0, 5.0, 0.1, none, 2.0},
+             {flat, 0.0, -5.0, 5.0, 0.1, none, 0.0}, {flat, notANumber, -5.0, 5.0, 0.1, none, notANumber},
+             // Every trial about every pivot ties: the first wins, the 404 tied quarters end the search.
+             {ties, 1.0, -5.0, 5.0, 0.1,
+              debug + "2 : 0\n2 : 0\n1\nMin RMS Rotation About: 0 : 0\nMin RMS Rotation Angle:-5\n", 0.0}}) {
+        alignmentModel model = test.scene;
+        model.debug = test.text.rfind(debug, 0) == 0;
+        std::ostringstream console;
+        model.useConsole(console);
+        const double best = model.rotationStage(test.rms, test.lo, test.hi, test.step);
+        EXPECT_THAT(best, NanSensitiveDoubleNear(test.best, 1e-9)) << test.lo << " " << test.step;
+        EXPECT_EQ(console.str(), test.text) << test.lo << " " << test.step;
+        if (test.text != found && test.text.find(none) == std::string::npos) continue;
+        const alignmentModel& expected = test.text == found ? back : test.scene;
+        EXPECT_THAT(transformAndTiePoints(model), Pointwise(DoubleNear(1e-9), transformAndTiePoints(expected)));
+    }
+}
+
+}  // namespace
+}  // namespace kalvex
