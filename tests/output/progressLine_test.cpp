@@ -22,7 +22,8 @@ struct pseudoTerminal {
     pseudoTerminal() {
         controller = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (controller >= 0 && ::grantpt(controller) == 0 && ::unlockpt(controller) == 0)
-            screen = ::open(::ptsname(controller), O_RDWR | O_NOCTTY);
+            // Never blocking: a run that draws its line for long fills no buffer nobody reads.
+            screen = ::open(::ptsname(controller), O_RDWR | O_NOCTTY | O_NONBLOCK);
     }
     ~pseudoTerminal() {
         if (screen >= 0) ::close(screen);
@@ -71,7 +72,7 @@ TEST(ProgressLine, WritesNothingWhenStandardErrorIsNoTerminal) {
 
 TEST(ProgressLine, OnATerminalRewritesOneLineAndClearsItBeforeTheConsolesText) {
     const pseudoTerminal terminal;
-    ASSERT_GE(terminal.screen, 0);
+    if (terminal.screen < 0) GTEST_SKIP() << "no pseudo-terminal can be opened here";
     std::ostringstream console;
     const standardErrorTo redirected(terminal.screen);
     beginProgress(console, progressClock::now() - std::chrono::minutes(1));
@@ -107,7 +108,7 @@ TEST(ProgressLine, AWholeRunOnATerminalLeavesItsConsoleAsARunOffOne) {
         return console.str();
     };
     const pseudoTerminal terminal;
-    ASSERT_GE(terminal.screen, 0);
+    if (terminal.screen < 0) GTEST_SKIP() << "no pseudo-terminal can be opened here";
     const std::string onTerminal = consoleOfRun(terminal.screen);
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
