@@ -92,8 +92,8 @@ std::vector<double> transformAndTiePoints(const alignmentModel& model) {
 // Turns are counter-clockwise about the pivot: by 90 degrees about node (10, 20), node (11, 20) of a north-up raster
 // lands where node (10, 19) was. The true georeference turned about node (16, 16) by the 66th angle of the scan from -5
 // in steps of 0.1 (about 1.5), over shots measured on the true one, is turned back. A range high to low is swapped; a
-// step that cannot advance tries lo alone, a range not finite nothing. Finding nothing better, no number or no pivot
-// to turn about moves nothing.
+// step that cannot advance tries lo alone, also where lo is hi; a range not finite tries nothing. Finding nothing
+// better, no number or no pivot to turn about moves nothing.
 TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
     elevationRaster northUp = makeRaster(30, 30, {100.0, 2.0, 0.0, 500.0, 0.0, -2.0}, hills);
     northUp.transform = northUp.transform.turnedAbout(10, 20, 90.0);
@@ -120,7 +120,8 @@ TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
     for (const row& test : std::vector<row>{
              {turned, incoming, -5.0, 5.0, 0.1, found, 0.0}, {turned, incoming, 5.0, -5.0, -0.1, found, 0.0},
              {turned, incoming, angle, 5.0, 0.0, found, 0.0}, {turned, incoming, angle, 5.0, notANumber, found, 0.0},
-             {turned, incoming, angle, 5, 1e-300, found, 0.0}, {turned, incoming, -infinity, 5.0, 0.1, none, incoming},
+             {turned, incoming, angle, 5, 1e-300, found, 0.0}, {turned, incoming, angle, angle, 0.0, found, 0.0},
+             {turned, incoming, -infinity, 5.0, 0.1, none, incoming},
              {thin, 4.0, -5.0, 5.0, 0.1, debug + none, 4.0}, {off, 2.0, -5.0, 5.0, 0.1, none, 2.0},
              {flat, 0.0, -5.0, 5.0, 0.1, none, 0.0}, {flat, notANumber, -5.0, 5.0, 0.1, none, notANumber},
              // Every trial about every pivot ties: the first wins, the 404 tied quarters end the search.
