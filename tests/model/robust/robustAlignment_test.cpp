@@ -99,15 +99,18 @@ TEST(RobustSearch, TheRefinementEndsWithinAHundredthOfACellOfAGridOnEveryShot) {
 // Moved as far as it may go, a grid whose lowest value is still on its edge ends there: beyond the edge there is no
 // value to fit a vertex to.
 TEST(RobustSearch, AGridThatCannotReachTheLowestValueEndsOnItsEdge) {
-    const auto bowl = [](const std::vector<gridCandidate>& candidates, bool) {
-        std::vector<double> values;
-        for (const gridCandidate& c : candidates)
-            values.push_back(c.first * c.first + (c.second - 100.0) * (c.second - 100.0));
-        return values;
-    };
-    const searchOutcome outcome = searchCoarseToFine(bowl, {true, 0.1, 0.1, 0.05, 0.05, {}, {}});
-    EXPECT_NEAR(outcome.best.first, 0.0, 1e-12);
-    EXPECT_NEAR(outcome.best.second, 2.6, 1e-9);
+    for (const gridCandidate& lowest : {gridCandidate{0.0, 100.0}, {100.0, 0.0}, {-100.0, 0.0}}) {
+        const auto bowl = [&](const std::vector<gridCandidate>& candidates, bool) {
+            std::vector<double> values;
+            for (const gridCandidate& c : candidates)
+                values.push_back((c.first - lowest.first) * (c.first - lowest.first) +
+                                 (c.second - lowest.second) * (c.second - lowest.second));
+            return values;
+        };
+        const searchOutcome outcome = searchCoarseToFine(bowl, {true, 0.1, 0.1, 0.05, 0.05, {}, {}});
+        EXPECT_NEAR(outcome.best.first, 0.026 * lowest.first, 1e-9) << lowest.first;
+        EXPECT_NEAR(outcome.best.second, 0.026 * lowest.second, 1e-9) << lowest.second;
+    }
 }
 
 // The rounds find a turn, also one too slight to lower the measure by much without noise, and keep none where there
