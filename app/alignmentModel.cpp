@@ -88,6 +88,7 @@ bool alignmentModel::adoptTracks(const std::string& fileName, std::vector<pointF
     std::optional<trackSet> tracks = readTrackFile(console(), fileName, filters, lonRange, latRange, debug);
     if (!tracks) return false;
     molaPoints = std::move(tracks->points);
+    shotsOutsideBox = tracks->outsideBox;
     shotNumbers = firstNumbers(molaPoints.size());
     orbits = std::move(tracks->orbits);
     trackWeights = trackWeightList::fullWeights(orbits.size());

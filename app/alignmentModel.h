@@ -31,6 +31,7 @@ public:
     std::vector<std::string> tiePointIds;
     std::vector<tiePoint> tiePoints;
     std::vector<molaPoint> molaPoints;
+    std::size_t shotsOutsideBox = 0;  // read whole by the last bounded track read, but outside its box
     std::vector<std::size_t> shotNumbers;  // each held point's place among the points held at the start
     std::vector<numberedPoint> removedPoints;  // the points removed since, with their shot numbers
     trackWeightList trackWeights;          // one per orbit, same order as orbits

@@ -19,7 +19,6 @@
 #include "output/alignedRaster.h"
 #include "output/errorTable.h"
 #include "output/progressLine.h"
-#include "readers/readTracks.h"
 
 namespace kalvex {
 
@@ -62,14 +61,10 @@ bool readTrackFile(alignmentModel& model, runSettings& settings, double margin) 
 }
 
 // A track read that kept no shot after -tl moved the raster: the shots are
-// there, read again without a box and without a word, only not under the raster.
-void explainEmptyMovedBox(std::ostream& console, const runSettings& settings) {
-    if (!settings.topLeftGiven) return;
-    std::ostream quiet(nullptr);
-    const std::optional<trackSet> all =
-        readTrackFile(quiet, settings.trackPath, settings.pointFilters, std::nullopt, std::nullopt, false);
-    if (all && !all->points.empty())
-        console << "Error: The " << all->points.size()
+// there, the read turned them all away, only not under the raster.
+void explainEmptyMovedBox(std::ostream& console, const runSettings& settings, std::size_t shotsOutsideBox) {
+    if (settings.topLeftGiven && shotsOutsideBox > 0)
+        console << "Error: The " << shotsOutsideBox
                 << " shots were read, but none lies in the raster's box as -tl moved it" << std::endl;
 }
 
@@ -195,7 +190,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     summary.begin(settings, model);
 
     if (!readTrackFile(model, settings, margin)) {
-        explainEmptyMovedBox(console, settings);
+        explainEmptyMovedBox(console, settings, model.shotsOutsideBox);
         console << "Error: Mola Tracks Read Unsuccessful" << std::endl;
         return 1;
     }

@@ -152,7 +152,7 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
     if (verbose) console << "Start Reading .csv" << std::endl;
     const openingResult opening = openingSteps(console, *this, ".csv", "Can only read .csv file not ");
     if (opening != openingResult::proceed) return opening == openingResult::alreadyRead;
-    const trackBox box(lonRange, latRange);
+    trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName);
     std::string header;
@@ -177,6 +177,7 @@ bool csvReader::read(const valueRange& lonRange, const valueRange& latRange) {
         return readRow(console, fields, columns, lineNumber, filters, point);
     };
     const long trimmedCount = readDelimitedRows(console, file, parseRow, box, orbits, points);
+    outsideBox = box.turnedAway();
     printReadCounts(console, verbose, trimmedCount, points.size());
     file.close();
     if (verbose) console << "Done Reading .csv" << std::endl;

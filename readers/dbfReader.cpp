@@ -164,7 +164,7 @@ bool dbfReader::read(const valueRange& lonRange, const valueRange& latRange) {
     if (verbose) console << "Begin Reading .dbf" << std::endl;
     const openingResult opening = openingSteps(console, *this, ".dbf", "Can only read .dbf file not ");
     if (opening != openingResult::proceed) return opening == openingResult::alreadyRead;
-    const trackBox box(lonRange, latRange);
+    trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName, std::ios::binary);
     std::vector<dbfField> fields;
@@ -194,6 +194,7 @@ bool dbfReader::read(const valueRange& lonRange, const valueRange& latRange) {
         else if (box.admits(point))
             appendTrackPoint(point, orbits, points);
     }
+    outsideBox = box.turnedAway();
     // A table still being copied, or cut short, reads like a complete one of fewer records.
     const long recordsRead = recordNumber - 1;
     if (listedRecords && long(*listedRecords) != recordsRead)

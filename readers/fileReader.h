@@ -1,6 +1,7 @@
 #pragma once
 // The reader family: one reader per input file, made by a factory from the
 // file name, read once, its results copied out, destroyed by its owner.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -43,6 +44,7 @@ public:
     std::vector<pointFilter> filters;
     std::vector<std::int32_t> orbits;
     std::vector<molaPoint> points;
+    std::size_t outsideBox = 0;  // points read whole that a bounded read turned away
 };
 
 class tiePointReader : public fileReader {

@@ -1,5 +1,7 @@
 #include "readers/readTracks.h"
 
+#include <utility>
+
 namespace kalvex {
 
 std::optional<trackSet> readTrackFile(std::ostream& console, const std::string& fileName, const std::vector<pointFilter>& filters,
@@ -11,8 +13,10 @@ std::optional<trackSet> readTrackFile(std::ostream& console, const std::string& 
     if (!reader->read(lonRange, latRange)) return std::nullopt;
 
     trackSet tracks;
-    tracks.points = reader->getPoints();
-    tracks.orbits = reader->getOrbits();
+    // The reader goes with this call: its lists are taken, not copied.
+    tracks.points = std::move(reader->points);
+    tracks.orbits = std::move(reader->orbits);
+    tracks.outsideBox = reader->outsideBox;
     for (std::size_t i = 0; i < filters.size(); ++i) tracks.removedByFilter.push_back(reader->filters[i].removedCount);
     return tracks;
 }

@@ -16,6 +16,7 @@ struct trackSet {
     std::vector<molaPoint> points;     // trackIndex indexes orbits
     std::vector<std::int32_t> orbits;  // in order of first appearance
     std::vector<std::int32_t> removedByFilter;  // rows each filter removed, in the filters' order
+    std::size_t outsideBox = 0;                 // points read whole that lay outside the box
 };
 
 // The points within the box (an empty range: no bound on that axis). No

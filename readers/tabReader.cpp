@@ -229,7 +229,7 @@ private:
 bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
     const openingResult opening = openingSteps(console, *this, ".tab", "Can only read .tab file not ");
     if (opening != openingResult::proceed) return opening == openingResult::alreadyRead;
-    const trackBox box(lonRange, latRange);
+    trackBox box(lonRange, latRange);
 
     std::ifstream file(fileName);
     std::string header;
@@ -245,6 +245,7 @@ bool tabReader::read(const valueRange& lonRange, const valueRange& latRange) {
         return parser.read(line, lineNumber, point);
     };
     const long trimmedCount = readDelimitedRows(console, file, parseRow, box, orbits, points);
+    outsideBox = box.turnedAway();
     printReadCounts(console, verbose, trimmedCount, points.size());
     isRead = true;
     return true;

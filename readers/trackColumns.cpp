@@ -120,7 +120,7 @@ bool trackBox::inside(double x, double y) const {
     return lon.first <= x && x <= lon.second && lat.first <= y && y <= lat.second;
 }
 
-bool trackBox::admits(molaPoint& point) const {
+bool trackBox::admits(molaPoint& point) {
     if (!bounded) return true;
     if (point.x > 180.0)
         point.x -= 360.0;
@@ -137,6 +137,7 @@ bool trackBox::admits(molaPoint& point) const {
             return true;
         }
     }
+    ++outside;
     return false;
 }
 
@@ -212,7 +213,7 @@ bool offerDelimitedField(std::ostream& console, std::string_view field, int colu
     return applyFilters(filters, column, field, true, reportFailure);
 }
 
-long readDelimitedRows(std::ostream& console, std::istream& table, const rowParser& parseRow, const trackBox& box,
+long readDelimitedRows(std::ostream& console, std::istream& table, const rowParser& parseRow, trackBox& box,
                        std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points) {
     long trimmedCount = 0;
     std::string line;

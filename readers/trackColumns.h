@@ -2,6 +2,7 @@
 // What the track readers share: the opening steps of a read, the recognition
 // of the key columns by keyword, the filters, the box of a bounded read and the
 // numbering of the orbits as tracks.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -50,12 +51,15 @@ public:
     // wrap and tells whether it lies in the box. A longitude that misses the
     // box but lies in it one turn away is moved there, so that a raster that
     // counts longitudes from 0 to 360 keeps its points.
-    bool admits(molaPoint& point) const;
+    bool admits(molaPoint& point);
+    // The points a bounded read turned away: read whole, but outside the box.
+    std::size_t turnedAway() const { return outside; }
 
 private:
     bool inside(double x, double y) const;
 
     bool bounded = false;
+    std::size_t outside = 0;
     std::pair<double, double> lon{0.0, 0.0};
     std::pair<double, double> lat{0.0, 0.0};
 };
@@ -79,7 +83,7 @@ using rowParser = std::function<rowOutcome(const std::string& line, long lineNum
 // trimmed, a row without longitude, latitude or elevation is reported, and a
 // complete row inside the box becomes a point of its track. Returns the
 // trimmed count.
-long readDelimitedRows(std::ostream& console, std::istream& table, const rowParser& parseRow, const trackBox& box,
+long readDelimitedRows(std::ostream& console, std::istream& table, const rowParser& parseRow, trackBox& box,
                        std::vector<std::int32_t>& orbits, std::vector<molaPoint>& points);
 
 // "Longitude Column: " and its two companions, counted from 1.

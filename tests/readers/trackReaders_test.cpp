@@ -99,7 +99,7 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
     alignmentModel model(kalvex::testing::discardedConsole());  // holds what the read gave
     model.debug = !test["verbose"].empty();
     bool succeeded = false;
-    std::string printed, state;
+    std::string printed, state, turnedAway;
     std::ostringstream capture;
     model.useConsole(capture);
     if (!test["raster"].empty()) {
@@ -124,11 +124,12 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
         printed = console.str();
         testing::writeTextFile(path, "");  // a second read changes nothing
         EXPECT_EQ(reader->read(lon, lat), succeeded);
+        if (reader->outsideBox > 0) turnedAway = " outside " + std::to_string(reader->outsideBox);
         model.molaPoints = reader->getPoints();
         model.orbits = reader->getOrbits();
         filters = reader->filters;
     }
-    std::string outcome = printed + "=> " + (succeeded ? pointsOf(model.molaPoints, model.orbits) : "failed") + state +
+    std::string outcome = printed + "=> " + (succeeded ? pointsOf(model.molaPoints, model.orbits) : "failed") + state + turnedAway +
                           (filters.empty() ? "" : " removed");
     for (const pointFilter& filter : filters) outcome += " " + std::to_string(filter.removedCount);
     EXPECT_EQ(outcome + "\n", test["expect"]);
