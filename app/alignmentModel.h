@@ -1,22 +1,18 @@
 #pragma once
-// The run's central object: the raster, the altimeter points with their
-// tracks, the tie points, and every stage operation and writer of the run.
-// Each operation hands plain inputs to a free function and keeps what it
-// returns; while the model is not ready (no raster or no altimeter point),
-// every stage and writer does nothing and returns its neutral value.
-#include <array>
+// The run's owner: it reads the raster, the altimeter points and the tie
+// points into its state, and applies what the stages found, one method per
+// kind of move. Nothing else changes the state; stages and writers read it.
+// While the model is not ready (no raster or no altimeter point), every
+// writer does nothing and returns its neutral value.
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "model/plain/rotationStage.h"
-#include "model/plain/trackFilter.h"
-#include "model/plain/translationStage.h"
-#include "model/raster/elevationRaster.h"
-#include "model/records.h"
-#include "model/trackWeights.h"
+#include "app/runState.h"
+#include "model/evaluation/searchInputs.h"
+#include "model/plain/surfaceFit.h"
 
 namespace kalvex {
 
@@ -26,29 +22,10 @@ class alignmentModel {
 public:
     // Console text of every operation goes to console, which must outlive the model.
     explicit alignmentModel(std::ostream& console) : consoleStream(&console) {}
+    // A model of a state made by hand.
+    alignmentModel(std::ostream& console, runState state) : held(std::move(state)), consoleStream(&console) {}
 
-    elevationRaster raster;
-    std::vector<std::string> tiePointIds;
-    std::vector<tiePoint> tiePoints;
-    std::vector<molaPoint> molaPoints;
-    std::size_t shotsOutsideBox = 0;  // read whole by the last bounded track read, but outside its box
-    std::vector<std::size_t> shotNumbers;  // each held point's place among the points held at the start
-    std::vector<numberedPoint> removedPoints;  // the points removed since, with their shot numbers
-    trackWeightList trackWeights;          // one per orbit, same order as orbits
-    std::vector<std::int32_t> orbits;
-    std::array<cornerRecord, 4> corners{};  // top-left, top-right, bottom-left, bottom-right as read
-    std::vector<tiePoint> initialTiePoints;
-    bool tiePointsInRadians = false;  // read as radians and held in degrees; written back in radians
-    // Over a projected raster: read as longitudes and latitudes (in degrees
-    // here) and held in the raster's map units; written back as read.
-    bool tiePointsProjected = false;
-    std::vector<tiePoint> tiePointsAsRead;
-    bool debug = false;
-    bool notReady = true;
-    bool lineFitTold = false;  // the plane fits have said that the points lie along (or too near) one line
-    bool quadraticLeftOpen = false;  // the quadratic fit was not added: the points do not determine it
-    int threadCount = 1;       // threads a search may use; results never depend on it
-
+    const runState& state() const { return held; }
     std::ostream& console() const { return *consoleStream; }
     // A copy of a model writes where its original does until told otherwise.
     void useConsole(std::ostream& console) { consoleStream = &console; }
@@ -77,25 +54,22 @@ public:
     bool toRasterProjection();
     void trimToRaster(double margin);
 
+    // What the stages read: the raster, the held points and their track
+    // weights, the threads a search may use and the console.
+    searchInputs searchSubject() const;
     // Point error and RMS
     rmsResult currentRms() const;
     std::vector<errorRecord> currentErrorList() const;
 
-    // Fits and searches
-    double linearFitStage();
-    // The plane of the unweighted errors of the shots whose track still
-    // counts, added to the raster and the tie points.
-    void addPlaneOfCountedShots();
-    double quadraticFitStage();
-    double translationStage(double currentRms, double padding, double delta);
-    translationOutcome searchTranslation(double currentRms, double padding, double delta);
-    double rotationStage(double currentRms, double lo, double hi, double step);
+    // Moves: each applies one kind of result of a stage.
+    // The raster's georeference and the tie points move by (dx, dy) map units.
     void moveBy(double dx, double dy);
+    // They turn by angle degrees, counter-clockwise, about the node (column, row).
     void turnAbout(int column, int row, double angle);
-
-    // Statistical track filtering
-    void updateTrackWeights(const trackFilterLimits& limits);
-    void filterTracks(const trackFilterLimits& limits);
+    // The surface is added to the cells and the tie elevations; what the fit
+    // said of the points is kept.
+    void addSurface(const fittedSurface& surface);
+    void takeWeights(trackWeightList weights);
     // The track stops counting: its weight becomes 0. Returns its orbit number.
     std::int32_t silenceTrack(std::size_t track);
     // Removes the held points at the given ascending positions, each announced.
@@ -117,10 +91,10 @@ public:
                                 const std::vector<errorRecord>& finalErrors) const;
 
 private:
-    searchInputs searchSubject() const;
     std::vector<tiePoint> tiePointsAsWritten() const;
     bool adoptTracks(const std::string& fileName, std::vector<pointFilter>& filters, bool inBox, double margin);
 
+    runState held;
     std::ostream* consoleStream;
 };
 

@@ -8,11 +8,15 @@
 
 #include "app/outputFiles.h"
 #include "app/robustMode.h"
-#include "app/robustStages.h"
+#include "app/roundLoop.h"
 #include "app/runText.h"
-#include "app/trackFiltering.h"
+#include "model/plain/rotationStage.h"
+#include "model/plain/surfaceFit.h"
+#include "model/plain/trackFilter.h"
+#include "model/plain/translationStage.h"
 #include "model/raster/rasterExtent.h"
 #include "model/robust/robustObjective.h"
+#include "model/robust/robustStages.h"
 #include "output/progressLine.h"
 
 namespace kalvex {
@@ -41,9 +45,60 @@ struct stageSearch {
 // than a cell away.
 constexpr double clearlyBetter = 0.8;
 
-// The stage loop: filtering (from the start stage on), plane fit, translation,
-// a narrower translation search for the next stage, and for HiRISE projects a
-// rotation, until the RMS stops changing over the last k stages. The range
+// Tracks that keep failing lose weight, shots far off the mean error are
+// removed, and the mean-error limit is lowered for the next stage.
+void filterStage(alignmentModel& model, stageSearch& search, const runSettings& settings) {
+    const tracksFiltered filtered = filterTracks(
+        model.searchSubject(), {search.maxError, settings.sfMaxStdDev, settings.sfRemovePercent, settings.errorThreshold});
+    model.takeWeights(filtered.weights);
+    model.removePoints(filtered.outliers);
+    search.maxError = lowerMaxError(model.console(), search.maxError, settings.sfDecrease, settings.sfCutoff);
+}
+
+// The plane of the weighted errors, added; the RMS after it.
+double planeStage(alignmentModel& model) {
+    const runState& state = model.state();
+    model.addSurface(planeOfErrors(model.console(), state.raster, state.molaPoints, &state.trackWeights,
+                                   state.lineFitTold));
+    return model.currentRms().rms;
+}
+
+// The quadratic surface of the weighted errors, added; the RMS after it.
+double quadraticStage(alignmentModel& model) {
+    const runState& state = model.state();
+    model.addSurface(quadraticOfErrors(model.console(), state.raster, state.molaPoints, &state.trackWeights));
+    return model.currentRms().rms;
+}
+
+// One stage's searches after the filtering: plane fit, translation, a
+// narrower translation search for the next stage, and for HiRISE projects a
+// rotation. Returns the RMS the stage ended with.
+double searchStage(alignmentModel& model, stageSearch& search, const runSettings& settings, int stage,
+                   alignmentRecord& record) {
+    std::ostream& console = model.console();
+    const std::string stageName =
+        "Stage " + std::to_string(stage) + " of at most " + std::to_string(std::max(settings.maxStages, 1));
+    progressStage(stageName, "translation");
+    if (model.state().debug) console << "Beginning Linear Surface Fitting:" << std::endl;
+    double rms = planeStage(model);
+    const translationOutcome translation =
+        searchTranslation(model.searchSubject(), rms, search.padding, search.increment);
+    model.moveBy(translation.dx, translation.dy);
+    rms = translation.rms;
+    if (stage == 1) record.firstTranslationOnRangeEdge = translation.onRangeEdge;
+    search.padding = search.padding / rangeShrink;
+    search.increment = search.increment / rangeShrink;
+    if (settings.hirise) {
+        progressStage(stageName, "rotation");
+        const rotationOutcome rotation = searchRotation(model.searchSubject(), rms, lowestAngle, highestAngle, angleStep);
+        if (rotation.found) model.turnAbout(rotation.column, rotation.row, rotation.angle);
+        rms = rotation.rms;
+    }
+    return rms;
+}
+
+// The stage loop: filtering (from the start stage on), then the stage's
+// searches, until the RMS stops changing over the last k stages. The range
 // only shrinks from stage to stage, so an offset beyond the first range is
 // never reached: the record says when the first stage's best offset lay on
 // its edge.
@@ -53,39 +108,28 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
     stageSearch search{settings.padding, settings.delta, settings.sfMaxError};
     std::vector<double> rmsHistory{rms};
     const int lookback = std::max(settings.maxStages / 4, 2);
-    double change = settings.convergeValue + 1.0;
-    int stage = 0;
-    do {
+    roundSteps steps;
+    steps.mostRounds = settings.maxStages;
+    steps.open = [&](int stage) {
         console << std::endl;
-        console << "Stage: " << stage + 1 << std::endl;
-        if (stage >= settings.sfStartStage && settings.sfRemovePercent > 0) {
-            model.filterTracks({search.maxError, settings.sfMaxStdDev, settings.sfRemovePercent, settings.errorThreshold});
-            search.maxError = lowerMaxError(console, search.maxError, settings);
-        }
-        const std::string stageName = "Stage " + std::to_string(stage + 1) + " of at most " +
-                                      std::to_string(std::max(settings.maxStages, 1));
-        progressStage(stageName, "translation");
-        if (model.debug) console << "Beginning Linear Surface Fitting:" << std::endl;
-        rms = model.linearFitStage();
-        rmsHistory.push_back(rms);
-        const translationOutcome translation = model.searchTranslation(rms, search.padding, search.increment);
-        rms = translation.rms;
-        rmsHistory.back() = rms;
-        if (stage == 0) record.firstTranslationOnRangeEdge = translation.onRangeEdge;
-        search.padding = search.padding / rangeShrink;
-        search.increment = search.increment / rangeShrink;
-        if (settings.hirise) {
-            progressStage(stageName, "rotation");
-            rms = model.rotationStage(rms, lowestAngle, highestAngle, angleStep);
-            rmsHistory.back() = rms;
-        }
-        ++stage;
-        console << "Stage " << stage << " RMS: " << rms << std::endl;
+        console << "Stage: " << stage << std::endl;
+        if (stage > settings.sfStartStage && settings.sfRemovePercent > 0) filterStage(model, search, settings);
+    };
+    steps.searchAndApply = [&](int stage) {
+        rmsHistory.push_back(searchStage(model, search, settings, stage, record));
+        console << "Stage " << stage << " RMS: " << rmsHistory.back() << std::endl;
         if (stage == 1 && record.firstTranslationOnRangeEdge) console << offsetBeyondRangeLine << std::endl;
-        if (stage >= lookback) change = std::fabs(rms - rmsHistory[std::size_t(stage - lookback)]);
-    } while (stage < settings.maxStages && change > settings.convergeValue);
-    record.stages = stage;
-    record.converged = change <= settings.convergeValue;
+        roundOutcome outcome;
+        outcome.settled = stage >= lookback &&
+                          std::fabs(rmsHistory.back() - rmsHistory[std::size_t(stage - lookback)]) <=
+                              settings.convergeValue;
+        return outcome;
+    };
+    // Nothing is judged once the RMS has settled: the stages filter their tracks before they search.
+    steps.judgeSettled = [] { return false; };
+    const roundsRun run = runRounds(steps);
+    record.stages = run.rounds;
+    record.converged = run.settled;
     return record;
 }
 
@@ -94,13 +138,13 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
 // should know.
 void warnAboutTiePointsOffTheRaster(const alignmentModel& model, const std::string& tiePath) {
     std::ostream& console = model.console();
-    if (model.tiePoints.empty())
+    if (model.state().tiePoints.empty())
         console << "Warning: " << tiePath << " holds no tie point, the run moves no tie coordinates" << std::endl;
     std::size_t outside = 0;
-    for (const tiePoint& point : model.tiePoints)
-        if (!liesOnRaster(model.raster, point.x, point.y)) ++outside;
+    for (const tiePoint& point : model.state().tiePoints)
+        if (!liesOnRaster(model.state().raster, point.x, point.y)) ++outside;
     if (outside > 0)
-        console << "Warning: " << outside << " of the " << model.tiePoints.size()
+        console << "Warning: " << outside << " of the " << model.state().tiePoints.size()
                 << " tie points lie outside the raster" << std::endl;
 }
 
@@ -108,13 +152,13 @@ void warnAboutTiePointsOffTheRaster(const alignmentModel& model, const std::stri
 // weight, as in the RMS the stages lower.
 positionUncertainty weightedUncertainty(const alignmentModel& model, bool withTurn) {
     std::vector<double> weights;
-    weights.reserve(model.molaPoints.size());
-    for (const molaPoint& point : model.molaPoints) {
-        const double weight = model.trackWeights.of(point.trackIndex);
+    weights.reserve(model.state().molaPoints.size());
+    for (const molaPoint& point : model.state().molaPoints) {
+        const double weight = model.state().trackWeights.of(point.trackIndex);
         weights.push_back(weight * weight);
     }
-    const mapPosition centre = rasterCentre(model.raster);
-    return estimatePosition(shotSensitivities(model.raster, model.molaPoints, weights, centre.x, centre.y), withTurn);
+    const mapPosition centre = rasterCentre(model.state().raster);
+    return estimatePosition(shotSensitivities(model.state().raster, model.state().molaPoints, weights, centre.x, centre.y), withTurn);
 }
 
 // The stages lower the weighted RMS and may stop in a valley of it that is
@@ -122,13 +166,13 @@ positionUncertainty weightedUncertainty(const alignmentModel& model, bool withTu
 // range, tells whether the same shots find a clearly better position
 // elsewhere. Cells to that position, or 0.
 double betterPositionElsewhere(const alignmentModel& model, const runSettings& settings) {
-    const double cell = shorterCellSide(model.raster.transform);
+    const double cell = shorterCellSide(model.state().raster.transform);
     if (!(cell > 0.0) || !std::isfinite(cell)) return 0.0;
     progressStage("Checking the alignment", "robust search from the start");
-    const mapPosition here = rasterCentre(model.raster);
-    const double startX = 0.5 * (model.corners[0].x + model.corners[3].x) - here.x;
-    const double startY = 0.5 * (model.corners[0].y + model.corners[3].y) - here.y;
-    const probeFound probe = probeRobustly(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare),
+    const mapPosition here = rasterCentre(model.state().raster);
+    const double startX = 0.5 * (model.state().corners[0].x + model.state().corners[3].x) - here.x;
+    const double startY = 0.5 * (model.state().corners[0].y + model.state().corners[3].y) - here.y;
+    const probeFound probe = probeRobustly(model.searchSubject(), countedShots(model.state().molaPoints, model.state().trackWeights, unjudgedShare),
                                            std::fmax(settings.padding, 0.0) / cell, startX, startY);
     return probe.cells > 1.0 && probe.there < clearlyBetter * probe.here ? probe.cells : 0.0;
 }
@@ -145,11 +189,11 @@ void judgeAlignment(const alignmentModel& model, const runSettings& settings,
     evidence.firstTranslationOnRangeEdge = record.firstTranslationOnRangeEdge;
     std::set<std::int32_t> tracks;
     for (const errorRecord& entry : finalErrors)
-        if (model.trackWeights.of(entry.trackIndex) > 0.0) ++evidence.countedShots, tracks.insert(entry.trackIndex);
+        if (model.state().trackWeights.of(entry.trackIndex) > 0.0) ++evidence.countedShots, tracks.insert(entry.trackIndex);
     evidence.countedTracks = tracks.size();
     evidence.uncertainty = record.uncertainty;
     evidence.betterPositionCells = record.betterPositionCells;
-    evidence.surfaceLeftOpen = model.lineFitTold || model.quadraticLeftOpen;
+    evidence.surfaceLeftOpen = model.state().lineFitTold || model.state().quadraticLeftOpen;
     record.reasons = reasonsFor(evidence);
     for (const std::string& line : reasonLines(record.reasons, evidence)) model.console() << line << std::endl;
 }
@@ -174,16 +218,16 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSetti
         return std::nullopt;
     }
     // Ground point files may hold their angles in radians, also over a projected raster.
-    if (model.raster.projected) {
+    if (model.state().raster.projected) {
         model.takeTiePointsOntoProjection();
-    } else if (!settings.polarProjection && holdsOnlyAsRadians(model.raster, model.tiePoints)) {
+    } else if (!settings.polarProjection && holdsOnlyAsRadians(model.state().raster, model.state().tiePoints)) {
         model.takeTiePointsAsRadians();
     }
-    if (model.tiePointsInRadians)
+    if (model.state().tiePointsInRadians)
         console << "Warning: The tie points lie off the raster as degrees and on it as radians, they are read and "
                    "written in radians"
                 << std::endl;
-    const bool degreesMinutesSeconds = model.raster.projected ? model.tiePointsProjected : !settings.polarProjection;
+    const bool degreesMinutesSeconds = model.state().raster.projected ? model.state().tiePointsProjected : !settings.polarProjection;
     model.writeTiePointTable(console, "Initial XYZ Coordinates", degreesMinutesSeconds);
     warnAboutTiePointsOffTheRaster(model, settings.tiePath);
     const double initialRms = model.currentRms().rms;
@@ -198,7 +242,7 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSetti
     }
     record.initialRms = initialRms;
 
-    const double finalRms = settings.quadFit ? model.quadraticFitStage() : model.linearFitStage();
+    const double finalRms = settings.quadFit ? quadraticStage(model) : planeStage(model);
     console << std::endl;
     console << "Final RMS: " << finalRms << std::endl;
     record.finalRms = finalRms;

@@ -17,10 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "app/robustStages.h"
+#include "app/roundLoop.h"
 #include "model/evaluation/positionUncertainty.h"
 #include "model/raster/rasterExtent.h"
+#include "model/plain/surfaceFit.h"
 #include "model/robust/robustObjective.h"
+#include "model/robust/robustStages.h"
 #include "model/robust/trackJudgement.h"
 #include "output/progressLine.h"
 
@@ -62,13 +64,13 @@ double alignOnce(alignmentModel& model, const robustShots& shots, int round, dou
                  double turnReach, turnsMade& turns) {
     std::ostream& console = model.console();
     progressStage("Robust round " + std::to_string(round), "translation");
-    const offsetFound offset = searchRobustOffset(model, shots, translationReach);
+    const offsetFound offset = searchRobustOffset(model.searchSubject(), shots, translationReach);
     console << "x-translation: " << offset.dx << std::endl;
     console << "y-translation: " << offset.dy << std::endl;
     model.moveBy(offset.dx, offset.dy);
     if (!turns.allowed) return offset.rms;
     progressStage("Robust round " + std::to_string(round), "turn");
-    const turnFound turn = searchRobustTurn(model, shots, turnReach);
+    const turnFound turn = searchRobustTurn(model.searchSubject(), shots, turnReach);
     if (!turn.beyondChance || turn.angle == 0.0) {
         console << "No Rotation Found" << std::endl;
         return offset.rms;
@@ -86,12 +88,12 @@ double alignOnce(alignmentModel& model, const robustShots& shots, int round, dou
 // removed, as the filtering of the stage loop would: the maps, the report and
 // the shot table then show them so.
 void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
-    const std::vector<double> shotResiduals = robustResiduals(model.raster, shots);
-    std::vector<double> residuals(model.molaPoints.size(), notANumber);
+    const std::vector<double> shotResiduals = robustResiduals(model.state().raster, shots);
+    std::vector<double> residuals(model.state().molaPoints.size(), notANumber);
     for (std::size_t k = 0; k < shots.source.size(); ++k) residuals[shots.source[k]] = shotResiduals[k];
     std::vector<std::int32_t> trackOf;
-    trackOf.reserve(model.molaPoints.size());
-    for (const molaPoint& point : model.molaPoints) trackOf.push_back(point.trackIndex);
+    trackOf.reserve(model.state().molaPoints.size());
+    for (const molaPoint& point : model.state().molaPoints) trackOf.push_back(point.trackIndex);
     const judgement verdict = judgeTracks(trackOf, residuals);
 
     for (std::size_t k = 0; k < verdict.silencedTracks.size(); ++k) {
@@ -106,17 +108,16 @@ void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
 std::size_t tracksOnTheRaster(const alignmentModel& model) {
     std::set<std::int32_t> tracks;
     for (const errorRecord& entry : model.currentErrorList())
-        if (model.trackWeights.of(entry.trackIndex) > 0.0) tracks.insert(entry.trackIndex);
+        if (model.state().trackWeights.of(entry.trackIndex) > 0.0) tracks.insert(entry.trackIndex);
     return tracks.size();
 }
 
 // The precision of the position the rounds settled on, from the shots in the measure.
 positionUncertainty settledUncertainty(const alignmentModel& model, const robustShots& shots, bool withTurn) {
-    const mapPosition centre = rasterCentre(model.raster);
-    return estimatePosition(
-        shotSensitivities(model.raster, model.molaPoints, keptShotWeights(model.raster, shots, model.molaPoints.size()),
-                          centre.x, centre.y),
-        withTurn);
+    const runState& state = model.state();
+    const mapPosition centre = rasterCentre(state.raster);
+    const std::vector<double> weights = keptShotWeights(state.raster, shots, state.molaPoints.size());
+    return estimatePosition(shotSensitivities(state.raster, state.molaPoints, weights, centre.x, centre.y), withTurn);
 }
 
 // The turns are undone unless their sum stands out from the scatter of the
@@ -143,53 +144,63 @@ void printUncertainty(std::ostream& console, const positionUncertainty& precisio
     if (precision.withTurn) console << "Standard error of the rotation in degrees: " << error[2] << std::endl;
 }
 
+// The plane of the unweighted errors of the shots whose track still counts,
+// added as each stage of the loop adds its plane: the final fit then starts
+// from errors without a tilt or an offset.
+void addPlaneOfCountedShots(alignmentModel& model) {
+    const runState& state = model.state();
+    std::vector<molaPoint> counted;
+    for (const molaPoint& point : state.molaPoints)
+        if (state.trackWeights.of(point.trackIndex) > 0.0) counted.push_back(point);
+    model.addSurface(planeOfErrors(model.console(), state.raster, counted, nullptr, state.lineFitTold));
+}
+
 }  // namespace
 
 alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& settings) {
     alignmentRecord record;
-    const double cell = shorterCellSide(model.raster.transform);
+    const double cell = shorterCellSide(model.state().raster.transform);
     // Without a cell size nothing can be measured in cells: the final fit alone follows.
-    if (model.notReady || !(cell > 0.0) || !std::isfinite(cell)) return record;
+    if (model.state().notReady || !(cell > 0.0) || !std::isfinite(cell)) return record;
     const double range = std::fmax(settings.padding, 0.0) / cell;
-    robustShots shots = countedShots(model.molaPoints, model.trackWeights, unjudgedShare);
+    robustShots shots = countedShots(model.state().molaPoints, model.state().trackWeights, unjudgedShare);
     bool judged = false;
     // Too few tracks have no scatter that a turn could be shown to stand out
     // from, and a turn chased on them can swing from round to round.
     turnsMade turns{settings.hirise && !fewTracks(tracksOnTheRaster(model))};
     std::ostream& console = model.console();
-    for (int round = 1;; ++round) {
-        const cornerPositions before = rasterCorners(model.raster);
+    cornerPositions before;
+    roundSteps steps;
+    steps.mostRounds = mostRounds;
+    steps.open = [&](int round) {
+        before = rasterCorners(model.state().raster);
         console << std::endl;
         console << "Robust Round: " << round << std::endl;
+    };
+    steps.searchAndApply = [&](int round) {
         const double rms = alignOnce(model, shots, round, round == 1 ? range : std::fmin(range, localReach),
                                      round == 1 ? widestTurn : localTurn, turns);
         console << "Round " << round << " Robust RMS: " << rms << std::endl;
-        record.stages = round;
+        roundOutcome outcome;
         // A round that could measure nothing has not settled anything, wherever the raster is.
-        record.measureLost = std::isnan(rms);
-        record.converged =
-            !record.measureLost && largestMove(before, rasterCorners(model.raster), cell) < settledMovement;
-        if (record.measureLost) break;
-        bool goOn = !record.converged;
-        if (!goOn && !judged) {
-            judgeAlignedTracks(model, shots);
-            shots = countedShots(model.molaPoints, model.trackWeights, judgedShare);
-            judged = goOn = true;
-        } else if (!goOn) {
-            goOn = undoTurnUnlessItStandsOut(model, shots, turns);
-        }
-        if (!goOn) break;
-        // Out of rounds with more to do: the position has not settled.
-        if (round >= mostRounds) {
-            record.converged = false;
-            break;
-        }
-    }
+        outcome.measureLost = std::isnan(rms);
+        outcome.settled = largestMove(before, rasterCorners(model.state().raster), cell) < settledMovement;
+        return outcome;
+    };
+    steps.judgeSettled = [&] {
+        if (judged) return undoTurnUnlessItStandsOut(model, shots, turns);
+        judgeAlignedTracks(model, shots);
+        shots = countedShots(model.state().molaPoints, model.state().trackWeights, judgedShare);
+        judged = true;
+        return true;
+    };
+    const roundsRun run = runRounds(steps);
+    record.stages = run.rounds;
+    record.converged = run.settled;
+    record.measureLost = run.measureLost;
     record.uncertainty = settledUncertainty(model, shots, settings.hirise);
-    printUncertainty(console, record.uncertainty, model.raster.transform);
-    // The plane of the aligned errors, added as each stage of the loop adds
-    // its plane: the final fit then starts from errors without a tilt or an offset.
-    model.addPlaneOfCountedShots();
+    printUncertainty(console, record.uncertainty, model.state().raster.transform);
+    addPlaneOfCountedShots(model);
     return record;
 }
 

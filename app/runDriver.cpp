@@ -51,7 +51,7 @@ bool readProjectedTracks(alignmentModel& model, runSettings& settings, double ma
 }
 
 bool readTrackFile(alignmentModel& model, runSettings& settings, double margin) {
-    if (model.raster.projected) return readProjectedTracks(model, settings, margin);
+    if (model.state().raster.projected) return readProjectedTracks(model, settings, margin);
     if (!settings.polarProjection) return model.readTracksInBox(settings.trackPath, settings.pointFilters, margin);
     if (!model.readTracks(settings.trackPath, settings.pointFilters)) return false;
     model.wrapLongitudes();
@@ -98,8 +98,8 @@ void writeShotErrors(const std::string& path, const shotErrorTable& table, const
                      const runSettings& settings, runOutputs& outputs, bool& runFailed) {
     if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
     outputFile file(path, model.console(), &outputs);
-    const heldShots shots{model.raster,       model.molaPoints,   model.shotNumbers,
-                          model.removedPoints, model.trackWeights, model.orbits};
+    const heldShots shots{model.state().raster,       model.state().molaPoints,   model.state().shotNumbers,
+                          model.state().removedPoints, model.state().trackWeights, model.state().orbits};
     writeErrorTable(file.stream(), table, shots, !settings.tiePath.empty());
     if (!file.close()) runFailed = true;
 }
@@ -120,7 +120,7 @@ public:
             // puts the outputs in place: this thread and the compressing
             // threads it starts never take one.
             const terminationDeferred deferred;
-            return writeAlignedRaster(model.raster, temporary);
+            return writeAlignedRaster(model.state().raster, temporary);
         });
     }
     void finish(runOutputs& outputs, bool& runFailed) {
@@ -178,11 +178,11 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     }
     if (settings.topLeftGiven) model.setTopLeft(settings.topLeftX, settings.topLeftY);
 
-    const double width = mapWidth(model.raster);
-    const double height = mapHeight(model.raster);
+    const double width = mapWidth(model.state().raster);
+    const double height = mapHeight(model.state().raster);
     const double size = height > width ? height : width;
     const double margin = size * 0.5;
-    finishSearchSettings(console, settings, size, shorterCellSide(model.raster.transform));
+    finishSearchSettings(console, settings, size, shorterCellSide(model.state().raster.transform));
     // Before anything is written, the summary included: a run that finds its
     // outputs being written by another leaves them to it.
     const std::string base = outputBase(settings.rasterPath, settings.addString);
@@ -190,7 +190,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     summary.begin(settings, model);
 
     if (!readTrackFile(model, settings, margin)) {
-        explainEmptyMovedBox(console, settings, model.shotsOutsideBox);
+        explainEmptyMovedBox(console, settings, model.state().shotsOutsideBox);
         console << "Error: Mola Tracks Read Unsuccessful" << std::endl;
         return 1;
     }
@@ -198,7 +198,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     if (settings.debugMode) printSettings(console, settings);
 
     std::vector<errorRecord> initialErrors = model.currentErrorList();
-    summary.initialErrors(model.molaPoints.size(), initialErrors.size());
+    summary.initialErrors(model.state().molaPoints.size(), initialErrors.size());
     if (initialErrors.empty()) {
         console << "No Mola points fit raster region" << std::endl;
         return 1;
@@ -210,7 +210,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     std::vector<std::string> scriptList{base + "_Error_Map.gnu"};
     bool runFailed = false;
     shotErrorTable shotErrors;
-    if (settings.writeErrorTable) shotErrors = initialShotErrors(model.raster, model.molaPoints);
+    if (settings.writeErrorTable) shotErrors = initialShotErrors(model.state().raster, model.state().molaPoints);
     {
         // Written under a temporary name until its second half is in: a run
         // that ends before that leaves the last complete script as it was.

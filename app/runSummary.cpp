@@ -78,16 +78,16 @@ void runSummary::begin(const runSettings& runSettings, const alignmentModel& mod
     if (!runSettings.writeSummary) return;
     wanted = true;
     settings = runSettings;
-    threadCount = model.threadCount;
-    width = model.raster.width;
-    height = model.raster.height;
-    initialTransform = model.raster.transform;
-    semiMajorAxis = model.raster.semiMajorAxis;
-    geographic = model.raster.geographic;
+    threadCount = model.state().threadCount;
+    width = model.state().raster.width;
+    height = model.state().raster.height;
+    initialTransform = model.state().raster.transform;
+    semiMajorAxis = model.state().raster.semiMajorAxis;
+    geographic = model.state().raster.geographic;
     // A raster without a projection of its own is taken in degrees, or with
     // -pr in polar stereographic metres.
-    mapUnits = model.raster.projected ? model.raster.mapUnits : (settings.polarProjection ? "metres" : "degrees");
-    if (model.raster.projected) metresPerMapUnit = model.raster.metresPerMapUnit;
+    mapUnits = model.state().raster.projected ? model.state().raster.mapUnits : (settings.polarProjection ? "metres" : "degrees");
+    if (model.state().raster.projected) metresPerMapUnit = model.state().raster.metresPerMapUnit;
     base = outputBase(settings.rasterPath, settings.addString);
     for (const char* suffix : outputSuffixes) outputsBefore.emplace_back(base + suffix, stampOf(base + suffix));
 }
@@ -101,8 +101,8 @@ void runSummary::initialErrors(std::size_t read, std::size_t withModelElevation)
 void runSummary::aligned(const alignmentRecord& record, const alignmentModel& model) {
     if (!wanted) return;
     alignment = record;
-    finalTransform = model.raster.transform;
-    pointsHeldAtEnd = model.molaPoints.size();
+    finalTransform = model.state().raster.transform;
+    pointsHeldAtEnd = model.state().molaPoints.size();
     const std::vector<errorRecord> errors = model.currentErrorList();
     pointsAtEnd = errors.size();
     double squares = 0.0;

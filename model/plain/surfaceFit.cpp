@@ -45,19 +45,11 @@ struct localFrame {
 struct planeSurface {
     localFrame frame;
     std::array<double, 3> local{0.0, 0.0, 0.0};  // a*X + b*Y + g in the local frame
-    double at(double x, double y) const {
-        return local[0] * frame.localX(x) + local[1] * frame.localY(y) + local[2];
-    }
 };
 
 struct quadraticSurface {
     localFrame frame;
     std::array<double, 6> local{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};  // X^2, XY, Y^2, X, Y, 1
-    double at(double x, double y) const {
-        const double u = frame.localX(x);
-        const double v = frame.localY(y);
-        return local[0] * u * u + local[1] * u * v + local[2] * v * v + local[3] * u + local[4] * v + local[5];
-    }
 };
 
 enum class fitOutcome { solved, rejected, undetermined };
@@ -440,20 +432,6 @@ bool fitPlaneSurface(std::ostream& console, const elevationRaster& raster, const
     return true;
 }
 
-template <typename surfaceType>
-void addToRaster(elevationRaster& raster, const surfaceType& surface, std::vector<tiePoint>& tiePoints) {
-    if (raster.cells.size() >= std::size_t(raster.width) * raster.height) {
-        for (std::uint32_t r = 0; r < raster.height; ++r) {
-            for (std::uint32_t c = 0; c < raster.width; ++c) {
-                const double x = raster.nodeX(c, r);
-                const double y = raster.nodeY(c, r);
-                raster.cell(c, r) = float(surface.at(x, y) + double(raster.cell(c, r)));
-            }
-        }
-    }
-    for (tiePoint& point : tiePoints) point.elevation = surface.at(point.x, point.y) + point.elevation;
-}
-
 // The coefficients of a fit in map coordinates, one per line, for the debug output.
 template <std::size_t count>
 void printCoefficients(std::ostream& console, const std::array<const char*, count>& labels,
@@ -479,8 +457,8 @@ quadraticFound fitQuadratic(std::ostream& console, const elevationRaster& raster
 
 }  // namespace
 
-bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
-                 const std::vector<molaPoint>& points, const trackWeightList* weights, bool lineTold) {
+fittedSurface planeOfErrors(std::ostream& console, const elevationRaster& raster, const std::vector<molaPoint>& points,
+                            const trackWeightList* weights, bool lineTold) {
     planeSurface surface;
     bool alongOneLine = false, nearOneLine = false;
     const bool fitted = fitPlaneSurface(console, raster, points, weights, surface, alongOneLine, nearOneLine);
@@ -493,14 +471,20 @@ bool addPlaneFit(std::ostream& console, elevationRaster& raster, std::vector<tie
                 << std::endl;
     const std::array<double, 3> coefficients = fitted ? mapCoefficients(surface) : std::array<double, 3>{0, 0, 0};
     if (raster.debug) printCoefficients(console, {"Cx: ", "Cy: ", "C "}, coefficients);
-    if (!fitted) return alongOneLine;
+    fittedSurface found;
+    found.alongOneLine = alongOneLine;
+    if (!fitted) return found;
     if (!allFinite(surface.local) || !allFinite(coefficients)) {
         console << "Warning: The valid mola points do not determine a best fit plane, the raster was left unchanged"
                 << std::endl;
-        return alongOneLine;
+        return found;
     }
-    addToRaster(raster, surface, tiePoints);
-    return alongOneLine;
+    found.terms = fittedSurface::plane;
+    found.originX = surface.frame.originX;
+    found.originY = surface.frame.originY;
+    found.scale = surface.frame.scale;
+    found.local = {0.0, 0.0, 0.0, surface.local[0], surface.local[1], surface.local[2]};
+    return found;
 }
 
 std::array<double, 6> quadraticFit(std::ostream& console, const elevationRaster& raster,
@@ -508,21 +492,50 @@ std::array<double, 6> quadraticFit(std::ostream& console, const elevationRaster&
     return fitQuadratic(console, raster, points, weights).coefficients;
 }
 
-bool addQuadraticFit(std::ostream& console, elevationRaster& raster, std::vector<tiePoint>& tiePoints,
-                     const std::vector<molaPoint>& points, const trackWeightList* weights) {
+fittedSurface quadraticOfErrors(std::ostream& console, const elevationRaster& raster,
+                                const std::vector<molaPoint>& points, const trackWeightList* weights) {
     const quadraticFound found = fitQuadratic(console, raster, points, weights);
     if (raster.debug)
         printCoefficients(console, {"Cx^2: ", "Cxy:  ", "Cy^2: ", "Cx: ", "Cy: ", "C: "}, found.coefficients);
-    if (found.outcome == fitOutcome::rejected) return false;
+    fittedSurface surface;
+    if (found.outcome == fitOutcome::rejected) return surface;
     if (found.outcome == fitOutcome::undetermined || !allFinite(found.surface.local) ||
         !allFinite(found.coefficients)) {
         console << "Warning: The valid mola points do not determine a best fit quadratic surface, the raster was "
                    "left unchanged"
                 << std::endl;
-        return true;
+        surface.leftOpen = true;
+        return surface;
     }
-    addToRaster(raster, found.surface, tiePoints);
-    return false;
+    surface.terms = fittedSurface::quadratic;
+    surface.originX = found.surface.frame.originX;
+    surface.originY = found.surface.frame.originY;
+    surface.scale = found.surface.frame.scale;
+    surface.local = found.surface.local;
+    return surface;
+}
+
+// The surface is evaluated term by term as it was fitted: a plane's value is
+// a sum of three terms, not of six with three zeros.
+double fittedSurface::at(double x, double y) const {
+    const double u = (x - originX) / scale;
+    const double v = (y - originY) / scale;
+    if (terms == plane) return local[3] * u + local[4] * v + local[5];
+    return local[0] * u * u + local[1] * u * v + local[2] * v * v + local[3] * u + local[4] * v + local[5];
+}
+
+void addSurface(elevationRaster& raster, std::vector<tiePoint>& tiePoints, const fittedSurface& surface) {
+    if (surface.terms == fittedSurface::none) return;
+    if (raster.cells.size() >= std::size_t(raster.width) * raster.height) {
+        for (std::uint32_t r = 0; r < raster.height; ++r) {
+            for (std::uint32_t c = 0; c < raster.width; ++c) {
+                const double x = raster.nodeX(c, r);
+                const double y = raster.nodeY(c, r);
+                raster.cell(c, r) = float(surface.at(x, y) + double(raster.cell(c, r)));
+            }
+        }
+    }
+    for (tiePoint& point : tiePoints) point.elevation = surface.at(point.x, point.y) + point.elevation;
 }
 
 }  // namespace kalvex

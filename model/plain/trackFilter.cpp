@@ -2,8 +2,11 @@
 
 #include <cmath>
 #include <cstddef>
+#include <ostream>
 
 #include "model/evaluation/errorStatistics.h"
+#include "model/evaluation/pointError.h"
+#include "model/plain/outlierRemoval.h"
 
 namespace kalvex {
 
@@ -18,6 +21,22 @@ trackWeightList lowerFailingTracks(const std::vector<errorRecord>& weightedError
         if (fails) weights.lower(t, limits.decrement);
     }
     return weights;
+}
+
+tracksFiltered filterTracks(const searchInputs& inputs, const trackFilterLimits& limits) {
+    tracksFiltered found;
+    found.weights = lowerFailingTracks(errorList(inputs.raster, inputs.points, &inputs.weights), inputs.weights, limits);
+    found.outliers = outlierIndices(inputs.raster, inputs.points, &found.weights, limits.errorThreshold);
+    return found;
+}
+
+double lowerMaxError(std::ostream& console, double maxError, double decrease, double cutoff) {
+    if (!(maxError > cutoff)) return maxError;
+    // The integer part, taken on the double itself: no conversion can overflow.
+    double lowered = std::trunc(decrease * maxError);
+    if (lowered <= cutoff) lowered = cutoff;
+    console << "The new max error threshold is: " << lowered << std::endl;
+    return lowered;
 }
 
 }  // namespace kalvex

@@ -1,4 +1,4 @@
-#include "app/robustStages.h"
+#include "model/robust/robustStages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,9 +56,9 @@ searchPlan planFor(double reach, bool secondAxis) {
     return plan;
 }
 
-std::vector<double> measureEach(const alignmentModel& model, std::size_t count,
+std::vector<double> measureEach(const searchInputs& inputs, std::size_t count,
                                 const std::function<double(std::size_t)>& measure) {
-    return measureCandidates(count, model.threadCount, HUGE_VAL, [&measure](std::size_t k, double) { return measure(k); });
+    return measureCandidates(count, inputs.threadCount, HUGE_VAL, [&measure](std::size_t k, double) { return measure(k); });
 }
 
 // Fewer shots than this in common are no basis for comparing candidates.
@@ -85,11 +85,11 @@ std::vector<std::size_t> sharedShots(const robustPlacement& placement, const std
     return {};
 }
 
-// Each candidate measured on the placement's shots, on as many threads as the model may use.
-std::vector<robustMeasure> measureOn(const alignmentModel& model, const robustPlacement& placement,
+// Each candidate measured on the placement's shots, on as many threads as the search may use.
+std::vector<robustMeasure> measureOn(const searchInputs& inputs, const robustPlacement& placement,
                                      const std::vector<gridCandidate>& candidates, const candidateMap& mapOf) {
     std::vector<robustMeasure> measures(candidates.size());
-    measureEach(model, candidates.size(), [&](std::size_t k) {
+    measureEach(inputs, candidates.size(), [&](std::size_t k) {
         measures[k] = placement.measure(mapOf(candidates[k]));
         return measures[k].rms;
     });
@@ -112,15 +112,15 @@ void dropThoseThatSeeLittle(std::vector<robustMeasure>& measures) {
 // whichever keeps the shots that suit it. So the candidates are measured on
 // the shots that have a model elevation throughout the grid. A grid as wide
 // as the raster has no such shots: each candidate then has its own.
-std::vector<robustMeasure> measureComparably(const alignmentModel& model, const robustPlacement& placement,
+std::vector<robustMeasure> measureComparably(const searchInputs& inputs, const robustPlacement& placement,
                                              const std::vector<gridCandidate>& candidates, const candidateMap& mapOf,
                                              double pad) {
     const std::vector<std::size_t> common = sharedShots(placement, candidates, mapOf, pad);
     if (!common.empty()) {
         const robustShots shared = shotSubset(placement.measured(), common);
-        return measureOn(model, robustPlacement(model.raster, shared), candidates, mapOf);
+        return measureOn(inputs, robustPlacement(inputs.raster, shared), candidates, mapOf);
     }
-    std::vector<robustMeasure> measures = measureOn(model, placement, candidates, mapOf);
+    std::vector<robustMeasure> measures = measureOn(inputs, placement, candidates, mapOf);
     dropThoseThatSeeLittle(measures);
     return measures;
 }
@@ -142,7 +142,7 @@ struct refinedSearch {
 // when the refinement ends no lower: where a round's refinement left the
 // raster, the next round's thinned grids may see a neighbour as better, and
 // that neighbour is no reason to move.
-refinedSearch refineOnEveryShot(const alignmentModel& model, const robustPlacement& all, const candidateMap& mapOf,
+refinedSearch refineOnEveryShot(const searchInputs& inputs, const robustPlacement& all, const candidateMap& mapOf,
                                 const gridCandidate& best, const gridCandidate& origin, bool secondAxis, double pad) {
     const double reachBeyond = secondAxis ? refinementReach : 0.0;
     const std::vector<gridCandidate> box{origin,
@@ -151,9 +151,9 @@ refinedSearch refineOnEveryShot(const alignmentModel& model, const robustPlaceme
     const std::vector<std::size_t> common = sharedShots(all, box, mapOf, pad);
     const positionCellMap mapAt = [&mapOf](const refinementPoint& p) { return mapOf({p[0], p[1]}); };
     const refinementTask task{{best.first, best.second}, secondAxis ? 2u : 1u, refinementReach};
-    const refinedPosition refined = refinePosition(all, common, mapAt, task, model.threadCount);
+    const refinedPosition refined = refinePosition(all, common, mapAt, task, inputs.threadCount);
     std::vector<robustMeasure> measures{measureOnShots(all, common, mapAt, {origin.first, origin.second},
-                                                       model.threadCount),
+                                                       inputs.threadCount),
                                         refined.measure};
     if (common.empty()) dropThoseThatSeeLittle(measures);
     refinedSearch found;
@@ -197,16 +197,16 @@ pivotNode nodeNearest(const elevationRaster& raster, double x, double y) {
 // the middle of the shots. Searched about it, the turn leaves the
 // translation already found as it was, and the rounds need not chase one
 // with the other.
-pivotNode decoupledPivot(const alignmentModel& model, const robustShots& shots) {
+pivotNode decoupledPivot(const searchInputs& inputs, const robustShots& shots) {
     double sumX = 0.0, sumY = 0.0;
     for (std::size_t i = 0; i < shots.x.size(); ++i) sumX += shots.x[i], sumY += shots.y[i];
     const double count = double(std::max<std::size_t>(shots.x.size(), 1));
-    const pivotNode middle = nodeNearest(model.raster, sumX / count, sumY / count);
-    const std::vector<double> weights = keptShotWeights(model.raster, shots, model.molaPoints.size());
+    const pivotNode middle = nodeNearest(inputs.raster, sumX / count, sumY / count);
+    const std::vector<double> weights = keptShotWeights(inputs.raster, shots, inputs.points.size());
     const positionVector offset =
-        decouplingPivotOffset(shotSensitivities(model.raster, model.molaPoints, weights, middle.x, middle.y));
-    const double cell = shorterCellSide(model.raster.transform);
-    return nodeNearest(model.raster, middle.x + offset[0] * cell, middle.y + offset[1] * cell);
+        decouplingPivotOffset(shotSensitivities(inputs.raster, inputs.points, weights, middle.x, middle.y));
+    const double cell = shorterCellSide(inputs.raster.transform);
+    return nodeNearest(inputs.raster, middle.x + offset[0] * cell, middle.y + offset[1] * cell);
 }
 
 // The shots placed on the raster twice: all of them, for the grid that
@@ -226,23 +226,23 @@ private:
     robustPlacement thinned;
 };
 
-std::vector<robustMeasure> measureOffsets(const alignmentModel& model, const robustPlacement& measured,
+std::vector<robustMeasure> measureOffsets(const searchInputs& inputs, const robustPlacement& measured,
                                           const std::vector<gridCandidate>& candidates) {
-    const double cell = shorterCellSide(model.raster.transform);
+    const double cell = shorterCellSide(inputs.raster.transform);
     const candidateMap mapOf = [&](const gridCandidate& c) {
         return measured.translationMap(c.first * cell, c.second * cell);
     };
-    return measureComparably(model, measured, candidates, mapOf, 0.0);
+    return measureComparably(inputs, measured, candidates, mapOf, 0.0);
 }
 
 }  // namespace
 
-offsetFound searchRobustOffset(const alignmentModel& model, const robustShots& shots, double reach, double startX,
+offsetFound searchRobustOffset(const searchInputs& inputs, const robustShots& shots, double reach, double startX,
                                double startY) {
-    const double cell = shorterCellSide(model.raster.transform);
-    const gridPlacements placements(model.raster, shots);
+    const double cell = shorterCellSide(inputs.raster.transform);
+    const gridPlacements placements(inputs.raster, shots);
     const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, bool decisive) {
-        return valuesOf(measureOffsets(model, placements.forGrid(decisive), candidates));
+        return valuesOf(measureOffsets(inputs, placements.forGrid(decisive), candidates));
     };
     const candidateMap mapOf = [&](const gridCandidate& c) {
         return placements.forGrid(true).translationMap(c.first * cell, c.second * cell);
@@ -250,25 +250,25 @@ offsetFound searchRobustOffset(const alignmentModel& model, const robustShots& s
     searchPlan plan = planFor(reach, true);
     plan.start = {startX / cell, startY / cell};
     plan.refine = [&](const gridCandidate& best) {
-        return refineOnEveryShot(model, placements.forGrid(true), mapOf, best, plan.start, true, 0.0).outcome;
+        return refineOnEveryShot(inputs, placements.forGrid(true), mapOf, best, plan.start, true, 0.0).outcome;
     };
     const searchOutcome outcome = searchCoarseToFine(measure, plan);
     return {outcome.best.first * cell, outcome.best.second * cell, outcome.value};
 }
 
-probeFound probeRobustly(const alignmentModel& model, const robustShots& shots, double reach, double startX,
+probeFound probeRobustly(const searchInputs& inputs, const robustShots& shots, double reach, double startX,
                          double startY) {
-    const offsetFound best = searchRobustOffset(model, shots, reach, startX, startY);
-    const double cell = shorterCellSide(model.raster.transform);
-    const robustPlacement placement(model.raster, shots);
+    const offsetFound best = searchRobustOffset(inputs, shots, reach, startX, startY);
+    const double cell = shorterCellSide(inputs.raster.transform);
+    const robustPlacement placement(inputs.raster, shots);
     const std::vector<robustMeasure> pair =
-        measureOffsets(model, placement, {{0.0, 0.0}, {best.dx / cell, best.dy / cell}});
+        measureOffsets(inputs, placement, {{0.0, 0.0}, {best.dx / cell, best.dy / cell}});
     return {std::hypot(best.dx, best.dy) / cell, pair[1].rms, pair[0].rms};
 }
 
-turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots, double reach) {
-    const pivotNode pivot = decoupledPivot(model, thinnedShots(shots, pivotShotCount));
-    const double cell = shorterCellSide(model.raster.transform);
+turnFound searchRobustTurn(const searchInputs& inputs, const robustShots& shots, double reach) {
+    const pivotNode pivot = decoupledPivot(inputs, thinnedShots(shots, pivotShotCount));
+    const double cell = shorterCellSide(inputs.raster.transform);
     double farthest = 0.0;
     for (std::size_t i = 0; i < shots.x.size(); ++i)
         farthest = std::fmax(farthest, std::hypot(shots.x[i] - pivot.x, shots.y[i] - pivot.y) / cell);
@@ -280,7 +280,7 @@ turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots
     // between two angles a shot moves along an arc, which bulges beyond the
     // box of its ends and middle by at most the arc's sagitta.
     const double degreesPerCell = 180.0 / pi / farthest;
-    const gridPlacements placements(model.raster, shots);
+    const gridPlacements placements(inputs.raster, shots);
     const auto measureTurns = [&](const std::vector<gridCandidate>& candidates, bool decisive) {
         const robustPlacement& measured = placements.forGrid(decisive);
         double low = HUGE_VAL, high = -HUGE_VAL;
@@ -289,7 +289,7 @@ turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots
         const candidateMap mapOf = [&](const gridCandidate& c) {
             return measured.turnMap(-c.first * degreesPerCell, pivot.x, pivot.y);
         };
-        return measureComparably(model, measured, candidates, mapOf, sagitta + 1e-6);
+        return measureComparably(inputs, measured, candidates, mapOf, sagitta + 1e-6);
     };
     const gridMeasure measure = [&](const std::vector<gridCandidate>& candidates, bool decisive) {
         return valuesOf(measureTurns(candidates, decisive));
@@ -305,7 +305,7 @@ turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots
         };
         const double span = std::fabs(best.first) + 2.0 * refinementReach;
         const double sagitta = farthest * (1.0 - std::cos(0.5 * span / farthest));
-        const refinedSearch refined = refineOnEveryShot(model, all, mapOf, best, {0.0, 0.0}, false, sagitta + 1e-6);
+        const refinedSearch refined = refineOnEveryShot(inputs, all, mapOf, best, {0.0, 0.0}, false, sagitta + 1e-6);
         pair = {refined.atOrigin, refined.atOutcome};
         return refined.outcome;
     };

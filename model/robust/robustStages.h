@@ -1,11 +1,11 @@
 #pragma once
 // The two searches of the robust alignment, measured with the robust measure
-// on as many threads as the model may use: a translation of the raster, and a
+// on as many threads as the inputs allow: a translation of the raster, and a
 // turn about a node of it. Both only measure; moving the raster is the
 // caller's decision. Steps are in cells, a turn's step in how far it moves the
 // shot farthest from the pivot. Every grid compares its candidates on the
 // same shots.
-#include "app/alignmentModel.h"
+#include "model/evaluation/searchInputs.h"
 #include "model/robust/robustObjective.h"
 
 namespace kalvex {
@@ -18,7 +18,7 @@ struct offsetFound {
 
 // reach: cells each way that the first, coarse grid spans at least, about
 // the raster moved by (startX, startY) in map units.
-offsetFound searchRobustOffset(const alignmentModel& model, const robustShots& shots, double reach,
+offsetFound searchRobustOffset(const searchInputs& inputs, const robustShots& shots, double reach,
                                double startX = 0.0, double startY = 0.0);
 
 // Where a robust search of the translation, started with the raster moved by
@@ -30,7 +30,7 @@ struct probeFound {
     double there = notANumber;
     double here = notANumber;
 };
-probeFound probeRobustly(const alignmentModel& model, const robustShots& shots, double reach, double startX,
+probeFound probeRobustly(const searchInputs& inputs, const robustShots& shots, double reach, double startX,
                          double startY);
 
 struct turnFound {
@@ -48,6 +48,6 @@ struct turnFound {
 // reach: degrees each way that the first, coarse grid spans at least. The
 // turn pivots about the node about which, as the terrain under the shots
 // tells, it changes nothing that a translation could.
-turnFound searchRobustTurn(const alignmentModel& model, const robustShots& shots, double reach);
+turnFound searchRobustTurn(const searchInputs& inputs, const robustShots& shots, double reach);
 
 }  // namespace kalvex
