@@ -119,10 +119,13 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
         rmsHistory.push_back(searchStage(model, search, settings, stage, record));
         console << "Stage " << stage << " RMS: " << rmsHistory.back() << std::endl;
         if (stage == 1 && record.firstTranslationOnRangeEdge) console << offsetBeyondRangeLine << std::endl;
+        const double change = stage >= lookback
+                                  ? std::fabs(rmsHistory.back() - rmsHistory[std::size_t(stage - lookback)])
+                                  : settings.convergeValue + 1.0;
         roundOutcome outcome;
-        outcome.settled = stage >= lookback &&
-                          std::fabs(rmsHistory.back() - rmsHistory[std::size_t(stage - lookback)]) <=
-                              settings.convergeValue;
+        outcome.settled = change <= settings.convergeValue;
+        // An RMS that is no number has no change to settle by.
+        outcome.measureLost = std::isunordered(change, settings.convergeValue);
         return outcome;
     };
     // Nothing is judged once the RMS has settled: the stages filter their tracks before they search.
