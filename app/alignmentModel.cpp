@@ -156,7 +156,8 @@ void alignmentModel::takeTiePointsOntoProjection() {
         return std::count_if(points.begin(), points.end(),
                              [&near](const tiePoint& point) { return near.contains(point.x, point.y); });
     };
-    const auto asMap = nearRaster(held.tiePoints), asDegrees = nearRaster(fromDegrees), asRadians = nearRaster(fromRadians);
+    const auto asMap = nearRaster(held.tiePoints), asDegrees = nearRaster(fromDegrees),
+               asRadians = nearRaster(fromRadians);
     if (asMap >= asDegrees && asMap >= asRadians) return;
     held.tiePointsInRadians = asRadians > asDegrees;
     held.tiePointsAsRead = held.tiePointsInRadians ? radians : degrees;
@@ -170,7 +171,8 @@ void alignmentModel::takeTiePointsOntoProjection() {
 // moved, so that the way through the projection and back adds nothing.
 std::vector<tiePoint> alignmentModel::tiePointsAsWritten() const {
     const std::optional<rasterProjection> projection = rasterProjection::of(held.raster);
-    if (!held.tiePointsProjected || !projection || held.tiePointsAsRead.size() != held.tiePoints.size()) return held.tiePoints;
+    if (!held.tiePointsProjected || !projection || held.tiePointsAsRead.size() != held.tiePoints.size())
+        return held.tiePoints;
     std::vector<tiePoint> moved = held.tiePoints;
     std::vector<tiePoint> start = held.initialTiePoints;
     projection->toDegrees(moved);
@@ -201,14 +203,20 @@ void alignmentModel::trimToRaster(double margin) {
     if (held.debug) console() << "Size of trimmed mola: " << held.molaPoints.size() << std::endl;
 }
 
-// Point error and RMS
+// What the stages read
+
+searchInputs alignmentModel::searchSubject() const {
+    return searchInputs{held.raster, held.molaPoints, held.trackWeights, held.threadCount, held.debug, console()};
+}
 
 rmsResult alignmentModel::currentRms() const {
     if (held.notReady) return rmsResult{0.0, 0.0};
     return rmsAndMean(held.raster, held.molaPoints, &held.trackWeights, 0.0, 0.0, 0.0);
 }
 
-std::vector<errorRecord> alignmentModel::currentErrorList() const { return errorList(held.raster, held.molaPoints, nullptr); }
+std::vector<errorRecord> alignmentModel::currentErrorList() const {
+    return errorList(held.raster, held.molaPoints, nullptr);
+}
 
 // Moves
 
@@ -237,10 +245,6 @@ void alignmentModel::takeWeights(trackWeightList weights) { held.trackWeights = 
 std::int32_t alignmentModel::silenceTrack(std::size_t track) {
     held.trackWeights.silence(track);
     return held.orbits[track];
-}
-
-searchInputs alignmentModel::searchSubject() const {
-    return searchInputs{held.raster, held.molaPoints, held.trackWeights, held.threadCount, held.debug, console()};
 }
 
 // The shot numbers stay in step with the points they number; points held
@@ -308,7 +312,8 @@ void alignmentModel::writeTiePointTable(std::ostream& stream, const std::string&
 errorStatistics alignmentModel::writeReport(std::ostream& report, bool degreesMinutesSeconds,
                                             const std::vector<errorRecord>& finalErrors) const {
     if (held.notReady) return {};
-    return kalvex::writeReport(report, {held.tiePointIds, tiePointsAsWritten(), held.orbits, held.trackWeights, finalErrors},
+    return kalvex::writeReport(report,
+                               {held.tiePointIds, tiePointsAsWritten(), held.orbits, held.trackWeights, finalErrors},
                                tieLayout(degreesMinutesSeconds, held.tiePointsInRadians));
 }
 

@@ -48,8 +48,9 @@ constexpr double clearlyBetter = 0.8;
 // Tracks that keep failing lose weight, shots far off the mean error are
 // removed, and the mean-error limit is lowered for the next stage.
 void filterStage(alignmentModel& model, stageSearch& search, const runSettings& settings) {
-    const tracksFiltered filtered = filterTracks(
-        model.searchSubject(), {search.maxError, settings.sfMaxStdDev, settings.sfRemovePercent, settings.errorThreshold});
+    const trackFilterLimits limits{search.maxError, settings.sfMaxStdDev, settings.sfRemovePercent,
+                                   settings.errorThreshold};
+    const tracksFiltered filtered = filterTracks(model.searchSubject(), limits);
     model.takeWeights(filtered.weights);
     model.removePoints(filtered.outliers);
     search.maxError = lowerMaxError(model.console(), search.maxError, settings.sfDecrease, settings.sfCutoff);
@@ -90,7 +91,8 @@ double searchStage(alignmentModel& model, stageSearch& search, const runSettings
     search.increment = search.increment / rangeShrink;
     if (settings.hirise) {
         progressStage(stageName, "rotation");
-        const rotationOutcome rotation = searchRotation(model.searchSubject(), rms, lowestAngle, highestAngle, angleStep);
+        const rotationOutcome rotation =
+            searchRotation(model.searchSubject(), rms, lowestAngle, highestAngle, angleStep);
         if (rotation.found) model.turnAbout(rotation.column, rotation.row, rotation.angle);
         rms = rotation.rms;
     }
@@ -140,28 +142,30 @@ alignmentRecord runStages(alignmentModel& model, const runSettings& settings, do
 // moved all the same, and a file without a point moves nothing; the user
 // should know.
 void warnAboutTiePointsOffTheRaster(const alignmentModel& model, const std::string& tiePath) {
+    const runState& state = model.state();
     std::ostream& console = model.console();
-    if (model.state().tiePoints.empty())
+    if (state.tiePoints.empty())
         console << "Warning: " << tiePath << " holds no tie point, the run moves no tie coordinates" << std::endl;
     std::size_t outside = 0;
-    for (const tiePoint& point : model.state().tiePoints)
-        if (!liesOnRaster(model.state().raster, point.x, point.y)) ++outside;
+    for (const tiePoint& point : state.tiePoints)
+        if (!liesOnRaster(state.raster, point.x, point.y)) ++outside;
     if (outside > 0)
-        console << "Warning: " << outside << " of the " << model.state().tiePoints.size()
+        console << "Warning: " << outside << " of the " << state.tiePoints.size()
                 << " tie points lie outside the raster" << std::endl;
 }
 
 // The precision of the stages' position: each shot counts with its track's
 // weight, as in the RMS the stages lower.
 positionUncertainty weightedUncertainty(const alignmentModel& model, bool withTurn) {
+    const runState& state = model.state();
     std::vector<double> weights;
-    weights.reserve(model.state().molaPoints.size());
-    for (const molaPoint& point : model.state().molaPoints) {
-        const double weight = model.state().trackWeights.of(point.trackIndex);
+    weights.reserve(state.molaPoints.size());
+    for (const molaPoint& point : state.molaPoints) {
+        const double weight = state.trackWeights.of(point.trackIndex);
         weights.push_back(weight * weight);
     }
-    const mapPosition centre = rasterCentre(model.state().raster);
-    return estimatePosition(shotSensitivities(model.state().raster, model.state().molaPoints, weights, centre.x, centre.y), withTurn);
+    const mapPosition centre = rasterCentre(state.raster);
+    return estimatePosition(shotSensitivities(state.raster, state.molaPoints, weights, centre.x, centre.y), withTurn);
 }
 
 // The stages lower the weighted RMS and may stop in a valley of it that is
@@ -169,20 +173,23 @@ positionUncertainty weightedUncertainty(const alignmentModel& model, bool withTu
 // range, tells whether the same shots find a clearly better position
 // elsewhere. Cells to that position, or 0.
 double betterPositionElsewhere(const alignmentModel& model, const runSettings& settings) {
-    const double cell = shorterCellSide(model.state().raster.transform);
+    const runState& state = model.state();
+    const double cell = shorterCellSide(state.raster.transform);
     if (!(cell > 0.0) || !std::isfinite(cell)) return 0.0;
     progressStage("Checking the alignment", "robust search from the start");
-    const mapPosition here = rasterCentre(model.state().raster);
-    const double startX = 0.5 * (model.state().corners[0].x + model.state().corners[3].x) - here.x;
-    const double startY = 0.5 * (model.state().corners[0].y + model.state().corners[3].y) - here.y;
-    const probeFound probe = probeRobustly(model.searchSubject(), countedShots(model.state().molaPoints, model.state().trackWeights, unjudgedShare),
-                                           std::fmax(settings.padding, 0.0) / cell, startX, startY);
+    const mapPosition here = rasterCentre(state.raster);
+    const double startX = 0.5 * (state.corners[0].x + state.corners[3].x) - here.x;
+    const double startY = 0.5 * (state.corners[0].y + state.corners[3].y) - here.y;
+    const robustShots shots = countedShots(state.molaPoints, state.trackWeights, unjudgedShare);
+    const probeFound probe =
+        probeRobustly(model.searchSubject(), shots, std::fmax(settings.padding, 0.0) / cell, startX, startY);
     return probe.cells > 1.0 && probe.there < clearlyBetter * probe.here ? probe.cells : 0.0;
 }
 
 // Prints one warning per reason to doubt the alignment, and keeps them.
 void judgeAlignment(const alignmentModel& model, const runSettings& settings,
                     const std::vector<errorRecord>& finalErrors, std::size_t shotsAtStart, alignmentRecord& record) {
+    const runState& state = model.state();
     alignmentEvidence evidence;
     evidence.shotsAtStart = shotsAtStart;
     evidence.robust = settings.robustAlignment;
@@ -192,11 +199,11 @@ void judgeAlignment(const alignmentModel& model, const runSettings& settings,
     evidence.firstTranslationOnRangeEdge = record.firstTranslationOnRangeEdge;
     std::set<std::int32_t> tracks;
     for (const errorRecord& entry : finalErrors)
-        if (model.state().trackWeights.of(entry.trackIndex) > 0.0) ++evidence.countedShots, tracks.insert(entry.trackIndex);
+        if (state.trackWeights.of(entry.trackIndex) > 0.0) ++evidence.countedShots, tracks.insert(entry.trackIndex);
     evidence.countedTracks = tracks.size();
     evidence.uncertainty = record.uncertainty;
     evidence.betterPositionCells = record.betterPositionCells;
-    evidence.surfaceLeftOpen = model.state().lineFitTold || model.state().quadraticLeftOpen;
+    evidence.surfaceLeftOpen = state.lineFitTold || state.quadraticLeftOpen;
     record.reasons = reasonsFor(evidence);
     for (const std::string& line : reasonLines(record.reasons, evidence)) model.console() << line << std::endl;
 }
@@ -215,22 +222,23 @@ std::optional<alignmentRecord> runMainMode(alignmentModel& model, const runSetti
                                            const std::string& base, std::ostream& errorMapStream,
                                            std::vector<std::string>& scriptList, runOutputs& outputs,
                                            bool& runFailed, const std::function<void()>& finalFitMade) {
+    const runState& state = model.state();
     std::ostream& console = model.console();
     if (!model.readTiePoints(settings.tiePath)) {
         console << "Tie Coordinate Read Unsuccessful" << std::endl;
         return std::nullopt;
     }
     // Ground point files may hold their angles in radians, also over a projected raster.
-    if (model.state().raster.projected) {
+    if (state.raster.projected) {
         model.takeTiePointsOntoProjection();
-    } else if (!settings.polarProjection && holdsOnlyAsRadians(model.state().raster, model.state().tiePoints)) {
+    } else if (!settings.polarProjection && holdsOnlyAsRadians(state.raster, state.tiePoints)) {
         model.takeTiePointsAsRadians();
     }
-    if (model.state().tiePointsInRadians)
+    if (state.tiePointsInRadians)
         console << "Warning: The tie points lie off the raster as degrees and on it as radians, they are read and "
                    "written in radians"
                 << std::endl;
-    const bool degreesMinutesSeconds = model.state().raster.projected ? model.state().tiePointsProjected : !settings.polarProjection;
+    const bool degreesMinutesSeconds = state.raster.projected ? state.tiePointsProjected : !settings.polarProjection;
     model.writeTiePointTable(console, "Initial XYZ Coordinates", degreesMinutesSeconds);
     warnAboutTiePointsOffTheRaster(model, settings.tiePath);
     const double initialRms = model.currentRms().rms;

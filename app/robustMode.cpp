@@ -88,12 +88,13 @@ double alignOnce(alignmentModel& model, const robustShots& shots, int round, dou
 // removed, as the filtering of the stage loop would: the maps, the report and
 // the shot table then show them so.
 void judgeAlignedTracks(alignmentModel& model, const robustShots& shots) {
-    const std::vector<double> shotResiduals = robustResiduals(model.state().raster, shots);
-    std::vector<double> residuals(model.state().molaPoints.size(), notANumber);
+    const runState& state = model.state();
+    const std::vector<double> shotResiduals = robustResiduals(state.raster, shots);
+    std::vector<double> residuals(state.molaPoints.size(), notANumber);
     for (std::size_t k = 0; k < shots.source.size(); ++k) residuals[shots.source[k]] = shotResiduals[k];
     std::vector<std::int32_t> trackOf;
-    trackOf.reserve(model.state().molaPoints.size());
-    for (const molaPoint& point : model.state().molaPoints) trackOf.push_back(point.trackIndex);
+    trackOf.reserve(state.molaPoints.size());
+    for (const molaPoint& point : state.molaPoints) trackOf.push_back(point.trackIndex);
     const judgement verdict = judgeTracks(trackOf, residuals);
 
     for (std::size_t k = 0; k < verdict.silencedTracks.size(); ++k) {
@@ -158,12 +159,13 @@ void addPlaneOfCountedShots(alignmentModel& model) {
 }  // namespace
 
 alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& settings) {
+    const runState& state = model.state();
     alignmentRecord record;
-    const double cell = shorterCellSide(model.state().raster.transform);
+    const double cell = shorterCellSide(state.raster.transform);
     // Without a cell size nothing can be measured in cells: the final fit alone follows.
-    if (model.state().notReady || !(cell > 0.0) || !std::isfinite(cell)) return record;
+    if (state.notReady || !(cell > 0.0) || !std::isfinite(cell)) return record;
     const double range = std::fmax(settings.padding, 0.0) / cell;
-    robustShots shots = countedShots(model.state().molaPoints, model.state().trackWeights, unjudgedShare);
+    robustShots shots = countedShots(state.molaPoints, state.trackWeights, unjudgedShare);
     bool judged = false;
     // Too few tracks have no scatter that a turn could be shown to stand out
     // from, and a turn chased on them can swing from round to round.
@@ -173,7 +175,7 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
     roundSteps steps;
     steps.mostRounds = mostRounds;
     steps.open = [&](int round) {
-        before = rasterCorners(model.state().raster);
+        before = rasterCorners(state.raster);
         console << std::endl;
         console << "Robust Round: " << round << std::endl;
     };
@@ -184,13 +186,13 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
         roundOutcome outcome;
         // A round that could measure nothing has not settled anything, wherever the raster is.
         outcome.measureLost = std::isnan(rms);
-        outcome.settled = largestMove(before, rasterCorners(model.state().raster), cell) < settledMovement;
+        outcome.settled = largestMove(before, rasterCorners(state.raster), cell) < settledMovement;
         return outcome;
     };
     steps.judgeSettled = [&] {
         if (judged) return undoTurnUnlessItStandsOut(model, shots, turns);
         judgeAlignedTracks(model, shots);
-        shots = countedShots(model.state().molaPoints, model.state().trackWeights, judgedShare);
+        shots = countedShots(state.molaPoints, state.trackWeights, judgedShare);
         judged = true;
         return true;
     };
@@ -199,7 +201,7 @@ alignmentRecord runRobustAlignment(alignmentModel& model, const runSettings& set
     record.converged = run.settled;
     record.measureLost = run.measureLost;
     record.uncertainty = settledUncertainty(model, shots, settings.hirise);
-    printUncertainty(console, record.uncertainty, model.state().raster.transform);
+    printUncertainty(console, record.uncertainty, state.raster.transform);
     addPlaneOfCountedShots(model);
     return record;
 }

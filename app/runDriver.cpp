@@ -96,10 +96,11 @@ bool refuseToOverwriteAnInput(std::ostream& console, const std::string& path, co
 
 void writeShotErrors(const std::string& path, const shotErrorTable& table, const alignmentModel& model,
                      const runSettings& settings, runOutputs& outputs, bool& runFailed) {
+    const runState& state = model.state();
     if (refuseToOverwriteAnInput(model.console(), path, settings, runFailed)) return;
     outputFile file(path, model.console(), &outputs);
-    const heldShots shots{model.state().raster,       model.state().molaPoints,   model.state().shotNumbers,
-                          model.state().removedPoints, model.state().trackWeights, model.state().orbits};
+    const heldShots shots{state.raster,        state.molaPoints,   state.shotNumbers,
+                          state.removedPoints, state.trackWeights, state.orbits};
     writeErrorTable(file.stream(), table, shots, !settings.tiePath.empty());
     if (!file.close()) runFailed = true;
 }
@@ -170,6 +171,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     runSettings settings = *parsed;
 
     alignmentModel model(console);
+    const runState& state = model.state();
     model.useRunSettings(settings.debugMode, threadsFor(console, settings.threadCount), settings.cornerPlacement);
 
     if (!model.readRaster(settings.rasterPath, noDataThreshold)) {
@@ -178,11 +180,11 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     }
     if (settings.topLeftGiven) model.setTopLeft(settings.topLeftX, settings.topLeftY);
 
-    const double width = mapWidth(model.state().raster);
-    const double height = mapHeight(model.state().raster);
+    const double width = mapWidth(state.raster);
+    const double height = mapHeight(state.raster);
     const double size = height > width ? height : width;
     const double margin = size * 0.5;
-    finishSearchSettings(console, settings, size, shorterCellSide(model.state().raster.transform));
+    finishSearchSettings(console, settings, size, shorterCellSide(state.raster.transform));
     // Before anything is written, the summary included: a run that finds its
     // outputs being written by another leaves them to it.
     const std::string base = outputBase(settings.rasterPath, settings.addString);
@@ -190,7 +192,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     summary.begin(settings, model);
 
     if (!readTrackFile(model, settings, margin)) {
-        explainEmptyMovedBox(console, settings, model.state().shotsOutsideBox);
+        explainEmptyMovedBox(console, settings, state.shotsOutsideBox);
         console << "Error: Mola Tracks Read Unsuccessful" << std::endl;
         return 1;
     }
@@ -198,7 +200,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     if (settings.debugMode) printSettings(console, settings);
 
     std::vector<errorRecord> initialErrors = model.currentErrorList();
-    summary.initialErrors(model.state().molaPoints.size(), initialErrors.size());
+    summary.initialErrors(state.molaPoints.size(), initialErrors.size());
     if (initialErrors.empty()) {
         console << "No Mola points fit raster region" << std::endl;
         return 1;
@@ -210,7 +212,7 @@ int runRecorded(int argumentCount, const char* const* argumentVector, std::ostre
     std::vector<std::string> scriptList{base + "_Error_Map.gnu"};
     bool runFailed = false;
     shotErrorTable shotErrors;
-    if (settings.writeErrorTable) shotErrors = initialShotErrors(model.state().raster, model.state().molaPoints);
+    if (settings.writeErrorTable) shotErrors = initialShotErrors(state.raster, state.molaPoints);
     {
         // Written under a temporary name until its second half is in: a run
         // that ends before that leaves the last complete script as it was.

@@ -75,19 +75,20 @@ runSummary::runSummary(std::ostream& runConsole)
     : runConsole(runConsole), console(runConsole, [](const std::string& line) { return isWarningLine(line) || isErrorLine(line); }) {}
 
 void runSummary::begin(const runSettings& runSettings, const alignmentModel& model) {
+    const runState& state = model.state();
     if (!runSettings.writeSummary) return;
     wanted = true;
     settings = runSettings;
-    threadCount = model.state().threadCount;
-    width = model.state().raster.width;
-    height = model.state().raster.height;
-    initialTransform = model.state().raster.transform;
-    semiMajorAxis = model.state().raster.semiMajorAxis;
-    geographic = model.state().raster.geographic;
+    threadCount = state.threadCount;
+    width = state.raster.width;
+    height = state.raster.height;
+    initialTransform = state.raster.transform;
+    semiMajorAxis = state.raster.semiMajorAxis;
+    geographic = state.raster.geographic;
     // A raster without a projection of its own is taken in degrees, or with
     // -pr in polar stereographic metres.
-    mapUnits = model.state().raster.projected ? model.state().raster.mapUnits : (settings.polarProjection ? "metres" : "degrees");
-    if (model.state().raster.projected) metresPerMapUnit = model.state().raster.metresPerMapUnit;
+    mapUnits = state.raster.projected ? state.raster.mapUnits : (settings.polarProjection ? "metres" : "degrees");
+    if (state.raster.projected) metresPerMapUnit = state.raster.metresPerMapUnit;
     base = outputBase(settings.rasterPath, settings.addString);
     for (const char* suffix : outputSuffixes) outputsBefore.emplace_back(base + suffix, stampOf(base + suffix));
 }
@@ -99,10 +100,11 @@ void runSummary::initialErrors(std::size_t read, std::size_t withModelElevation)
 }
 
 void runSummary::aligned(const alignmentRecord& record, const alignmentModel& model) {
+    const runState& state = model.state();
     if (!wanted) return;
     alignment = record;
-    finalTransform = model.state().raster.transform;
-    pointsHeldAtEnd = model.state().molaPoints.size();
+    finalTransform = state.raster.transform;
+    pointsHeldAtEnd = state.molaPoints.size();
     const std::vector<errorRecord> errors = model.currentErrorList();
     pointsAtEnd = errors.size();
     double squares = 0.0;
