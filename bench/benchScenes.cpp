@@ -6,6 +6,7 @@
 
 #include "model/raster/rasterExtent.h"
 #include "readers/pointFilter.h"
+#include "tests/support/stageSteps.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::bench {
@@ -16,17 +17,15 @@ constexpr double noDataThreshold = -32767.0;
 
 preparedScene readScene(const std::string& name) {
     preparedScene prepared;
-    alignmentModel& model = prepared.model;
+    alignmentModel model(testing::discardedConsole());
     if (!model.readRaster(scenePath(name) + "/dem.tif", noDataThreshold)) return prepared;
-    const double width = mapWidth(model.raster);
-    const double height = mapHeight(model.raster);
+    const double width = mapWidth(model.state().raster);
+    const double height = mapHeight(model.state().raster);
     const double size = height > width ? height : width;
     std::vector<pointFilter> filters;
-    if (!model.readTracksInBox(scenePath(name) + "/tracks.csv", filters, size * 0.5)) {
-        model.notReady = true;
-        return prepared;
-    }
-    prepared.rms = model.linearFitStage();
+    if (!model.readTracksInBox(scenePath(name) + "/tracks.csv", filters, size * 0.5)) return prepared;
+    prepared.rms = testing::planeStep(model);
+    prepared.read = model.state();
     prepared.padding = size / 10.0;
     prepared.delta = prepared.padding / 50.0;
     return prepared;

@@ -4,18 +4,17 @@
 // at the start of the first stage.
 #include <string>
 
-#include "app/alignmentModel.h"
-#include "tests/support/testSupport.h"
+#include "app/runState.h"
 
 namespace kalvex::bench {
 
 // Scenes written by scripts/bench into the build folder's benchdata.
 std::string scenePath(const std::string& name);
 
-// The prepared model of a scene, read once per process; empty (notReady) when
+// The prepared state of a scene, read once per process; empty (notReady) when
 // the scene is missing. padding and delta are the run's first-stage defaults.
 struct preparedScene {
-    alignmentModel model{testing::discardedConsole()};
+    runState read;
     double rms = 0.0;
     double padding = 0.0;
     double delta = 0.0;

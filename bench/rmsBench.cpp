@@ -13,49 +13,49 @@ namespace kalvex::bench {
 namespace {
 
 bool sceneReady(benchmark::State& state, const preparedScene& prepared) {
-    if (!prepared.model.notReady) return true;
+    if (!prepared.read.notReady) return true;
     state.SkipWithError("benchmark scene missing: run make bench");
     return false;
 }
 
 void countEvaluations(benchmark::State& state, const preparedScene& prepared) {
     state.counters["pointEvaluations/s"] = benchmark::Counter(
-        double(state.iterations()) * double(prepared.model.molaPoints.size()), benchmark::Counter::kIsRate);
+        double(state.iterations()) * double(prepared.read.molaPoints.size()), benchmark::Counter::kIsRate);
 }
 
 void rmsAndMeanFast(benchmark::State& state, const char* name) {
     const preparedScene& prepared = scene(name);
     if (!sceneReady(state, prepared)) return;
-    const alignmentModel& model = prepared.model;
+    const runState& read = prepared.read;
     for (auto _ : state)
-        benchmark::DoNotOptimize(rmsAndMean(model.raster, model.molaPoints, &model.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
+        benchmark::DoNotOptimize(rmsAndMean(read.raster, read.molaPoints, &read.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
     countEvaluations(state, prepared);
 }
 
 void rmsPreparedEvaluator(benchmark::State& state, const char* name) {
     const preparedScene& prepared = scene(name);
     if (!sceneReady(state, prepared)) return;
-    const alignmentModel& model = prepared.model;
-    const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
-    for (auto _ : state) benchmark::DoNotOptimize(evaluator.sums(model.raster.transform, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
+    const runState& read = prepared.read;
+    const errorEvaluator evaluator(read.raster, read.molaPoints, &read.trackWeights);
+    for (auto _ : state) benchmark::DoNotOptimize(evaluator.sums(read.raster.transform, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
     countEvaluations(state, prepared);
 }
 
 void rmsPointByPoint(benchmark::State& state, const char* name) {
     const preparedScene& prepared = scene(name);
     if (!sceneReady(state, prepared)) return;
-    const alignmentModel& model = prepared.model;
+    const runState& read = prepared.read;
     for (auto _ : state)
-        benchmark::DoNotOptimize(testing::sampledRms(model.raster, model.molaPoints, &model.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
+        benchmark::DoNotOptimize(testing::sampledRms(read.raster, read.molaPoints, &read.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
     countEvaluations(state, prepared);
 }
 
 void rmsReference(benchmark::State& state, const char* name) {
     const preparedScene& prepared = scene(name);
     if (!sceneReady(state, prepared)) return;
-    const alignmentModel& model = prepared.model;
+    const runState& read = prepared.read;
     for (auto _ : state)
-        benchmark::DoNotOptimize(testing::referenceRms(model.raster, model.molaPoints, &model.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
+        benchmark::DoNotOptimize(testing::referenceRms(read.raster, read.molaPoints, &read.trackWeights, prepared.delta * 3.0, prepared.delta * -2.0, 0.0));
     countEvaluations(state, prepared);
 }
 
@@ -64,13 +64,13 @@ void rmsReference(benchmark::State& state, const char* name) {
 void turnedPositions(benchmark::State& state, const char* name) {
     const preparedScene& prepared = scene(name);
     if (!sceneReady(state, prepared)) return;
-    const alignmentModel& model = prepared.model;
-    const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
+    const runState& read = prepared.read;
+    const errorEvaluator evaluator(read.raster, read.molaPoints, &read.trackWeights);
     constexpr std::size_t angles = 16;
     candidatePosition positions[angles];
     for (std::size_t k = 0; k < angles; ++k) {
-        positions[k].transform = model.raster.transform.turnedAbout(
-            int(model.raster.width / 2), int(model.raster.height / 2), -0.8 + 0.1 * double(k));
+        positions[k].transform = read.raster.transform.turnedAbout(
+            int(read.raster.width / 2), int(read.raster.height / 2), -0.8 + 0.1 * double(k));
     }
     const bool together = state.range(0) != 0;
     double results[angles];
@@ -84,7 +84,7 @@ void turnedPositions(benchmark::State& state, const char* name) {
         benchmark::DoNotOptimize(results);
     }
     state.counters["pointEvaluations/s"] =
-        benchmark::Counter(double(state.iterations()) * double(angles) * double(model.molaPoints.size()),
+        benchmark::Counter(double(state.iterations()) * double(angles) * double(read.molaPoints.size()),
                            benchmark::Counter::kIsRate);
 }
 

@@ -14,6 +14,7 @@
 #include "bench/benchScenes.h"
 #include "model/evaluation/errorEvaluator.h"
 #include "tests/support/referenceModel.h"
+#include "tests/support/stageSteps.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::bench {
@@ -45,7 +46,7 @@ double countingRms(const elevationRaster& raster, const std::vector<molaPoint>& 
 std::size_t rotationTrials(const preparedScene& prepared) {
     static std::size_t trials = 0;
     if (trials != 0) return trials;
-    alignmentModel model = prepared.model;
+    alignmentModel model(testing::discardedConsole(), prepared.read);
     countedTrials = 0;
     testing::plainRotationStage(model, prepared.rms, -5.0, 5.0, 0.1, countingRms);
     trials = countedTrials;
@@ -55,22 +56,25 @@ std::size_t rotationTrials(const preparedScene& prepared) {
 template <typename stage>
 void timeStage(benchmark::State& state, std::size_t candidates, stage&& run) {
     const preparedScene& prepared = scene("medium");
-    if (prepared.model.notReady) {
+    if (prepared.read.notReady) {
         state.SkipWithError("benchmark scene missing: run make bench");
         return;
     }
-    alignmentModel model = prepared.model;
-    model.threadCount = int(state.range(0));
+    runState start = prepared.read;
+    start.threadCount = int(state.range(0));
     const std::uint64_t shotsBefore = shotEvaluationsSoFar();
-    const double processorBefore = processorSeconds();
+    double processor = 0.0;
     for (auto _ : state) {
-        model.raster.transform = prepared.model.raster.transform;
-        model.tiePoints = prepared.model.tiePoints;
+        // Every stage starts from the scene as read; making its model is not timed.
+        state.PauseTiming();
+        alignmentModel model(testing::discardedConsole(), start);
+        state.ResumeTiming();
+        const double processorBefore = processorSeconds();
         benchmark::DoNotOptimize(run(model, prepared));
+        processor += processorSeconds() - processorBefore;
     }
-    const double processor = processorSeconds() - processorBefore;
     state.counters["pointEvaluations/s"] =
-        benchmark::Counter(double(state.iterations()) * double(candidates) * double(model.molaPoints.size()),
+        benchmark::Counter(double(state.iterations()) * double(candidates) * double(start.molaPoints.size()),
                            benchmark::Counter::kIsRate);
     const double shots = double(shotEvaluationsSoFar() - shotsBefore);
     if (processor > 0.0 && shots > 0.0) state.counters["shotEvaluations/s/core"] = shots / processor;
@@ -86,13 +90,13 @@ void translationStage(benchmark::State& state, int evaluation) {
                   if (evaluation == 2)
                       return testing::plainTranslationStage(model, start.rms, start.padding, start.delta,
                                                             testing::referenceRmsOnly);
-                  return model.translationStage(start.rms, start.padding, start.delta);
+                  return testing::translationStep(model, start.rms, start.padding, start.delta);
               });
 }
 
 void rotationStage(benchmark::State& state, int evaluation) {
     const preparedScene& prepared = scene("medium");
-    if (prepared.model.notReady) {
+    if (prepared.read.notReady) {
         state.SkipWithError("benchmark scene missing: run make bench");
         return;
     }
@@ -101,7 +105,7 @@ void rotationStage(benchmark::State& state, int evaluation) {
             return testing::plainRotationStage(model, start.rms, -5.0, 5.0, 0.1, testing::sampledRms);
         if (evaluation == 2)
             return testing::plainRotationStage(model, start.rms, -5.0, 5.0, 0.1, testing::referenceRmsOnly);
-        return model.rotationStage(start.rms, -5.0, 5.0, 0.1);
+        return testing::rotationStep(model, start.rms, -5.0, 5.0, 0.1);
     });
 }
 

@@ -41,8 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "a second read changes nothing");
     }
     alignmentModel model(console);
+    const runState& read = model.state();
     if (model.readTracks(path, filters))
-        require(model.trackWeights.size() == model.orbits.size() && !model.molaPoints.empty(),
+        require(read.trackWeights.size() == read.orbits.size() && !read.molaPoints.empty(),
                 "a successful model read holds points and one weight per orbit");
     return 0;
 }

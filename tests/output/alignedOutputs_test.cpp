@@ -229,20 +229,22 @@ TEST_F(MovedScene, TheErrorTableHoldsEveryShotAndTheAlignedRasterTheFinalModel) 
 // A shot beside the raster gets a model elevation only once the raster has
 // moved under it; one that the move leaves behind loses its model elevation.
 TEST(ErrorTable, FinalErrorsAreThoseOfTheFinalErrorListForEveryShotRead) {
-    alignmentModel model(kalvex::testing::discardedConsole());
-    model.raster = makeRaster(12, 12, {0.0, 1.0, 0.0, 12.0, 0.0, -1.0}, [](int c, int r) { return 3.0 * c - r; });
-    model.orbits = {7};
-    model.trackWeights = {0.5};
-    model.molaPoints = {{0, 5.2, 6.1, 20.0}, {0, -1.6, 6.3, 4.0}, {0, 7.7, 5.4, 30.0}, {0, 9.9, 4.2, 25.0}};
-    model.notReady = false;
-    const shotErrorTable table = initialShotErrors(model.raster, model.molaPoints);
-    model.shotNumbers = {0, 1, 2, 3};
+    runState scene;
+    scene.raster = makeRaster(12, 12, {0.0, 1.0, 0.0, 12.0, 0.0, -1.0}, [](int c, int r) { return 3.0 * c - r; });
+    scene.orbits = {7};
+    scene.trackWeights = {0.5};
+    scene.molaPoints = {{0, 5.2, 6.1, 20.0}, {0, -1.6, 6.3, 4.0}, {0, 7.7, 5.4, 30.0}, {0, 9.9, 4.2, 25.0}};
+    scene.notReady = false;
+    const shotErrorTable table = initialShotErrors(scene.raster, scene.molaPoints);
+    scene.shotNumbers = {0, 1, 2, 3};
+    alignmentModel model(kalvex::testing::discardedConsole(), scene);
     model.removePoints({2});  // an outlier
-    model.raster.transform[0] -= 3.0;
+    model.moveBy(-3.0, 0.0);
+    const runState& state = model.state();
     std::ostringstream text;
     writeErrorTable(text, table,
-                    {model.raster, model.molaPoints, model.shotNumbers, model.removedPoints, model.trackWeights,
-                     model.orbits},
+                    {state.raster, state.molaPoints, state.shotNumbers, state.removedPoints, state.trackWeights,
+                     state.orbits},
                     true);
     EXPECT_EQ(text.str(), readTextFile(testDataDir() + "/expected/errorTable.csv"));
     std::vector<double> listErrors, writtenErrors;
@@ -267,10 +269,11 @@ TEST(AlignedRaster, CellsAndGeotransformAreTheModelsAndNoDataIsDeclared) {
     writeGeoTiff(folder.file("dem.tif"), layout);
     alignmentModel model(kalvex::testing::discardedConsole());
     ASSERT_TRUE(model.readRaster(folder.file("dem.tif"), -32767.0));
-    model.raster.cell(4, 2) = std::nanf("");
-    model.raster.cell(299, 6) = 1234.5f;
-    model.raster.transform = {10.0, 0.5, 0.01, 20.0, -0.02, -0.5};
-    ASSERT_TRUE(writeAlignedRaster(model.raster, folder.file("dem_aligned.tif")));
+    elevationRaster raster = model.state().raster;
+    raster.cell(4, 2) = std::nanf("");
+    raster.cell(299, 6) = 1234.5f;
+    raster.transform = {10.0, 0.5, 0.01, 20.0, -0.02, -0.5};
+    ASSERT_TRUE(writeAlignedRaster(raster, folder.file("dem_aligned.tif")));
     const rasterContent written = readRasterFile(folder.file("dem_aligned.tif"));
     // GDAL's georeference gives the corner of the first cell, half a cell before the centre the model holds.
     const geoTransform writtenCentres = geoTransform{written.transform}.withOriginAt(0.5, 0.5);
@@ -278,10 +281,10 @@ TEST(AlignedRaster, CellsAndGeotransformAreTheModelsAndNoDataIsDeclared) {
               textOf({10.0, 0.5, 0.01, 20.0, -0.02, -0.5}));
     EXPECT_TRUE(written.hasNoData);
     EXPECT_EQ(written.noData, -9999.0);
-    std::vector<float> expected = model.raster.cells;
+    std::vector<float> expected = raster.cells;
     expected[2 * 300 + 4] = -9999.0f;
     EXPECT_EQ(written.cells, expected);
-    EXPECT_FALSE(writeAlignedRaster(model.raster, folder.file("missing/folder/dem_aligned.tif")));
+    EXPECT_FALSE(writeAlignedRaster(raster, folder.file("missing/folder/dem_aligned.tif")));
     const elevationRaster oneRow = makeRaster(3, 1, {10.0, 1.0, 0.0, 20.0, 0.0, -1.0}, [](int c, int) { return c; });
     ASSERT_TRUE(writeAlignedRaster(oneRow, folder.file("row_aligned.tif")));
     EXPECT_EQ(readRasterFile(folder.file("row_aligned.tif")).cells, oneRow.cells);

@@ -6,11 +6,11 @@
 namespace kalvex {
 namespace {
 
-using testing::tinyMapModel;
+using testing::tinyMapState;
 
-std::string coordinateMapOf(const alignmentModel& model) {
+std::string coordinateMapOf(const runState& scene) {
     std::ostringstream script;
-    model.writeCoordinateMap(script, "dem_Coord_Map.png");
+    alignmentModel(testing::discardedConsole(), scene).writeCoordinateMap(script, "dem_Coord_Map.png");
     return script.str();
 }
 
@@ -21,17 +21,17 @@ std::string pointsOf(const std::string& script) { return script.substr(script.fi
 // Cells of 1e-5 degrees near 137 degrees east, read turned a little, then set north up and moved three cells west and
 // two south; a tie point lies east of the raster.
 TEST(coordinateMap, movedRasterNear137DegreesIsDrawnToATwentiethOfACell) {
-    alignmentModel model = tinyMapModel();
-    model.raster.width = 120;
-    model.raster.height = 80;
-    model.raster.transform = {137.4, 1e-5, 2e-7, -4.55, 3e-7, -1e-5};
-    model.corners = {model.raster.cornerAt(0, 0), model.raster.cornerAt(119, 0), model.raster.cornerAt(0, 79),
-                     model.raster.cornerAt(119, 79)};
-    model.raster.transform = {137.4 - 3e-5, 1e-5, 0, -4.55 - 2e-5, 0, -1e-5};
-    model.tiePointIds = {"a", "b"};
-    model.initialTiePoints = {{0, 137.4004321, -4.5503456, 0}, {1, 137.4013579, -4.5501234, 0}};
-    model.tiePoints = {{0, 137.4004321 - 3e-5, -4.5503456 - 2e-5, 0}, {1, 137.4013579 - 3e-5, -4.5501234 - 2e-5, 0}};
-    EXPECT_EQ(coordinateMapOf(model), testing::testDataText("maps/coordinate_moved_137.gnu"));
+    runState scene = tinyMapState();
+    scene.raster.width = 120;
+    scene.raster.height = 80;
+    scene.raster.transform = {137.4, 1e-5, 2e-7, -4.55, 3e-7, -1e-5};
+    scene.corners = {scene.raster.cornerAt(0, 0), scene.raster.cornerAt(119, 0), scene.raster.cornerAt(0, 79),
+                     scene.raster.cornerAt(119, 79)};
+    scene.raster.transform = {137.4 - 3e-5, 1e-5, 0, -4.55 - 2e-5, 0, -1e-5};
+    scene.tiePointIds = {"a", "b"};
+    scene.initialTiePoints = {{0, 137.4004321, -4.5503456, 0}, {1, 137.4013579, -4.5501234, 0}};
+    scene.tiePoints = {{0, 137.4004321 - 3e-5, -4.5503456 - 2e-5, 0}, {1, 137.4013579 - 3e-5, -4.5501234 - 2e-5, 0}};
+    EXPECT_EQ(coordinateMapOf(scene), testing::testDataText("maps/coordinate_moved_137.gnu"));
 }
 
 // The ranges hold every corner of both outlines and every tie point, grown by a twentieth of the raster's larger extent
@@ -40,8 +40,8 @@ TEST(coordinateMap, rangesHoldBothOutlinesAndEveryTiePoint) {
     using outline = std::array<cornerRecord, 4>;
     const outline leftLeaning{{{0, 99, 200.5, 0}, {2, 101, 201, 0}, {6, 100, 198, 0}, {8, 102, 197.5, 0}}};
     const outline rightLeaning{{{0, 101, 200, 0}, {2, 103, 201, 0}, {6, 99, 197, 0}, {8, 104, 196, 0}}};
-    const outline straight = tinyMapModel().corners;
-    const tiePoint unmoved = tinyMapModel().tiePoints[0];
+    const outline straight = tinyMapState().corners;
+    const tiePoint unmoved = tinyMapState().tiePoints[0];
     struct row { geoTransform transform; outline corners; tiePoint moved; std::string ranges; };
     for (const row& test : std::vector<row>{
              {{100, 1, 0, 200, 0, -1}, straight, unmoved, "[99.9:102.1]\nset yrange [197.9:200.1]"},
@@ -51,35 +51,36 @@ TEST(coordinateMap, rangesHoldBothOutlinesAndEveryTiePoint) {
              {{98, 1, 0, 200, 0, -1}, rightLeaning, unmoved, "[97.9:104.1]\nset yrange [195.9:201.1]"},
              {{100, 1, 0, 200, 0, -1}, straight, {0, 105, 196.5, 10}, "[99.9:105.1]\nset yrange [196.4:200.1]"},
              {{100, 1, 0, 198, 0, 1}, straight, unmoved, "[99.9:102.1]\nset yrange [200.1:197.9]"}}) {
-        alignmentModel model = tinyMapModel();
-        model.raster.transform = test.transform;
-        model.corners = test.corners;
-        model.tiePoints = {test.moved};
-        const std::string text = coordinateMapOf(model);
+        runState scene = tinyMapState();
+        scene.raster.transform = test.transform;
+        scene.corners = test.corners;
+        scene.tiePoints = {test.moved};
+        const std::string text = coordinateMapOf(scene);
         EXPECT_NE(text.find("set xrange " + test.ranges + "\n"), std::string::npos) << test.ranges << "\n" << text;
     }
 }
 
 TEST(weightingsMap, wholeScript) {
-    alignmentModel model = tinyMapModel();
-    model.raster.transform = {100.5, 1, 0, 199.75, 0, -1};
-    model.orbits = {11, 12, 13};
-    model.trackWeights = {0.5, 1, notANumber};
+    runState scene = tinyMapState();
+    scene.raster.transform = {100.5, 1, 0, 199.75, 0, -1};
+    scene.orbits = {11, 12, 13};
+    scene.trackWeights = {0.5, 1, notANumber};
     std::ostringstream script;
-    model.writeWeightingsMap(script, "dem_Weightings_Map.png",
-                             {{1, 101, 199, 3}, {0, 101.5, 198.5, -2}, {2, 102, 198, 1}});
+    alignmentModel(testing::discardedConsole(), scene)
+        .writeWeightingsMap(script, "dem_Weightings_Map.png",
+                            {{1, 101, 199, 3}, {0, 101.5, 198.5, -2}, {2, 102, 198, 1}});
     EXPECT_EQ(script.str(), testing::testDataText("maps/weightings.gnu"));
 }
 
 // The colours of a point of a track without a weight (counted in full), one without a track, then one point per
 // track in track order.
 std::string weightColours(const std::vector<double>& weights) {
-    alignmentModel model = tinyMapModel();
-    model.trackWeights = trackWeightList(weights);
+    runState scene = tinyMapState();
+    scene.trackWeights = trackWeightList(weights);
     std::vector<errorRecord> finalErrors{{std::int32_t(weights.size()), 5, 6, 0}, {-1, 7, 8, 0}};
     for (std::size_t i = 0; i < weights.size(); ++i) finalErrors.push_back({std::int32_t(i), 1, 2, 0});
     std::ostringstream script;
-    model.writeWeightingsMap(script, "w.png", finalErrors);
+    alignmentModel(testing::discardedConsole(), scene).writeWeightingsMap(script, "w.png", finalErrors);
     std::istringstream lines(pointsOf(script.str()));
     std::string colours;
     for (std::string line; std::getline(lines, line) && line != "e";) colours += line.substr(line.rfind(' ') + 1) + " ";

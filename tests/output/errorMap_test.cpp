@@ -7,7 +7,7 @@
 namespace kalvex {
 namespace {
 
-using testing::tinyMapModel;
+using testing::tinyMapState;
 
 const std::vector<errorRecord> tinyErrors{{0, 100.5, 199.25, -15}, {1, 101, 199, 5}, {0, -1234567.5, 2.25, 0}};
 const errorStatistics tinyStatistics{2.5, -1.25, -15, 5};
@@ -15,21 +15,24 @@ const errorStatistics tinyStatistics{2.5, -1.25, -15, 5};
 // The stage loop moves and turns the raster between the halves, here so that GT4 and GT5 differ in sign; after a long
 // coordinate other numbers keep six digits.
 TEST(errorMapScript, twoPanelsOfLrocProjectShareOneStream) {
-    alignmentModel model = tinyMapModel();
+    runState scene = tinyMapState();
     std::ostringstream script;
-    model.writeInitialErrorMap(script, "out/dem_Error_Map.png", false, tinyErrors, tinyStatistics);
-    model.raster.transform = {100.5, 1, 0.5, 199.75, 0.25, -1};
-    model.writeFinalErrorMap(script, false, {{0, 101, 199, -20}, {0, 102, 198, 20}}, {0.125, 1234.56789, -20, 20});
+    alignmentModel(testing::discardedConsole(), scene)
+        .writeInitialErrorMap(script, "out/dem_Error_Map.png", false, tinyErrors, tinyStatistics);
+    scene.raster.transform = {100.5, 1, 0.5, 199.75, 0.25, -1};
+    alignmentModel(testing::discardedConsole(), scene)
+        .writeFinalErrorMap(script, false, {{0, 101, 199, -20}, {0, 102, 198, 20}}, {0.125, 1234.56789, -20, 20});
     EXPECT_EQ(script.str(), testing::testDataText("maps/error_two_panels_lroc.gnu"));
 }
 
 // The single map of a HiRISE project in polar stereographic metres, cells of 20 m, columns running north: a coordinate
 // keeps the digits that place it within a twentieth of a cell, and the y range runs from north to south.
 TEST(errorMapScript, singleMapInPolarMetres) {
-    alignmentModel model = tinyMapModel();
-    model.raster.width = 100;
-    model.raster.height = 60;
-    model.raster.transform = {1.0e6, 0, 20, -6.5e5, 20, 0};
+    runState scene = tinyMapState();
+    scene.raster.width = 100;
+    scene.raster.height = 60;
+    scene.raster.transform = {1.0e6, 0, 20, -6.5e5, 20, 0};
+    const alignmentModel model(testing::discardedConsole(), scene);
     std::ostringstream script;
     model.writeErrorMap(script, "polar_Error_Map.png", true,
                         {{0, 1000123.456, -649678.211, 3.5}, {0, 1001980, -648820, -16}}, {9.75, -6.25, -16, 3.5});
@@ -41,7 +44,7 @@ std::string coloursOf(const std::vector<double>& errors, bool hirise) {
     std::vector<errorRecord> entries;
     for (const double error : errors) entries.push_back({0, 1, 2, error});
     std::ostringstream script;
-    writeErrorPoints(script, tinyMapModel().raster, entries, hirise);
+    writeErrorPoints(script, tinyMapState().raster, entries, hirise);
     std::istringstream lines(script.str());
     std::string colours;
     for (std::string line; std::getline(lines, line);)
@@ -61,11 +64,12 @@ TEST(errorMapScript, binsOfBothProjectsAndErrorThatIsNotANumber) {
 
 // A quote cannot end the string, a line break cannot start a command; no map is written while the model is not ready.
 TEST(errorMapScript, pathCannotLeaveItsStringAndNothingIsWrittenWhileNotReady) {
-    alignmentModel model = tinyMapModel();
+    runState scene = tinyMapState();
     std::ostringstream single, idle;
-    model.writeErrorMap(single, "it's'\nset output 'x.png", true, {}, {});
+    alignmentModel(testing::discardedConsole(), scene).writeErrorMap(single, "it's'\nset output 'x.png", true, {}, {});
     EXPECT_EQ(single.str().substr(0, single.str().find('\n')), "set output 'it''s''_set output ''x.png'");
-    model.notReady = true;
+    scene.notReady = true;
+    const alignmentModel model(testing::discardedConsole(), scene);
     model.writeErrorMap(idle, "a.png", true, tinyErrors, tinyStatistics);
     model.writeInitialErrorMap(idle, "a.png", false, tinyErrors, tinyStatistics);
     model.writeFinalErrorMap(idle, true, tinyErrors, tinyStatistics);

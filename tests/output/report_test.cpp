@@ -8,22 +8,22 @@ namespace kalvex {
 namespace {
 
 // Four orbit slots; the second gets no points, the third only equal errors.
-alignmentModel reportScene(const std::vector<tiePoint>& points = {{0, 12.5, -0.5, 100.25}}) {
-    alignmentModel model(kalvex::testing::discardedConsole());
-    for (const tiePoint& point : points) model.tiePointIds.push_back("p" + std::to_string(point.idIndex + 1));
-    model.tiePoints = points;
-    model.orbits = {101, 202, 303, 404};
-    model.trackWeights = {1, 0.5, 0.25, 0.123456789};
-    model.notReady = false;
-    return model;
+runState reportScene(const std::vector<tiePoint>& points = {{0, 12.5, -0.5, 100.25}}) {
+    runState scene;
+    for (const tiePoint& point : points) scene.tiePointIds.push_back("p" + std::to_string(point.idIndex + 1));
+    scene.tiePoints = points;
+    scene.orbits = {101, 202, 303, 404};
+    scene.trackWeights = {1, 0.5, 0.25, 0.123456789};
+    scene.notReady = false;
+    return scene;
 }
 
 // Tie points after the first count of them have no identifier.
 std::string tableOf(const std::vector<tiePoint>& points, bool degreesMinutesSeconds, std::size_t identified = 99) {
-    alignmentModel model = reportScene(points);
-    model.tiePointIds.resize(std::min(identified, points.size()));
+    runState scene = reportScene(points);
+    scene.tiePointIds.resize(std::min(identified, points.size()));
     std::ostringstream stream;
-    model.writeTiePointTable(stream, "Title", degreesMinutesSeconds);
+    alignmentModel(testing::discardedConsole(), scene).writeTiePointTable(stream, "Title", degreesMinutesSeconds);
     return stream.str();
 }
 
@@ -59,12 +59,13 @@ TEST(runReport, rowsAndStatistics) {
              {"report_without_errors.txt", true, true, 4, {}},
              {"report_extremes.txt", true, true, 4, {{0, 0, 0, -3}, {0, 0, 0, -7}, {0, 0, 0, -5}}},
              {"report_outside_the_slots.txt", true, true, 2, {{2, 0, 0, 1}, {4, 0, 0, 5}, {-1, 0, 0, 3}}}}) {
-        alignmentModel model = reportScene();
-        if (!test.tiePoints) model.tiePoints.clear();
-        std::vector<double> weights = model.trackWeights.values();
+        runState scene = reportScene();
+        if (!test.tiePoints) scene.tiePoints.clear();
+        std::vector<double> weights = scene.trackWeights.values();
         weights.resize(test.weights, notANumber);
-        model.trackWeights = trackWeightList(weights);
+        scene.trackWeights = trackWeightList(weights);
         std::ostringstream report;
+        const alignmentModel model(testing::discardedConsole(), scene);
         const errorStatistics returned = model.writeReport(report, test.degrees, test.errors);
         report << "Returned: " << returned.standardDeviation << ' ' << returned.mean << ' ' << returned.minimum << ' '
                << returned.maximum << '\n';
@@ -74,8 +75,9 @@ TEST(runReport, rowsAndStatistics) {
 
 // No text, not even a change of the stream's format, and statistics of 0.
 TEST(runReport, nothingWhileNotReady) {
-    alignmentModel model = reportScene();
-    model.notReady = true;
+    runState scene = reportScene();
+    scene.notReady = true;
+    const alignmentModel model(testing::discardedConsole(), scene);
     std::ostringstream report;
     const errorStatistics statistics = model.writeReport(report, true, reportErrors);
     model.writeTiePointTable(report, "T", true);

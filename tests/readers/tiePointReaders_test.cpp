@@ -59,16 +59,17 @@ TEST(tiePointModel, keepsAnInitialCopyOfTheTiePointsAndKeepsThemThroughAFailedRe
     testing::writeTextFile(folder.file("bad.gpf"), "point_id,lon,lat\n");
     testing::writeTextFile(folder.file("empty.rep"), "GROUND POINT PARAMETERS\n");
     alignmentModel model(kalvex::testing::discardedConsole());
-    model.debug = true;
+    model.useRunSettings(true, 1, false);
     std::ostringstream console;
     model.useConsole(console);
     ASSERT_TRUE(model.readTiePoints(folder.file("t.gpf")));
     EXPECT_EQ(console.str(), "Longitude Column: 2\nLatitude Column: 3\nTopology Column: 4\n");
     for (const char* name : {"bad.gpf", "t.txt"}) EXPECT_FALSE(model.readTiePoints(folder.file(name))) << name;
-    const std::string kept = pointsOf(model.tiePoints, model.tiePointIds);
-    EXPECT_EQ(kept + " / " + pointsOf(model.initialTiePoints, model.tiePointIds), "1 2 3 #0 A | 4 5 6 #1 B / " + kept);
+    const runState& state = model.state();
+    const std::string kept = pointsOf(state.tiePoints, state.tiePointIds);
+    EXPECT_EQ(kept + " / " + pointsOf(state.initialTiePoints, state.tiePointIds), "1 2 3 #0 A | 4 5 6 #1 B / " + kept);
     EXPECT_TRUE(model.readTiePoints(folder.file("empty.rep")));
-    EXPECT_TRUE(model.tiePoints.empty() && model.initialTiePoints.empty() && model.tiePointIds.empty());
+    EXPECT_TRUE(state.tiePoints.empty() && state.initialTiePoints.empty() && state.tiePointIds.empty());
 }
 
 }  // namespace

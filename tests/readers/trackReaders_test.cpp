@@ -96,25 +96,26 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
     for (std::string comparison, keyword; filterWords >> comparison >> keyword >> threshold;)
         filters.emplace_back(comparisons.at(comparison), keyword, threshold);
     std::istringstream numbers(test["box"] + test["raster"]);
-    alignmentModel model(kalvex::testing::discardedConsole());  // holds what the read gave
-    model.debug = !test["verbose"].empty();
+    runState read;  // what the read gave
+    read.debug = !test["verbose"].empty();
     bool succeeded = false;
     std::string printed, state, turnedAway;
-    std::ostringstream capture;
-    model.useConsole(capture);
     if (!test["raster"].empty()) {
         double margin = 0.0;
-        numbers >> model.raster.width >> model.raster.height;
-        for (double& term : model.raster.transform.coefficients) numbers >> term;
+        numbers >> read.raster.width >> read.raster.height;
+        for (double& term : read.raster.transform.coefficients) numbers >> term;
         numbers >> margin;
-        model.raster.loaded = true;
+        read.raster.loaded = true;
+        std::ostringstream capture;
+        alignmentModel model(capture, read);
         succeeded = model.readTracksInBox(path, filters, margin);
         printed = capture.str();
-        state = model.notReady ? " not ready" : "";
-        EXPECT_EQ(model.trackWeights.values(), std::vector<double>(model.orbits.size(), 1.0));
+        read = model.state();
+        state = read.notReady ? " not ready" : "";
+        EXPECT_EQ(read.trackWeights.values(), std::vector<double>(read.orbits.size(), 1.0));
     } else {
         const std::unique_ptr<molaReader> reader = makeTrackReader(path, console);
-        reader->verbose = model.debug;
+        reader->verbose = read.debug;
         reader->filters = filters;
         std::array<double, 4> box{};
         const bool bounded = bool(numbers >> box[0] >> box[1] >> box[2] >> box[3]);
@@ -125,11 +126,11 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
         testing::writeTextFile(path, "");  // a second read changes nothing
         EXPECT_EQ(reader->read(lon, lat), succeeded);
         if (reader->outsideBox > 0) turnedAway = " outside " + std::to_string(reader->outsideBox);
-        model.molaPoints = reader->getPoints();
-        model.orbits = reader->getOrbits();
+        read.molaPoints = reader->getPoints();
+        read.orbits = reader->getOrbits();
         filters = reader->filters;
     }
-    std::string outcome = printed + "=> " + (succeeded ? pointsOf(model.molaPoints, model.orbits) : "failed") + state + turnedAway +
+    std::string outcome = printed + "=> " + (succeeded ? pointsOf(read.molaPoints, read.orbits) : "failed") + state + turnedAway +
                           (filters.empty() ? "" : " removed");
     for (const pointFilter& filter : filters) outcome += " " + std::to_string(filter.removedCount);
     EXPECT_EQ(outcome + "\n", test["expect"]);
@@ -161,18 +162,19 @@ TEST_F(trackFiles, readersAreChosenByTheExactEndingAndRefuseOtherOrMissingFiles)
 }
 
 TEST_F(trackFiles, modelReadsFailWithoutPointsAndKeepTheirListsThroughAFailedRead) {
-    alignmentModel model(kalvex::testing::discardedConsole());
-    model.orbits = {1, 2};
+    runState held;
+    held.orbits = {1, 2};
+    alignmentModel model(kalvex::testing::discardedConsole(), held);
     filterList filters;
     EXPECT_FALSE(model.readTracks(write("t.CSV", "lon,lat,topo\n1,2,3\n"), filters));
     EXPECT_FALSE(model.readTracks(write("bad.csv", "lat,topo\n1,2\n"), filters));
-    EXPECT_EQ(model.orbits, (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(model.state().orbits, (std::vector<std::int32_t>{1, 2}));
     EXPECT_FALSE(model.readTracks(write("none.csv", "lon,lat,topo\n1,,3\n"), filters));
-    EXPECT_EQ(pointsOf(model.molaPoints, model.orbits), "@");
-    EXPECT_TRUE(model.notReady);
+    EXPECT_EQ(pointsOf(model.state().molaPoints, model.state().orbits), "@");
+    EXPECT_TRUE(model.state().notReady);
     ASSERT_TRUE(model.readTracks(write("good.tab", "lon lat topo\n1 2 3\n"), filters));
-    EXPECT_EQ(pointsOf(model.molaPoints, model.orbits), "1 2 3 #0 @ 0");
-    EXPECT_TRUE(model.notReady);  // no raster yet
+    EXPECT_EQ(pointsOf(model.state().molaPoints, model.state().orbits), "1 2 3 #0 @ 0");
+    EXPECT_TRUE(model.state().notReady);  // no raster yet
 }
 
 }  // namespace

@@ -114,17 +114,18 @@ double sampledRms(const elevationRaster& raster, const std::vector<molaPoint>& p
 
 double plainTranslationStage(alignmentModel& model, double currentRms, double padding, double delta,
                              rmsFunction rms) {
-    if (model.debug) model.console() << "Beginning Translation Stage" << std::endl;
+    const runState& state = model.state();
+    if (state.debug) model.console() << "Beginning Translation Stage" << std::endl;
     double best = currentRms;
     double bestDx = 0.0;
     double bestDy = 0.0;
     const auto tryOffset = [&](double dx, double dy) {
-        const double value = rms(model.raster, model.molaPoints, &model.trackWeights, dx, dy, 0.0);
+        const double value = rms(state.raster, state.molaPoints, &state.trackWeights, dx, dy, 0.0);
         if (!(value < best)) return;
         best = value;
         bestDx = dx;
         bestDy = dy;
-        if (model.debug)
+        if (state.debug)
             model.console() << "New Lowest RMS with x-y translation of (" << dx << "," << dy << ") is " << value
                       << std::endl;
     };
@@ -138,18 +139,18 @@ double plainTranslationStage(alignmentModel& model, double currentRms, double pa
     }
     model.console() << "x-translation: " << bestDx << std::endl;
     model.console() << "y-translation: " << bestDy << std::endl;
-    model.raster.transform[0] += bestDx;
-    model.raster.transform[3] += bestDy;
-    for (tiePoint& point : model.tiePoints) {
-        point.x += bestDx;
-        point.y += bestDy;
-    }
+    model.moveBy(bestDx, bestDy);
     return best;
 }
 
 double plainRotationStage(alignmentModel& model, double currentRms, double lo, double hi, double step,
                           rmsFunction rms) {
-    if (model.debug) model.console() << "Beginning Rotation Stage" << std::endl;
+    // The candidates turn a copy of the raster; the model turns once, by the best.
+    elevationRaster raster = model.state().raster;
+    const std::vector<molaPoint>& points = model.state().molaPoints;
+    const trackWeightList& weights = model.state().trackWeights;
+    const bool debug = model.state().debug;
+    if (debug) model.console() << "Beginning Rotation Stage" << std::endl;
     if (lo > hi) std::swap(lo, hi);
     step = std::fabs(step);
     std::vector<double> angles;
@@ -162,14 +163,14 @@ double plainRotationStage(alignmentModel& model, double currentRms, double lo, d
         }
     }
     const int largest = std::numeric_limits<int>::max() / 4;
-    std::vector<regionOfNodes> regions{{0, 0, int(std::min<std::uint32_t>(model.raster.width, largest)) - 1,
-                                        int(std::min<std::uint32_t>(model.raster.height, largest)) - 1}};
+    std::vector<regionOfNodes> regions{{0, 0, int(std::min<std::uint32_t>(raster.width, largest)) - 1,
+                                        int(std::min<std::uint32_t>(raster.height, largest)) - 1}};
     double overallBest = currentRms;
     int bestColumn = -1, bestRow = -1;
     double bestAngle = 0.0;
     while (!regions.empty() && regions.front().x1 > regions.front().x0 && regions.front().y1 > regions.front().y0 &&
            regions.size() < 256) {
-        if (model.debug) {
+        if (debug) {
             model.console() << regions.front().x1 << " : " << regions.front().x0 << std::endl;
             model.console() << regions.front().y1 << " : " << regions.front().y0 << std::endl;
             model.console() << regions.size() << std::endl;
@@ -185,10 +186,10 @@ double plainRotationStage(alignmentModel& model, double currentRms, double lo, d
                 const int px = (k % 2 == 0) ? (region.x0 + cx) / 2 : (region.x1 + cx) / 2;
                 const int py = (k < 2) ? (region.y0 + cy) / 2 : (cy + region.y1) / 2;
                 for (double angle : angles) {
-                    const geoTransform saved = model.raster.transform;
-                    model.raster.transform = saved.turnedAbout(px, py, angle);
-                    const double value = rms(model.raster, model.molaPoints, &model.trackWeights, 0.0, 0.0, 0.0);
-                    model.raster.transform = saved;
+                    const geoTransform saved = raster.transform;
+                    raster.transform = saved.turnedAbout(px, py, angle);
+                    const double value = rms(raster, points, &weights, 0.0, 0.0, 0.0);
+                    raster.transform = saved;
                     if (value < passBest) {
                         passBest = value;
                         passColumn = px;

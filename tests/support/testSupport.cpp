@@ -89,15 +89,15 @@ std::ostream& discardedConsole() {
     return nowhere;
 }
 
-alignmentModel tinyMapModel() {
-    alignmentModel model(discardedConsole());
-    model.raster.width = model.raster.height = 3;
-    model.raster.transform = {100, 1, 0, 200, 0, -1};
-    model.corners = {cornerRecord{0, 100, 200, 1}, {2, 102, 200, 2}, {6, 100, 198, 3}, {8, 102, 198, 4}};
-    model.tiePointIds = {"t1"};
-    model.initialTiePoints = model.tiePoints = {{0, 100.5, 199.5, 10}};
-    model.notReady = false;
-    return model;
+runState tinyMapState() {
+    runState state;
+    state.raster.width = state.raster.height = 3;
+    state.raster.transform = {100, 1, 0, 200, 0, -1};
+    state.corners = {cornerRecord{0, 100, 200, 1}, {2, 102, 200, 2}, {6, 100, 198, 3}, {8, 102, 198, 4}};
+    state.tiePointIds = {"t1"};
+    state.initialTiePoints = state.tiePoints = {{0, 100.5, 199.5, 10}};
+    state.notReady = false;
+    return state;
 }
 
 commandResult runProgram(const std::vector<std::string>& arguments, const std::string& workingFolder) {

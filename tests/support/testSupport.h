@@ -64,8 +64,9 @@ void writePlaneRaster(const std::string& path, int size);
 elevationRaster makeRaster(std::uint32_t width, std::uint32_t height, const geoTransform& transform,
                            const std::function<double(int, int)>& value);
 
-// A ready model of a north-up raster of 3 x 3 nodes from (100, 200) to (102, 198), read so, and one unmoved tie point.
-alignmentModel tinyMapModel();
+// The state of a ready model of a north-up raster of 3 x 3 nodes from (100, 200) to (102, 198), read so, and one
+// unmoved tie point.
+runState tinyMapState();
 
 struct commandResult {
     int status = -1;

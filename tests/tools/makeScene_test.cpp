@@ -64,27 +64,27 @@ TEST(MakeScene, KalvexReadsTheFilesAndTheTruthStatesTheirPerturbation) {
         ASSERT_EQ(stated.size(), 6u);
         ASSERT_EQ(real.size(), 6u);
         for (std::size_t i = 0; i < 6; ++i)
-            EXPECT_NEAR(model.raster.gdalTransform()[i], stated[i], 1e-9 * test.cell) << i;
+            EXPECT_NEAR(model.state().raster.gdalTransform()[i], stated[i], 1e-9 * test.cell) << i;
         EXPECT_NEAR(truthNumbers(truth, "translation_x").at(0), real[0] - stated[0], 1e-9 * test.cell);
         EXPECT_NEAR(truthNumbers(truth, "translation_y").at(0), real[3] - stated[3], 1e-9 * test.cell);
         EXPECT_NE(stated[0], real[0]);
         EXPECT_EQ(truthNumbers(truth, "cell_size"), std::vector<double>{test.cell});
         EXPECT_EQ(truthNumbers(truth, "noise_sigma"), std::vector<double>{test.noise});
         ASSERT_TRUE(model.readTracks(folder.file("tracks.csv"), noFilters));
-        const std::vector<molaPoint> rows = model.molaPoints;
+        const std::vector<molaPoint> rows = model.state().molaPoints;
         EXPECT_EQ(double(rows.size()), truthNumbers(truth, "points").at(0));
         for (const char* table : {"tracks.tab", "tracks.dbf"}) {
             ASSERT_TRUE(model.readTracks(folder.file(table), noFilters)) << table;
-            ASSERT_EQ(model.molaPoints.size(), rows.size()) << table;
+            ASSERT_EQ(model.state().molaPoints.size(), rows.size()) << table;
             for (std::size_t i = 0; i < rows.size(); ++i) {
-                EXPECT_EQ(model.molaPoints[i].trackIndex, rows[i].trackIndex) << table << " " << i;
-                EXPECT_NEAR(model.molaPoints[i].x, rows[i].x, 1e-9) << table << " " << i;
-                EXPECT_NEAR(model.molaPoints[i].y, rows[i].y, 1e-9) << table << " " << i;
-                EXPECT_NEAR(model.molaPoints[i].elevation, rows[i].elevation, 1e-9) << table << " " << i;
+                EXPECT_EQ(model.state().molaPoints[i].trackIndex, rows[i].trackIndex) << table << " " << i;
+                EXPECT_NEAR(model.state().molaPoints[i].x, rows[i].x, 1e-9) << table << " " << i;
+                EXPECT_NEAR(model.state().molaPoints[i].y, rows[i].y, 1e-9) << table << " " << i;
+                EXPECT_NEAR(model.state().molaPoints[i].elevation, rows[i].elevation, 1e-9) << table << " " << i;
             }
         }
         ASSERT_TRUE(model.readTiePoints(folder.file("ties.gpf")));
-        EXPECT_EQ(double(model.tiePoints.size()), truthNumbers(truth, "tie_points").at(0));
+        EXPECT_EQ(double(model.state().tiePoints.size()), truthNumbers(truth, "tie_points").at(0));
     }
 }
 

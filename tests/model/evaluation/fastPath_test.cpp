@@ -21,6 +21,7 @@
 #include "model/evaluation/searchThreads.h"
 #include "readers/numberConversion.h"
 #include "tests/support/referenceModel.h"
+#include "tests/support/stageSteps.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -69,10 +70,10 @@ double randomCellPosition(std::mt19937& random, std::uint32_t count) {
     }
 }
 
-alignmentModel randomScene(const sceneShape& shape, unsigned seed) {
+runState randomScene(const sceneShape& shape, unsigned seed) {
     std::mt19937 random(seed);
-    alignmentModel model(kalvex::testing::discardedConsole());
-    elevationRaster& raster = model.raster;
+    runState scene;
+    elevationRaster& raster = scene.raster;
     raster.width = shape.width;
     raster.height = shape.height;
     raster.transform = randomTransform(random, shape.turned);
@@ -94,11 +95,11 @@ alignmentModel randomScene(const sceneShape& shape, unsigned seed) {
         point.x = raster.nodeX(c, r);
         point.y = raster.nodeY(c, r);
         point.elevation = 300.0 + 40.0 * std::sin(c * 0.37) * std::cos(r * 0.29) + noise(random);
-        model.molaPoints.push_back(point);
+        scene.molaPoints.push_back(point);
     }
-    model.trackWeights = {1.0, 0.0, unit(random), unit(random), 0.5};
-    model.notReady = false;
-    return model;
+    scene.trackWeights = {1.0, 0.0, unit(random), unit(random), 0.5};
+    scene.notReady = false;
+    return scene;
 }
 
 // Every kernel path this processor runs, the wide ones also reading cells
@@ -138,22 +139,22 @@ TEST_P(EveryKernelPath, MatchesThePlainEvaluationOnRandomScenes) {
     for (unsigned seed = 1; seed <= 60; ++seed) {
         const sceneShape shape{3 + std::uint32_t(random() % 40), 3 + std::uint32_t(random() % 40), seed % 2 == 0,
                                seed % 3 == 0 ? 0.05 : 0.0, 1 + int(random() % 700)};
-        const alignmentModel model = randomScene(shape, seed);
-        const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
+        const runState scene = randomScene(shape, seed);
+        const errorEvaluator evaluator(scene.raster, scene.molaPoints, &scene.trackWeights);
         for (int trial = 0; trial < 5; ++trial) {
-            const double scale = std::fabs(model.raster.transform[1]) + std::fabs(model.raster.transform[2]);
+            const double scale = std::fabs(scene.raster.transform[1]) + std::fabs(scene.raster.transform[2]);
             const double dx = trial == 0 ? 0.0 : offset(random) * scale;
             const double dy = trial == 0 ? 0.0 : offset(random) * scale;
             const double dz = trial < 2 ? 0.0 : offset(random);
-            const auto expected = referenceRms(model.raster, model.molaPoints, &model.trackWeights, dx, dy, dz);
-            const errorSums sums = evaluator.sums(model.raster.transform, dx, dy, dz);
+            const auto expected = referenceRms(scene.raster, scene.molaPoints, &scene.trackWeights, dx, dy, dz);
+            const errorSums sums = evaluator.sums(scene.raster.transform, dx, dy, dz);
             const rmsResult fast = errorEvaluator::resultOf(sums);
             SCOPED_TRACE("seed " + std::to_string(seed) + " trial " + std::to_string(trial));
 
             std::size_t sampledCount = 0;
-            const std::vector<double> models = sampleModel(model.raster, model.molaPoints, dx, dy, dz);
+            const std::vector<double> models = sampleModel(scene.raster, scene.molaPoints, dx, dy, dz);
             for (std::size_t i = 0; i < models.size(); ++i) {
-                const bool referenceHasValue = !std::isnan(referenceElevation(model.raster, model.molaPoints[i], dx, dy, dz));
+                const bool referenceHasValue = !std::isnan(referenceElevation(scene.raster, scene.molaPoints[i], dx, dy, dz));
                 ASSERT_EQ(!std::isnan(models[i]), referenceHasValue) << "point " << i;
                 if (referenceHasValue) ++sampledCount;
             }
@@ -164,8 +165,8 @@ TEST_P(EveryKernelPath, MatchesThePlainEvaluationOnRandomScenes) {
                 EXPECT_NEAR(fast.mean, expected.mean, 1e-12 * expected.rms);
             }
             // Bit for bit what sampling point by point gives, and what rmsAndMean returns.
-            const double sampled = sampledRms(model.raster, model.molaPoints, &model.trackWeights, dx, dy, dz);
-            const rmsResult plain = rmsAndMean(model.raster, model.molaPoints, &model.trackWeights, dx, dy, dz);
+            const double sampled = sampledRms(scene.raster, scene.molaPoints, &scene.trackWeights, dx, dy, dz);
+            const rmsResult plain = rmsAndMean(scene.raster, scene.molaPoints, &scene.trackWeights, dx, dy, dz);
             if (std::isnan(sampled)) {
                 EXPECT_TRUE(std::isnan(fast.rms));
                 EXPECT_TRUE(std::isnan(plain.rms));
@@ -181,19 +182,19 @@ TEST_P(EveryKernelPath, MatchesThePlainEvaluationOnRandomScenes) {
 }
 
 TEST_P(EveryKernelPath, UnweightedErrorsAreThePlainOnes) {
-    const alignmentModel model = randomScene({25, 17, true, 0.02, 500}, 77);
-    const errorEvaluator evaluator(model.raster, model.molaPoints, nullptr);
-    const rmsResult fast = errorEvaluator::resultOf(evaluator.sums(model.raster.transform, 0.3, -0.2, 1.5));
-    EXPECT_EQ(fast.rms, sampledRms(model.raster, model.molaPoints, nullptr, 0.3, -0.2, 1.5));
-    EXPECT_TRUE(closeRelative(fast.rms, referenceRms(model.raster, model.molaPoints, nullptr, 0.3, -0.2, 1.5).rms, 1e-12));
+    const runState scene = randomScene({25, 17, true, 0.02, 500}, 77);
+    const errorEvaluator evaluator(scene.raster, scene.molaPoints, nullptr);
+    const rmsResult fast = errorEvaluator::resultOf(evaluator.sums(scene.raster.transform, 0.3, -0.2, 1.5));
+    EXPECT_EQ(fast.rms, sampledRms(scene.raster, scene.molaPoints, nullptr, 0.3, -0.2, 1.5));
+    EXPECT_TRUE(closeRelative(fast.rms, referenceRms(scene.raster, scene.molaPoints, nullptr, 0.3, -0.2, 1.5).rms, 1e-12));
 }
 
 // A raster that does not hold all its cells gives no model elevation, and none of its cells is read.
 TEST_P(EveryKernelPath, ARasterWithoutAllItsCellsMeasuresNothing) {
-    alignmentModel model = randomScene({40, 40, false, 0.0, 300}, 5);
-    model.raster.cells = std::vector<float>();
-    const errorEvaluator evaluator(model.raster, model.molaPoints, nullptr);
-    EXPECT_EQ(evaluator.sums(model.raster.transform, 0.0, 0.0, 0.0).count, 0u);
+    runState scene = randomScene({40, 40, false, 0.0, 300}, 5);
+    scene.raster.cells = std::vector<float>();
+    const errorEvaluator evaluator(scene.raster, scene.molaPoints, nullptr);
+    EXPECT_EQ(evaluator.sums(scene.raster.transform, 0.0, 0.0, 0.0).count, 0u);
 }
 
 TEST_P(EveryKernelPath, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
@@ -201,17 +202,17 @@ TEST_P(EveryKernelPath, GivesUpOnlyOnCandidatesThatCannotBeatOrTieTheBound) {
     std::uniform_real_distribution<double> offset(-6.0, 6.0);
     int abandoned = 0;
     for (unsigned seed = 1; seed <= 20; ++seed) {
-        const alignmentModel model = randomScene({40, 40, seed % 2 == 1, 0.01, 1500}, seed);
-        const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
+        const runState scene = randomScene({40, 40, seed % 2 == 1, 0.01, 1500}, seed);
+        const errorEvaluator evaluator(scene.raster, scene.molaPoints, &scene.trackWeights);
         for (int trial = 0; trial < 20; ++trial) {
             const double dx = offset(random), dy = offset(random);
-            const double exact = errorEvaluator::resultOf(evaluator.sums(model.raster.transform, dx, dy, 0.0)).rms;
+            const double exact = errorEvaluator::resultOf(evaluator.sums(scene.raster.transform, dx, dy, 0.0)).rms;
             ASSERT_FALSE(std::isnan(exact));
             // At or above its own RMS a candidate is always measured in full.
-            EXPECT_EQ(evaluator.rmsUnlessAbove(model.raster.transform, dx, dy, 0.0, exact), exact);
-            EXPECT_EQ(evaluator.rmsUnlessAbove(model.raster.transform, dx, dy, 0.0, exact * 2.0), exact);
+            EXPECT_EQ(evaluator.rmsUnlessAbove(scene.raster.transform, dx, dy, 0.0, exact), exact);
+            EXPECT_EQ(evaluator.rmsUnlessAbove(scene.raster.transform, dx, dy, 0.0, exact * 2.0), exact);
             for (const double bound : {std::nextafter(exact, 0.0), exact * 0.9, exact * 0.1, 0.0}) {
-                const double value = evaluator.rmsUnlessAbove(model.raster.transform, dx, dy, 0.0, bound);
+                const double value = evaluator.rmsUnlessAbove(scene.raster.transform, dx, dy, 0.0, bound);
                 if (std::isnan(value)) ++abandoned; else EXPECT_EQ(value, exact);
             }
         }
@@ -225,13 +226,13 @@ TEST_P(EveryKernelPath, PositionsMeasuredTogetherGetTheirOwnValues) {
     int abandoned = 0;
     int complete = 0;
     for (unsigned seed = 1; seed <= 12; ++seed) {
-        const alignmentModel model = randomScene({30 + seed, 28, seed % 2 == 0, 0.02, 300 + 150 * int(seed)}, seed);
-        const errorEvaluator evaluator(model.raster, model.molaPoints, &model.trackWeights);
+        const runState scene = randomScene({30 + seed, 28, seed % 2 == 0, 0.02, 300 + 150 * int(seed)}, seed);
+        const errorEvaluator evaluator(scene.raster, scene.molaPoints, &scene.trackWeights);
         // More positions than one group holds, among them a repeated one, one
         // turned far and one with a georeference that has no area.
         std::vector<candidatePosition> positions;
         for (int k = 0; k < 19; ++k) {
-            candidatePosition position{model.raster.transform, 0.0, 0.0, 0.0};
+            candidatePosition position{scene.raster.transform, 0.0, 0.0, 0.0};
             if (k % 5 != 0) {
                 position.dx = offset(random);
                 position.dy = offset(random);
@@ -239,7 +240,7 @@ TEST_P(EveryKernelPath, PositionsMeasuredTogetherGetTheirOwnValues) {
             }
             if (k == 7) {
                 elevationRaster frame;
-                frame.transform = model.raster.transform;
+                frame.transform = scene.raster.transform;
                 frame.transform = frame.transform.turnedAbout(12, 9, 4.0);
                 position.transform = frame.transform;
             }
@@ -286,19 +287,19 @@ TEST_P(EveryKernelPath, PositionsMeasuredTogetherGetTheirOwnValues) {
 TEST_P(EveryKernelPath, ShotsThatNoCandidateCanCountAreLeftOutWithoutChangingAnySum) {
     std::mt19937 random(23);
     for (unsigned seed = 1; seed <= 6; ++seed) {
-        alignmentModel model = randomScene({40, 36, seed % 2 == 0, 0.0, 800}, seed);
-        elevationRaster& raster = model.raster;
+        runState scene = randomScene({40, 36, seed % 2 == 0, 0.0, 800}, seed);
+        elevationRaster& raster = scene.raster;
         for (std::uint32_t r = 8; r < 24; ++r)
             for (std::uint32_t c = 10; c < 30; ++c) raster.cell(c, r) = std::nanf("");
         for (int i = 0; i < 200; ++i) {  // half far outside, half over the hole
             const double column = i % 2 == 0 ? -60.0 + i % 7 : 14.0 + i % 11, row = 15.0 + i % 3;
-            model.molaPoints.push_back({i % 5, raster.nodeX(column, row), raster.nodeY(column, row), 300.0});
+            scene.molaPoints.push_back({i % 5, raster.nodeX(column, row), raster.nodeY(column, row), 300.0});
         }
         const bool turning = seed > 3;
         const double scale = std::fabs(raster.transform[1]) + std::fabs(raster.transform[2]);
         const searchReach reach{raster.transform, turning ? 0.0 : 0.5 * scale, turning ? 3.0 : 0.0};
-        const errorEvaluator all(raster, model.molaPoints, &model.trackWeights);
-        const errorEvaluator reachable(raster, model.molaPoints, &model.trackWeights, &reach);
+        const errorEvaluator all(raster, scene.molaPoints, &scene.trackWeights);
+        const errorEvaluator reachable(raster, scene.molaPoints, &scene.trackWeights, &reach);
         // Far outside for every candidate; over the hole only where the kernel has node planes to tell.
         const std::size_t leftOut = GetParam().first == kernelPath::portable || GetParam().second || turning ? 100 : 150;
         EXPECT_LE(reachable.pointCount() + leftOut, all.pointCount()) << "seed " << seed;
@@ -323,35 +324,40 @@ struct stageRun {
     double best;
 };
 
-alignmentModel searchScene(unsigned seed, bool turned, bool flat) {
-    alignmentModel model = randomScene({36, 30, turned, 0.01, 400}, seed);
-    if (flat) std::fill(model.raster.cells.begin(), model.raster.cells.end(), 300.0f);
+runState searchScene(unsigned seed, bool turned, bool flat) {
+    runState scene = randomScene({36, 30, turned, 0.01, 400}, seed);
+    if (flat) std::fill(scene.raster.cells.begin(), scene.raster.cells.end(), 300.0f);
     // Points that fit the raster moved a little, so that the searches find something.
     const std::vector<double> shifted =
-        sampleModel(model.raster, model.molaPoints, model.raster.transform[1] * 1.6, model.raster.transform[5] * -0.8, 0.0);
+        sampleModel(scene.raster, scene.molaPoints, scene.raster.transform[1] * 1.6, scene.raster.transform[5] * -0.8, 0.0);
     for (std::size_t i = 0; i < shifted.size(); ++i)
-        if (!std::isnan(shifted[i])) model.molaPoints[i].elevation = shifted[i] + 0.01 * double(i % 7);
+        if (!std::isnan(shifted[i])) scene.molaPoints[i].elevation = shifted[i] + 0.01 * double(i % 7);
     for (int i = 0; i < 4; ++i) {
         tiePoint tie;
         tie.idIndex = i;
-        tie.x = model.raster.nodeX(3.0 + 7 * i, 2.0 + 5 * i);
-        tie.y = model.raster.nodeY(3.0 + 7 * i, 2.0 + 5 * i);
+        tie.x = scene.raster.nodeX(3.0 + 7 * i, 2.0 + 5 * i);
+        tie.y = scene.raster.nodeY(3.0 + 7 * i, 2.0 + 5 * i);
         tie.elevation = 1.0;
-        model.tiePoints.push_back(tie);
+        scene.tiePoints.push_back(tie);
     }
-    model.debug = true;
-    return model;
+    scene.debug = true;
+    return scene;
+}
+
+double rmsOf(const runState& scene) {
+    return rmsAndMean(scene.raster, scene.molaPoints, &scene.trackWeights, 0.0, 0.0, 0.0).rms;
 }
 
 template <typename stage>
-stageRun runStage(alignmentModel model, stage&& run) {
+stageRun runStage(runState scene, int threads, stage&& run) {
     stageRun result;
     std::ostringstream console;
-    model.useConsole(console);
+    scene.threadCount = threads;
+    alignmentModel model(console, std::move(scene));
     result.best = run(model);
     result.console = console.str();
-    result.transform = model.raster.transform;
-    result.ties = model.tiePoints;
+    result.transform = model.state().raster.transform;
+    result.ties = model.state().tiePoints;
     return result;
 }
 
@@ -371,12 +377,12 @@ void expectSameRun(const stageRun& run, const stageRun& expected) {
 TEST(FastSearches, TranslationDecidesAsTheOneByOneScanForEveryThreadCount) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         const double cells = seed > 6 ? 0.02 : 4.0;
-        alignmentModel scene = searchScene(seed, seed % 2 == 0, seed % 6 == 3);
+        runState scene = searchScene(seed, seed % 2 == 0, seed % 6 == 3);
         scene.debug = seed % 3 != 1;
-        const double incoming = scene.currentRms().rms;
+        const double incoming = rmsOf(scene);
         const double padding = cells * std::fabs(scene.raster.transform[1]);
         const double delta = padding / 12.0;
-        const stageRun expected = runStage(scene, [&](alignmentModel& model) {
+        const stageRun expected = runStage(scene, 1, [&](alignmentModel& model) {
             return testing::plainTranslationStage(model, incoming, padding, delta, sampledRms);
         });
         if (cells > 1.0) {
@@ -385,9 +391,8 @@ TEST(FastSearches, TranslationDecidesAsTheOneByOneScanForEveryThreadCount) {
         for (int threads : {1, 2, 3}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", threads " + std::to_string(threads));
             const std::uint64_t before = shotEvaluationsSoFar();
-            const stageRun run = runStage(scene, [&](alignmentModel& model) {
-                model.threadCount = threads;
-                return model.translationStage(incoming, padding, delta);
+            const stageRun run = runStage(scene, threads, [&](alignmentModel& model) {
+                return testing::translationStep(model, incoming, padding, delta);
             });
             expectSameRun(run, expected);
             if (!scene.debug && cells < 1.0) {
@@ -398,16 +403,15 @@ TEST(FastSearches, TranslationDecidesAsTheOneByOneScanForEveryThreadCount) {
 }
 
 TEST(FastSearches, TranslationScanLongerThanOneBatchKeepsItsOrder) {
-    const alignmentModel scene = searchScene(9, true, false);
+    const runState scene = searchScene(9, true, false);
     const double padding = 3.0 * std::fabs(scene.raster.transform[1]);
     const double delta = padding / 50.0;  // 101 x 101 offsets
-    const stageRun expected = runStage(scene, [&](alignmentModel& model) {
+    const stageRun expected = runStage(scene, 1, [&](alignmentModel& model) {
         return testing::plainTranslationStage(model, 1e9, padding, delta, sampledRms);
     });
     for (int threads : {1, 2, 3}) {
-        const stageRun run = runStage(scene, [&](alignmentModel& model) {
-            model.threadCount = threads;
-            return model.translationStage(1e9, padding, delta);
+        const stageRun run = runStage(scene, threads, [&](alignmentModel& model) {
+            return testing::translationStep(model, 1e9, padding, delta);
         });
         expectSameRun(run, expected);
     }
@@ -416,16 +420,15 @@ TEST(FastSearches, TranslationScanLongerThanOneBatchKeepsItsOrder) {
 TEST(FastSearches, RotationDecidesAsTheOneByOneScanForEveryThreadCount) {
     for (unsigned seed = 1; seed <= 4; ++seed) {
         // Seed 3 has a flat raster: every trial ties and the region list fills up.
-        const alignmentModel scene = searchScene(seed, seed % 2 == 0, seed == 3);
-        const double incoming = scene.currentRms().rms;
-        const stageRun expected = runStage(scene, [&](alignmentModel& model) {
+        const runState scene = searchScene(seed, seed % 2 == 0, seed == 3);
+        const double incoming = rmsOf(scene);
+        const stageRun expected = runStage(scene, 1, [&](alignmentModel& model) {
             return testing::plainRotationStage(model, incoming, -5.0, 5.0, 0.1, sampledRms);
         });
         for (int threads : {1, 2, 3}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", threads " + std::to_string(threads));
-            const stageRun run = runStage(scene, [&](alignmentModel& model) {
-                model.threadCount = threads;
-                return model.rotationStage(incoming, -5.0, 5.0, 0.1);
+            const stageRun run = runStage(scene, threads, [&](alignmentModel& model) {
+                return testing::rotationStep(model, incoming, -5.0, 5.0, 0.1);
             });
             expectSameRun(run, expected);
         }
@@ -438,7 +441,7 @@ TEST(FastSearches, RotationWithTrialsThatRepeatAGeoreferenceDecidesAsTheOneByOne
     // georeferences within a batch and across passes. A flat raster makes the
     // unturned position tie the best, so the regions multiply.
     for (const bool flat : {false, true}) {
-        alignmentModel scene = searchScene(5, false, flat);
+        runState scene = searchScene(5, false, flat);
         // Coefficients in halves make the turn by a rounding of zero exact.
         const geoTransform unturned = scene.raster.transform;
         scene.raster.transform = {-128.0, 0.5, 0.0, 480.0, 0.0, -0.5};
@@ -458,15 +461,14 @@ TEST(FastSearches, RotationWithTrialsThatRepeatAGeoreferenceDecidesAsTheOneByOne
         ASSERT_EQ(turned.transform, scene.raster.transform);
         turned.transform = turned.transform.turnedAbout(8, 22, nearZero);
         ASSERT_EQ(turned.transform, scene.raster.transform);
-        const double incoming = scene.currentRms().rms;
-        const stageRun expected = runStage(scene, [&](alignmentModel& model) {
+        const double incoming = rmsOf(scene);
+        const stageRun expected = runStage(scene, 1, [&](alignmentModel& model) {
             return testing::plainRotationStage(model, incoming, -5.0, 5.0, 0.1, sampledRms);
         });
         for (int threads : {1, 2, 3}) {
             SCOPED_TRACE(std::string(flat ? "flat" : "sloped") + ", threads " + std::to_string(threads));
-            const stageRun run = runStage(scene, [&](alignmentModel& model) {
-                model.threadCount = threads;
-                return model.rotationStage(incoming, -5.0, 5.0, 0.1);
+            const stageRun run = runStage(scene, threads, [&](alignmentModel& model) {
+                return testing::rotationStep(model, incoming, -5.0, 5.0, 0.1);
             });
             expectSameRun(run, expected);
         }
@@ -482,31 +484,32 @@ TEST(FastSearches, CandidateRunsAreAtLeastOneLong) {
 }
 
 TEST(FastSearches, IncomingRmsThatIsNotANumberIsNeverBeatenOnAnyThreadCount) {
-    const alignmentModel scene = searchScene(4, false, false);
+    runState scene = searchScene(4, false, false);
+    scene.debug = false;
     for (int threads : {1, 2}) {
-        alignmentModel model = scene;
-        model.debug = false;
-        model.threadCount = threads;
+        scene.threadCount = threads;
         std::ostringstream console;
-        model.useConsole(console);
-        EXPECT_TRUE(std::isnan(model.translationStage(notANumber, 2.0, 0.5)));
-        EXPECT_TRUE(std::isnan(model.rotationStage(notANumber, -1.0, 1.0, 0.5)));
+        alignmentModel model(console, scene);
+        EXPECT_TRUE(std::isnan(testing::translationStep(model, notANumber, 2.0, 0.5)));
+        EXPECT_TRUE(std::isnan(testing::rotationStep(model, notANumber, -1.0, 1.0, 0.5)));
         EXPECT_EQ(console.str(), "x-translation: 0\ny-translation: 0\nNo Rotation Found\n");
     }
 }
 
 // Track 0 has weight 1: a shot of a track without a weight counts as it does.
 TEST(FastSearches, TrackWithoutAWeightCountsInFull) {
-    alignmentModel model = searchScene(2, false, false);
-    model.debug = false;
-    model.threadCount = 2;
-    model.molaPoints.front().trackIndex = 0;
-    model.molaPoints.front().x = model.raster.nodeX(10.0, 10.0);
-    model.molaPoints.front().y = model.raster.nodeY(10.0, 10.0);
-    alignmentModel unweighted = model;
-    unweighted.molaPoints.front().trackIndex = 9;
-    EXPECT_EQ(unweighted.translationStage(1.0, 1.0, 0.5), model.translationStage(1.0, 1.0, 0.5));
-    EXPECT_EQ(unweighted.rotationStage(1.0, -1.0, 1.0, 0.5), model.rotationStage(1.0, -1.0, 1.0, 0.5));
+    runState scene = searchScene(2, false, false);
+    scene.debug = false;
+    scene.threadCount = 2;
+    scene.molaPoints.front().trackIndex = 0;
+    scene.molaPoints.front().x = scene.raster.nodeX(10.0, 10.0);
+    scene.molaPoints.front().y = scene.raster.nodeY(10.0, 10.0);
+    alignmentModel model(testing::discardedConsole(), scene);
+    scene.molaPoints.front().trackIndex = 9;
+    alignmentModel unweighted(testing::discardedConsole(), scene);
+    EXPECT_EQ(testing::translationStep(unweighted, 1.0, 1.0, 0.5), testing::translationStep(model, 1.0, 1.0, 0.5));
+    EXPECT_EQ(testing::rotationStep(unweighted, 1.0, -1.0, 1.0, 0.5),
+              testing::rotationStep(model, 1.0, -1.0, 1.0, 0.5));
 }
 
 // ---------------------------------------------------------------- the readers

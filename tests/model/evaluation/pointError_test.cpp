@@ -100,15 +100,17 @@ TEST(PointErrors, RmsDividesByPointsWithAModelElevationNotByWeights) {
 // Longitudes wrap by one step; the projection uses twice the polar radius of Mars, and per hemisphere its formulas
 // (the equator takes the northern ones).
 TEST(PointConversions, LongitudesWrapByOneStepAndPolarStereographicUsesTheMarsPolarSphere) {
-    alignmentModel model(kalvex::testing::discardedConsole());
-    model.molaPoints = {{0, 350, 10, 1}, {0, 540, -190, 2}, {0, -190, 200, 3}, {0, 180, -180, 4}, {0, 900, 0, 5}};
-    model.wrapLongitudes();
-    EXPECT_EQ(pointsText(model.molaPoints), "-10 10 1 180 170 2 170 -160 3 180 -180 4 540 0 5 ");
-    model.molaPoints = {{0, 0, 90, 1}, {0, 90, 0, 2}, {0, 0, -90, 3}, {0, 45, 60, 4},
-                        {0, -45, -60, 5}, {0, -120, 75, 6}, {0, 30, 0, 7}};
-    model.toPolarStereographic();
-    EXPECT_EQ(pointsText(model.molaPoints), "0 0 1 6752400 0 2 0 0 3 1279368.389 -1279368.389 4 -1279368.389 "
-                                            "1279368.389 5 -769870.884 444485.162 6 3376200 -5847749.937 7 ");
+    runState read;
+    read.molaPoints = {{0, 350, 10, 1}, {0, 540, -190, 2}, {0, -190, 200, 3}, {0, 180, -180, 4}, {0, 900, 0, 5}};
+    alignmentModel wrapped(kalvex::testing::discardedConsole(), read);
+    wrapped.wrapLongitudes();
+    EXPECT_EQ(pointsText(wrapped.state().molaPoints), "-10 10 1 180 170 2 170 -160 3 180 -180 4 540 0 5 ");
+    read.molaPoints = {{0, 0, 90, 1}, {0, 90, 0, 2}, {0, 0, -90, 3}, {0, 45, 60, 4},
+                       {0, -45, -60, 5}, {0, -120, 75, 6}, {0, 30, 0, 7}};
+    alignmentModel polar(kalvex::testing::discardedConsole(), read);
+    polar.toPolarStereographic();
+    EXPECT_EQ(pointsText(polar.state().molaPoints), "0 0 1 6752400 0 2 0 0 3 1279368.389 -1279368.389 4 -1279368.389 "
+                                                    "1279368.389 5 -769870.884 444485.162 6 3376200 -5847749.937 7 ");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "model/evaluation/pointError.h"
+#include "model/plain/translationStage.h"
+#include "tests/support/stageSteps.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -19,53 +21,54 @@ double hills(int c, int r) { return 10.0 * std::sin(c * 0.3) + 8.0 * std::cos(r 
 double seven(int, int) { return 7.0; }
 
 // Shots in two tracks, spread evenly at least margin cells inside the edge, that measure the raster exactly.
-alignmentModel readyModel(const elevationRaster& raster, int count, double margin) {
-    alignmentModel model(kalvex::testing::discardedConsole());
-    model.raster = raster;
+runState readyScene(const elevationRaster& raster, int count, double margin) {
+    runState scene;
+    scene.raster = raster;
     for (int i = 0; i < count; ++i) {
         const double c = margin + std::fmod(i * 0.6180339887, 1.0) * (raster.width - 1.0 - 2 * margin);
         const double r = margin + (i + 0.5) / count * (raster.height - 1.0 - 2 * margin);
-        model.molaPoints.push_back({i % 2, raster.nodeX(c, r), raster.nodeY(c, r), 0.0});
-        model.molaPoints.back().elevation = sampleModel(raster, {model.molaPoints.back()}, 0, 0, 0)[0];
+        scene.molaPoints.push_back({i % 2, raster.nodeX(c, r), raster.nodeY(c, r), 0.0});
+        scene.molaPoints.back().elevation = sampleModel(raster, {scene.molaPoints.back()}, 0, 0, 0)[0];
     }
-    model.trackWeights = {1.0, 1.0};
-    model.notReady = false;
-    return model;
+    scene.trackWeights = {1.0, 1.0};
+    scene.notReady = false;
+    return scene;
 }
 
-// Every offset ties on a flat raster: the incoming RMS stays, or the first in scan order wins. No search unless ready.
+// Every offset ties on a flat raster: the incoming RMS stays, or the first in scan order wins; the tie points move
+// with the raster.
 TEST(TranslationStage, OnlyAStrictlyLowerRmsCountsAndTheFirstOfEqualOnesWins) {
-    alignmentModel model = readyModel(makeRaster(30, 30, unitCells, seven), 50, 8.0), stale = model;
-    std::ostringstream equal;
-    model.useConsole(equal);
-    EXPECT_EQ(model.translationStage(0.0, 5.0, 1.0), 0.0);
+    runState scene = readyScene(makeRaster(30, 30, unitCells, seven), 50, 8.0);
+    std::ostringstream equal, first;
+    alignmentModel model(equal, scene);
+    EXPECT_EQ(testing::translationStep(model, 0.0, 5.0, 1.0), 0.0);
     EXPECT_EQ(equal.str(), "x-translation: 0\ny-translation: 0\n");
-    stale.debug = true;
-    stale.tiePoints = {{0, 3.0, 4.5, 1.0}};
-    std::ostringstream first;
-    stale.useConsole(first);
-    EXPECT_EQ(stale.translationStage(1.0, 1.0, 1.0), 0.0);
-    EXPECT_EQ(stale.raster.transform, (geoTransform{-1.0, 1.0, 0.0, -1.0, 0.0, 1.0}));
-    EXPECT_EQ(testing::textOf({stale.tiePoints[0].x, stale.tiePoints[0].y, stale.tiePoints[0].elevation}), "2 3.5 1 ");
-    stale.notReady = true;
-    EXPECT_EQ(stale.translationStage(3.0, 5.0, 1.0) + stale.rotationStage(3.0, -5.0, 5.0, 0.1), -2.0);
+    scene.debug = true;
+    scene.tiePoints = {{0, 3.0, 4.5, 1.0}};
+    alignmentModel stale(first, scene);
+    EXPECT_EQ(testing::translationStep(stale, 1.0, 1.0, 1.0), 0.0);
+    EXPECT_EQ(stale.state().raster.transform, (geoTransform{-1.0, 1.0, 0.0, -1.0, 0.0, 1.0}));
+    const tiePoint& moved = stale.state().tiePoints[0];
+    EXPECT_EQ(testing::textOf({moved.x, moved.y, moved.elevation}), "2 3.5 1 ");
     EXPECT_EQ(first.str(), "Beginning Translation Stage\nNew Lowest RMS with x-y translation of (-1,-1) is 0\n"
                             "x-translation: -1\ny-translation: -1\n");
 }
 
 // The grid reaches +padding on both axes: the raster lies a cell below and left of where its shots measured it.
 TEST(TranslationStage, TheGridReachesItsFarCorner) {
-    alignmentModel model = readyModel(makeRaster(30, 30, unitCells, hills), 200, 8.0);
-    model.raster.transform = model.raster.transform.translated(-1.0, -1.0);
-    EXPECT_NEAR(model.translationStage(1.0e9, 1.0, 1.0), 0.0, 1e-9);
-    EXPECT_EQ(model.raster.transform, unitCells);
+    runState scene = readyScene(makeRaster(30, 30, unitCells, hills), 200, 8.0);
+    scene.raster.transform = scene.raster.transform.translated(-1.0, -1.0);
+    const alignmentModel model(testing::discardedConsole(), scene);
+    const translationOutcome found = searchTranslation(model.searchSubject(), 1.0e9, 1.0, 1.0);
+    EXPECT_NEAR(found.rms, 0.0, 1e-9);
+    EXPECT_EQ(testing::textOf({found.dx, found.dy}), "1 1 ");
 }
 
 // A step that cannot move the scan to +padding would never end; one far too fine would take days, and is widened.
 TEST(TranslationStage, NotANumberIncomingOrAStepThatCannotAdvanceTriesOnlyTheUnmovedRaster) {
-    alignmentModel scene = readyModel(makeRaster(30, 30, unitCells, hills), 5, 8.0);
+    runState scene = readyScene(makeRaster(30, 30, unitCells, hills), 5, 8.0);
     for (molaPoint& point : scene.molaPoints) point.elevation = 0.0;
-    const double current = scene.currentRms().rms;
+    const double current = rmsAndMean(scene.raster, scene.molaPoints, &scene.trackWeights, 0, 0, 0).rms;
     struct row { double incoming, padding, delta; std::string warning; };
     for (const row& test : std::vector<row>{
              {notANumber, 3.0, 1.0, ""}, {1e9, 5.0, 0.0, ""}, {1e9, 5.0, -1.0, ""}, {1e9, 5.0, notANumber, ""},
@@ -73,19 +76,19 @@ TEST(TranslationStage, NotANumberIncomingOrAStepThatCannotAdvanceTriesOnlyTheUnm
              {1e9, 0.0, 0.0, ""},
              {0.0, 4000.0, 0.5, "Warning: The translation increment 0.5 is too small for the translation range 4000, "
                                 "using 4\n"}}) {
-        alignmentModel model = scene;
         std::ostringstream console;
-        model.useConsole(console);
-        const double best = model.translationStage(test.incoming, test.padding, test.delta);
+        const alignmentModel model(console, scene);
+        const translationOutcome found =
+            searchTranslation(model.searchSubject(), test.incoming, test.padding, test.delta);
         EXPECT_EQ(console.str(), test.warning + "x-translation: 0\ny-translation: 0\n") << test.delta;
-        EXPECT_THAT(best, NanSensitiveDoubleNear(std::min(test.incoming, current), 0.0)) << test.delta;
-        EXPECT_EQ(model.raster.transform, unitCells);
+        EXPECT_THAT(found.rms, NanSensitiveDoubleNear(std::min(test.incoming, current), 0.0)) << test.delta;
+        EXPECT_EQ(testing::textOf({found.dx, found.dy}), "0 0 ") << test.delta;
     }
 }
 
-std::vector<double> transformAndTiePoints(const alignmentModel& model) {
-    std::vector<double> values(model.raster.transform.coefficients.begin(), model.raster.transform.coefficients.end());
-    for (const tiePoint& point : model.tiePoints) values.insert(values.end(), {point.x, point.y});
+std::vector<double> transformAndTiePoints(const runState& state) {
+    std::vector<double> values(state.raster.transform.coefficients.begin(), state.raster.transform.coefficients.end());
+    for (const tiePoint& point : state.tiePoints) values.insert(values.end(), {point.x, point.y});
     return values;
 }
 
@@ -104,19 +107,19 @@ TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
     const elevationRaster truth = makeRaster(65, 65, {300.0, 1.0, 0.0, 400.0, 0.0, -1.0}, hills);
     double angle = -5.0;
     for (int i = 0; i < 65; ++i) angle += 0.1;
-    alignmentModel turned = readyModel(truth, 400, 9.0), back = turned;
+    runState turned = readyScene(truth, 400, 9.0), back = turned;
     turned.raster.transform = turned.raster.transform.turnedAbout(16, 16, -angle);
     turned.tiePoints = {{0, turned.raster.nodeX(40, 30), turned.raster.nodeY(40, 30), 0.0}};
     back.tiePoints = {{0, truth.nodeX(40, 30), truth.nodeY(40, 30), 0.0}};
-    const double incoming = turned.currentRms().rms;
-    alignmentModel flat = readyModel(makeRaster(30, 30, unitCells, seven), 30, 10), off = flat, ties = off, thin = off;
+    const double incoming = rmsAndMean(turned.raster, turned.molaPoints, &turned.trackWeights, 0, 0, 0).rms;
+    runState flat = readyScene(makeRaster(30, 30, unitCells, seven), 30, 10), off = flat, ties = off, thin = off;
     off.molaPoints = {{0, 5000.0, 5000.0, 1.0}};
     ties.raster = makeRaster(3, 3, unitCells, seven);
     ties.molaPoints = {{0, 1.0, 1.0, 7.0}};
     thin.raster = makeRaster(1, 30, unitCells, hills);
     const std::string found = "Min RMS Rotation About: 16 : 16\nMin RMS Rotation Angle:1.5\n";
     const std::string none = "No Rotation Found\n", debug = "Beginning Rotation Stage\n";
-    struct row { const alignmentModel& scene; double rms, lo, hi, step; std::string text; double best; };
+    struct row { const runState& scene; double rms, lo, hi, step; std::string text; double best; };
     for (const row& test : std::vector<row>{
              {turned, incoming, -5.0, 5.0, 0.1, found, 0.0}, {turned, incoming, 5.0, -5.0, -0.1, found, 0.0},
              {turned, incoming, angle, 5.0, 0.0, found, 0.0}, {turned, incoming, angle, 5.0, notANumber, found, 0.0},
@@ -127,16 +130,16 @@ TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
              // Every trial about every pivot ties: the first wins, the 404 tied quarters end the search.
              {ties, 1.0, -5.0, 5.0, 0.1,
               debug + "2 : 0\n2 : 0\n1\nMin RMS Rotation About: 0 : 0\nMin RMS Rotation Angle:-5\n", 0.0}}) {
-        alignmentModel model = test.scene;
-        model.debug = test.text.rfind(debug, 0) == 0;
+        runState scene = test.scene;
+        scene.debug = test.text.rfind(debug, 0) == 0;
         std::ostringstream console;
-        model.useConsole(console);
-        const double best = model.rotationStage(test.rms, test.lo, test.hi, test.step);
+        alignmentModel model(console, scene);
+        const double best = testing::rotationStep(model, test.rms, test.lo, test.hi, test.step);
         EXPECT_THAT(best, NanSensitiveDoubleNear(test.best, 1e-9)) << test.lo << " " << test.step;
         EXPECT_EQ(console.str(), test.text) << test.lo << " " << test.step;
         if (test.text != found && test.text.find(none) == std::string::npos) continue;
-        const alignmentModel& expected = test.text == found ? back : test.scene;
-        EXPECT_THAT(transformAndTiePoints(model), Pointwise(DoubleNear(1e-9), transformAndTiePoints(expected)));
+        const runState& expected = test.text == found ? back : test.scene;
+        EXPECT_THAT(transformAndTiePoints(model.state()), Pointwise(DoubleNear(1e-9), transformAndTiePoints(expected)));
     }
 }
 

@@ -2,22 +2,27 @@
 #include <gtest/gtest.h>
 
 #include "app/runSettings.h"
-#include "app/trackFiltering.h"
+#include "model/plain/trackFilter.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
 namespace {
 
 // A raster of zeros, so that a shot's error is its elevation, and a track per list of errors along row 2 + 3 * track.
-alignmentModel flatModel(const std::vector<std::vector<double>>& tracks) {
-    alignmentModel model(kalvex::testing::discardedConsole());
-    model.raster = testing::makeRaster(40, 40, {0.0, 1.0, 0.0, 0.0, 0.0, 1.0}, [](int, int) { return 0.0; });
-    model.trackWeights = trackWeightList::fullWeights(tracks.size());
-    model.notReady = false;
+runState flatScene(const std::vector<std::vector<double>>& tracks) {
+    runState scene;
+    scene.raster = testing::makeRaster(40, 40, {0.0, 1.0, 0.0, 0.0, 0.0, 1.0}, [](int, int) { return 0.0; });
+    scene.trackWeights = trackWeightList::fullWeights(tracks.size());
+    scene.notReady = false;
     for (std::size_t track = 0; track < tracks.size(); ++track)
         for (std::size_t i = 0; i < tracks[track].size(); ++i)
-            model.molaPoints.push_back({std::int32_t(track), 2.0 + double(i), 2.0 + 3.0 * track, tracks[track][i]});
-    return model;
+            scene.molaPoints.push_back({std::int32_t(track), 2.0 + double(i), 2.0 + 3.0 * track, tracks[track][i]});
+    return scene;
+}
+
+tracksFiltered filtered(const runState& scene, const trackFilterLimits& limits) {
+    const alignmentModel model(testing::discardedConsole(), scene);
+    return filterTracks(model.searchSubject(), limits);
 }
 
 // Both limits are strict, the mean's on its absolute value and the spread's around the signed mean; a track without
@@ -30,31 +35,26 @@ TEST(TrackWeights, ATrackBeyondEitherLimitLosesTheDecrement) {
              {{8.0, -8.0}, 10.0, 7.0, 0.05, 0.95},    {{20.0, 22.0}, 30.0, 7.0, 0.05, 1.0},
              {{5.0}, 0.0, 0.0, 0.05, 0.95},           {{50.0}, 10.0, 7.0, 1.5, 0.0},
              {{}, 0.0, 0.0, 0.05, 1.0}}) {
-        alignmentModel model = flatModel({test.errors, {0.0}});
-        model.molaPoints.push_back({0, -100.0, 5.0, 500.0});  // off the raster
-        model.updateTrackWeights({test.meanLimit, test.spreadLimit, test.decrement, 0.0});
-        EXPECT_EQ(model.trackWeights.values(), (std::vector<double>{test.weight, 1.0})) << test.meanLimit << test.decrement;
+        runState scene = flatScene({test.errors, {0.0}});
+        scene.molaPoints.push_back({0, -100.0, 5.0, 500.0});  // off the raster
+        const tracksFiltered found = filtered(scene, {test.meanLimit, test.spreadLimit, test.decrement, 0.0});
+        EXPECT_EQ(found.weights.values(), (std::vector<double>{test.weight, 1.0})) << test.meanLimit << test.decrement;
     }
     // Mean 25, deviation 1: the weighted errors shrink with the weight, which falls in 19 stages until the weighted
     // mean 1.25 lies within the limit 2.
-    alignmentModel model = flatModel({{24.0, 26.0, 24.0, 26.0}});
-    for (int stage = 0; stage < 40; ++stage) model.updateTrackWeights({2.0, 7.0, 0.05, 0.0});
-    EXPECT_NEAR(model.trackWeights.of(0), 0.05, 1e-9);
+    runState scene = flatScene({{24.0, 26.0, 24.0, 26.0}});
+    for (int stage = 0; stage < 40; ++stage) scene.trackWeights = filtered(scene, {2.0, 7.0, 0.05, 0.0}).weights;
+    EXPECT_NEAR(scene.trackWeights.of(0), 0.05, 1e-9);
 }
 
 // Track 1 fails: weight 0.95, error 95 against the mean 19; with a decrement of 1 its error is 0 when judged.
-TEST(FilterTracks, WeightsAreUpdatedBeforeOutliersAreJudgedAndNothingHappensWhileNotReady) {
-    const alignmentModel scene = flatModel({{0.0, 0.0, 0.0, 0.0}, {100.0}});
-    alignmentModel model = scene, silenced = scene, idle = scene;
-    idle.notReady = true;
-    std::ostringstream console;
-    for (alignmentModel* each : {&model, &silenced, &idle}) each->useConsole(console);
-    model.filterTracks({10.0, 7.0, 0.05, 30.0});
-    silenced.filterTracks({10.0, 7.0, 1.0, 30.0});
-    idle.filterTracks({10.0, 7.0, 0.05, 30.0});
-    EXPECT_EQ(console.str(), "The coordinate 1:2:5:100 was removed.\n");
-    EXPECT_EQ(testing::textOf({model.trackWeights.of(1), silenced.trackWeights.of(1), idle.trackWeights.of(1)}), "0.95 0 1 ");
-    EXPECT_EQ(model.molaPoints.size() * 100 + silenced.molaPoints.size() * 10 + idle.molaPoints.size(), 455u);
+TEST(FilterTracks, WeightsAreUpdatedBeforeOutliersAreJudged) {
+    const runState scene = flatScene({{0.0, 0.0, 0.0, 0.0}, {100.0}});
+    const tracksFiltered lowered = filtered(scene, {10.0, 7.0, 0.05, 30.0});
+    const tracksFiltered silenced = filtered(scene, {10.0, 7.0, 1.0, 30.0});
+    EXPECT_EQ(testing::textOf({lowered.weights.of(1), silenced.weights.of(1)}), "0.95 0 ");
+    EXPECT_EQ(lowered.outliers, std::vector<std::size_t>{4});  // the shot 1:2:5:100
+    EXPECT_EQ(silenced.outliers, std::vector<std::size_t>{});
 }
 
 TEST(MaxErrorLimit, IsLoweredByTheKeptShareInWholeNumbersDownToTheFloor) {
@@ -69,11 +69,10 @@ TEST(MaxErrorLimit, IsLoweredByTheKeptShareInWholeNumbersDownToTheFloor) {
              {1.0, 0.1, 3, "", 1.0},  // at or below the floor: never lowered
              {2.0, 0.1, 1, "", 2.0},
              {1.0e300, 0.5, 1, line + "5e+299\n", 5e299}}) {  // without overflow
-        runSettings settings;
-        settings.sfDecrease = test.keptShare;
         std::ostringstream console;
         double limit = test.limit;
-        for (int i = 0; i < test.times; ++i) limit = lowerMaxError(console, limit, settings);
+        for (int i = 0; i < test.times; ++i)
+            limit = lowerMaxError(console, limit, test.keptShare, runSettings{}.sfCutoff);
         EXPECT_EQ(console.str() + std::to_string(limit), test.text + std::to_string(test.final));
     }
 }

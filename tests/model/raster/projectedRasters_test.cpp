@@ -74,8 +74,8 @@ TEST(ProjectedRun, TheRealCubeIsAlignedWithRealShots) {
     EXPECT_NEAR(double(summary["translation"]["cells"][1]), 65.3, 0.5);
     alignmentModel aligned(discardedConsole());
     ASSERT_TRUE(aligned.readRaster(folder.file("dem_aligned.tif"), -32767.0));
-    EXPECT_TRUE(aligned.raster.projected && !aligned.raster.wholeNumberCells);
-    EXPECT_EQ(aligned.raster.width * 1000 + aligned.raster.height, 282u * 1000 + 333);
+    EXPECT_TRUE(aligned.state().raster.projected && !aligned.state().raster.wholeNumberCells);
+    EXPECT_EQ(aligned.state().raster.width * 1000 + aligned.state().raster.height, 282u * 1000 + 333);
 }
 
 }  // namespace

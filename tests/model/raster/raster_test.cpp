@@ -65,9 +65,10 @@ TEST_F(RasterRead, CellsOfEveryBlockLayoutWithNoDataAsNan) {
              {patternSpec(2, 1, {}, {-9999.0f, -32767.0f}, -9999.0), notANumber, "nan -32767 "}}) {
         alignmentModel model(kalvex::testing::discardedConsole());
         EXPECT_EQ(readInto(model, write(test.layout), test.threshold), "read|");
-        EXPECT_EQ(model.raster.width * 100 + model.raster.height, test.layout.width * 100u + test.layout.height);
-        EXPECT_EQ(model.raster.gdalTransform().coefficients, test.layout.transform);
-        EXPECT_EQ(cellsText(model.raster.cells), test.expected.empty() ? cellsText(test.layout.cells) : test.expected);
+        const elevationRaster& raster = model.state().raster;
+        EXPECT_EQ(raster.width * 100 + raster.height, test.layout.width * 100u + test.layout.height);
+        EXPECT_EQ(raster.gdalTransform().coefficients, test.layout.transform);
+        EXPECT_EQ(cellsText(raster.cells), test.expected.empty() ? cellsText(test.layout.cells) : test.expected);
     }
 }
 
@@ -79,12 +80,12 @@ TEST_F(RasterRead, ScaleAndOffsetMakeElevationsOfTheStoredValues) {
     layout.offset = -4000.0;
     alignmentModel model(kalvex::testing::discardedConsole());
     EXPECT_EQ(readInto(model, write(layout)), "read|");
-    EXPECT_EQ(cellsText(model.raster.cells), "nan -3950 -2000 ");
-    ASSERT_TRUE(writeAlignedRaster(model.raster, folder.file("aligned.tif")));
+    EXPECT_EQ(cellsText(model.state().raster.cells), "nan -3950 -2000 ");
+    ASSERT_TRUE(writeAlignedRaster(model.state().raster, folder.file("aligned.tif")));
     alignmentModel aligned(kalvex::testing::discardedConsole());
     EXPECT_EQ(readInto(aligned, folder.file("aligned.tif"), notANumber), "read|");
-    EXPECT_EQ(cellsText(aligned.raster.cells), "nan -3950 -2000 ");
-    EXPECT_FALSE(model.raster.semiMajorAxis);  // no spatial reference
+    EXPECT_EQ(cellsText(aligned.state().raster.cells), "nan -3950 -2000 ");
+    EXPECT_FALSE(model.state().raster.semiMajorAxis);  // no spatial reference
 }
 
 // A cell's value stands at the cell's centre, half a cell from the corner GDAL's georeference gives: a plane sampled
@@ -104,16 +105,16 @@ TEST_F(RasterRead, ValuesStandAtTheCellCentres) {
     }
     for (const bool corners : {false, true}) {
         alignmentModel model(kalvex::testing::discardedConsole());
-        model.raster.valuesAtCorners = corners;
+        model.useRunSettings(false, 1, corners);
         ASSERT_EQ(readInto(model, path), "read|");
-        const std::vector<double> elevations = sampleModel(model.raster, shots, 0.0, 0.0, 0.0);
+        const std::vector<double> elevations = sampleModel(model.state().raster, shots, 0.0, 0.0, 0.0);
         for (std::size_t i = 0; i < shots.size(); ++i) {
             const double error = shots[i].elevation - elevations[i];
             EXPECT_TRUE(corners ? std::fabs(error) > 1.0 : std::fabs(error) < 1e-5) << corners << " " << error;
         }
         model.setTopLeft(100.0, 200.0);
-        const geoTransform moved = model.raster.gdalTransform();
-        EXPECT_EQ(testing::textOf({moved[0], moved[3], model.corners[0].x, model.corners[0].y}),
+        const geoTransform moved = model.state().raster.gdalTransform();
+        EXPECT_EQ(testing::textOf({moved[0], moved[3], model.state().corners[0].x, model.state().corners[0].y}),
                   testing::textOf({100.0, 200.0, corners ? 100.0 : 101.25, corners ? 200.0 : 198.875}));
     }
 }
@@ -132,7 +133,7 @@ TEST_F(RasterRead, CellsOfEveryTypeAndFormat) {
         layout.scale = test.scale;
         alignmentModel model(kalvex::testing::discardedConsole());
         EXPECT_EQ(readInto(model, write(layout, test.name)).substr(0, 5), "read|") << test.name;
-        EXPECT_EQ(cellsText(model.raster.cells), test.expected) << test.name;
+        EXPECT_EQ(cellsText(model.state().raster.cells), test.expected) << test.name;
     }
     // A PDS3 image whose label lies beside it.
     const float cells[] = {1.5f, -2.0f};
@@ -143,7 +144,7 @@ TEST_F(RasterRead, CellsOfEveryTypeAndFormat) {
                            "SAMPLE_TYPE = PC_REAL\nSAMPLE_BITS = 32\nEND_OBJECT = IMAGE\nEND\n");
     alignmentModel model(kalvex::testing::discardedConsole());
     EXPECT_EQ(readInto(model, folder.file("image.img")).substr(0, 5), "read|");
-    EXPECT_EQ(cellsText(model.raster.cells), "1.5 -2 ");
+    EXPECT_EQ(cellsText(model.state().raster.cells), "1.5 -2 ");
 }
 
 // Corner records are printed with the console's six significant digits.
@@ -151,22 +152,25 @@ TEST_F(RasterRead, DebugPrintsTheCornersAndSetTopLeftMovesThemUntilTracksAreHeld
     const std::string path = write({2, 3, {137.123456789, 0.001, 0.0005, -4.5678912345, 0.00025, -0.001},
                                     {-2345.678f, 1.0f, 2.0f, 3.0f, 4.0f, -32767.0f}, {}});
     alignmentModel model(kalvex::testing::discardedConsole());
-    model.debug = true;
-    model.raster.valuesAtCorners = true;  // the corners as GDAL's georeference gives them
+    model.useRunSettings(true, 1, true);  // the corners as GDAL's georeference gives them
     EXPECT_EQ(readInto(model, path), "read|Begin Reading .tif\nDone Reading .tif\n"
                                      "Top Left: 0:137.123:-4.56789:-2345.68\n"
                                      "Top Right: 0:137.124:-4.56764:1\nBottom Left: 0:137.124:-4.56989:4\n"
                                      "Bottom Right: 0:137.125:-4.56964:nan\n");
     model.setTopLeft(10.0, 20.0);
-    EXPECT_EQ(model.raster.transform, (geoTransform{10.0, 0.001, 0.0005, 20.0, 0.00025, -0.001}));
-    EXPECT_EQ(std::vector<double>({model.corners[0].x, model.corners[0].y, model.corners[3].x, model.corners[3].y}),
+    EXPECT_EQ(model.state().raster.transform, (geoTransform{10.0, 0.001, 0.0005, 20.0, 0.00025, -0.001}));
+    const auto& corners = model.state().corners;
+    EXPECT_EQ(std::vector<double>({corners[0].x, corners[0].y, corners[3].x, corners[3].y}),
               std::vector<double>({10.0, 20.0, 10.0 + 0.001 + 2 * 0.0005, 20.0 + 0.00025 - 2 * 0.001}));
     // Once tracks are held, the corners stay as read.
-    model.molaPoints.push_back(molaPoint{0, 250.0, 250.0, 1.0});
-    model.notReady = false;
-    model.setTopLeft(30.0, 40.0);
-    EXPECT_EQ(model.raster.transform[0] + model.corners[0].x, 40.0);
-    EXPECT_EQ(cellsText({float(model.raster.cornerAt(-1, -1).z), float(model.raster.cornerAt(2, 0).z)}), "nan nan ");
+    runState tracked = model.state();
+    tracked.molaPoints.push_back(molaPoint{0, 250.0, 250.0, 1.0});
+    tracked.notReady = false;
+    alignmentModel ready(testing::discardedConsole(), tracked);
+    ready.setTopLeft(30.0, 40.0);
+    const elevationRaster& raster = ready.state().raster;
+    EXPECT_EQ(raster.transform[0] + ready.state().corners[0].x, 40.0);
+    EXPECT_EQ(cellsText({float(raster.cornerAt(-1, -1).z), float(raster.cornerAt(2, 0).z)}), "nan nan ");
 }
 
 // Broken, foreign and oversized files are refused with one message, nothing on standard error.
@@ -207,7 +211,7 @@ TEST_F(RasterRead, EachReadPrintsItsOneMessage) {
         ::testing::internal::CaptureStderr();  // the descriptor itself: GDAL's own messages too
         EXPECT_EQ(readInto(model, path), console) << path;
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-        EXPECT_EQ(model.raster.loaded, console.rfind("read|", 0) == 0);
+        EXPECT_EQ(model.state().raster.loaded, console.rfind("read|", 0) == 0);
     }
 }
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "app/robustMode.h"
-#include "app/robustStages.h"
 #include "model/evaluation/pointError.h"
 #include "model/raster/georeferenceMotion.h"
 #include "model/robust/robustSearch.h"
+#include "model/robust/robustStages.h"
 #include "model/robust/trackJudgement.h"
 #include "readers/pointFilter.h"
 #include "tests/support/testSupport.h"
@@ -26,41 +26,43 @@ namespace {
 // measuring it moved by (dx, dy) and turned by angle about that node, plus a
 // tilted plane; track 7 is 40 m off and one shot 300 m.
 alignmentModel shiftedScene(double dx, double dy, double angle = 0.0) {
-    alignmentModel model(kalvex::testing::discardedConsole());
-    model.raster = testing::makeRaster(60, 60, {1000.0, 1.0, 0.0, 2000.0, 0.0, -1.0}, [](int c, int r) {
+    runState scene;
+    scene.raster = testing::makeRaster(60, 60, {1000.0, 1.0, 0.0, 2000.0, 0.0, -1.0}, [](int c, int r) {
         return 40.0 * std::sin(c * 0.21) * std::cos(r * 0.17) + 15.0 * std::sin((c + 2 * r) * 0.11);
     });
     for (int i = 0; i < 800; ++i)
-        model.molaPoints.push_back({i % 8, 1030.0 + (i % 8 - 3.5) * 5.3 + 0.01 * (i / 8 - 49.5), 1990.0 - 0.4 * (i / 8), 0.0});
-    const robustShots turned = turnedShots(countedShots(model.molaPoints, {1, 1, 1, 1, 1, 1, 1, 1}, 1.0), -angle,
-                                           model.raster.nodeX(30, 30), model.raster.nodeY(30, 30));
-    std::vector<molaPoint> measured = model.molaPoints;
+        scene.molaPoints.push_back({i % 8, 1030.0 + (i % 8 - 3.5) * 5.3 + 0.01 * (i / 8 - 49.5), 1990.0 - 0.4 * (i / 8), 0.0});
+    const robustShots turned = turnedShots(countedShots(scene.molaPoints, {1, 1, 1, 1, 1, 1, 1, 1}, 1.0), -angle,
+                                           scene.raster.nodeX(30, 30), scene.raster.nodeY(30, 30));
+    std::vector<molaPoint> measured = scene.molaPoints;
     for (std::size_t i = 0; i < measured.size(); ++i) measured[i].x = turned.x[i], measured[i].y = turned.y[i];
-    const std::vector<double> model0 = sampleModel(model.raster, measured, dx, dy, 0.0);
-    for (std::size_t i = 0; i < model.molaPoints.size(); ++i) {
-        molaPoint& shot = model.molaPoints[i];
+    const std::vector<double> model0 = sampleModel(scene.raster, measured, dx, dy, 0.0);
+    for (std::size_t i = 0; i < scene.molaPoints.size(); ++i) {
+        molaPoint& shot = scene.molaPoints[i];
         shot.elevation = model0[i] + 0.3 * (shot.x - 1030.0) - 0.2 * (shot.y - 1970.0) + 8.0 +
                          (shot.trackIndex == 7 ? 40.0 : 0.0) + (i == 100 ? 300.0 : 0.0);
     }
-    model.trackWeights = trackWeightList::fullWeights(8);
-    model.notReady = false;
-    return model;
+    scene.trackWeights = trackWeightList::fullWeights(8);
+    scene.orbits = {1, 2, 3, 4, 5, 6, 7, 8};
+    scene.notReady = false;
+    return alignmentModel(testing::discardedConsole(), std::move(scene));
 }
 
 TEST(RobustMeasure, TakesOutItsOwnPlaneAndIgnoresABadTrackAndAGrossError) {
     const alignmentModel model = shiftedScene(2.0, -1.0);
-    const robustShots shots = countedShots(model.molaPoints, model.trackWeights, unjudgedShare);
-    EXPECT_LT(measureRobustly(model.raster, shots, 2.0, -1.0).rms, 1e-6);
-    EXPECT_GT(measureRobustly(model.raster, shots, 2.5, -1.0).rms, 0.5);
-    EXPECT_GT(measureRobustly(model.raster, shots, 0.0, 0.0).rms, 5.0);
+    const runState& scene = model.state();
+    const robustShots shots = countedShots(scene.molaPoints, scene.trackWeights, unjudgedShare);
+    EXPECT_LT(measureRobustly(scene.raster, shots, 2.0, -1.0).rms, 1e-6);
+    EXPECT_GT(measureRobustly(scene.raster, shots, 2.5, -1.0).rms, 0.5);
+    EXPECT_GT(measureRobustly(scene.raster, shots, 0.0, 0.0).rms, 5.0);
 }
 
 TEST(RobustSearch, FindsAShiftWithinAOneTwentiethCellGridEvenBeyondItsFirstRange) {
     struct shiftCase { double dx, dy, reach; };
     for (const shiftCase& c : {shiftCase{3.3, -2.6, 6.0}, {-4.45, 1.15, 2.0}, {0.0, 0.0, 6.0}}) {
         const alignmentModel model = shiftedScene(c.dx, c.dy);
-        const offsetFound found =
-            searchRobustOffset(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare), c.reach);
+        const robustShots shots = countedShots(model.state().molaPoints, model.state().trackWeights, unjudgedShare);
+        const offsetFound found = searchRobustOffset(model.searchSubject(), shots, c.reach);
         EXPECT_NEAR(found.dx, c.dx, 0.025) << c.dx << " " << c.reach;
         EXPECT_NEAR(found.dy, c.dy, 0.025) << c.dy << " " << c.reach;
     }
@@ -81,13 +83,14 @@ TEST(RobustSearch, TheRefinementEndsWithinAHundredthOfACellOfAGridOnEveryShot) {
         std::vector<pointFilter> filters;
         ASSERT_TRUE(model.readRaster(folder.file("dem.tif"), -32767.0));
         ASSERT_TRUE(model.readTracksInBox(folder.file("tracks.csv"), filters, 0.0));
-        const robustShots shots = countedShots(model.molaPoints, model.trackWeights, unjudgedShare);
-        const double cell = model.raster.transform[1], reach = 6.0;
-        const offsetFound refined = searchRobustOffset(model, shots, reach);
+        const runState& state = model.state();
+        const robustShots shots = countedShots(state.molaPoints, state.trackWeights, unjudgedShare);
+        const double cell = state.raster.transform[1], reach = 6.0;
+        const offsetFound refined = searchRobustOffset(model.searchSubject(), shots, reach);
         const gridMeasure everyShot = [&](const std::vector<gridCandidate>& candidates, bool) {
             std::vector<double> values;
             for (const gridCandidate& c : candidates)
-                values.push_back(measureRobustly(model.raster, shots, c.first * cell, c.second * cell).rms);
+                values.push_back(measureRobustly(state.raster, shots, c.first * cell, c.second * cell).rms);
             return values;
         };
         const searchOutcome gridded = searchCoarseToFine(everyShot, {true, reach, reach, 0.75, 0.05, {}, {}});
@@ -119,12 +122,11 @@ TEST(RobustRounds, FindATurnAndKeepNoneWhereThereIsNone) {
     struct turnCase { double angle, dx, dy; };
     for (const turnCase& c : {turnCase{0.6, 0.0, 0.0}, {2.0, 0.0, 0.0}, {0.03, 0.0, 0.0}, {0.0, 2.3, -1.4}}) {
         alignmentModel model = shiftedScene(c.dx, c.dy, c.angle);
-        model.orbits = {1, 2, 3, 4, 5, 6, 7, 8};
-        const geoTransform read = model.raster.transform;
+        const geoTransform read = model.state().raster.transform;
         runSettings settings;
         settings.padding = 6.0;
         const alignmentRecord record = runRobustAlignment(model, settings);
-        const georeferenceMotion motion = motionBetween(read, model.raster.transform, 60, 60);
+        const georeferenceMotion motion = motionBetween(read, model.state().raster.transform, 60, 60);
         EXPECT_NEAR(motion.rotationDegrees, c.angle, 0.003) << c.angle;
         EXPECT_NEAR(motion.columns, c.dx, 0.03) << c.angle;
         EXPECT_NEAR(motion.rows, -c.dy, 0.03) << c.angle;
@@ -178,8 +180,8 @@ TEST(RobustMeasure, ShotsAlongATrackAreToldAsTheirOwnBoxesTellThem) {
 TEST(RobustProbe, FindsAClearlyBetterPositionOnlyWhereThereIsOne) {
     for (const double shift : {0.0, 3.3}) {
         const alignmentModel model = shiftedScene(shift, -0.8 * shift);
-        const probeFound probe =
-            probeRobustly(model, countedShots(model.molaPoints, model.trackWeights, unjudgedShare), 6.0, 0.0, 0.0);
+        const robustShots shots = countedShots(model.state().molaPoints, model.state().trackWeights, unjudgedShare);
+        const probeFound probe = probeRobustly(model.searchSubject(), shots, 6.0, 0.0, 0.0);
         EXPECT_NEAR(probe.cells, std::hypot(shift, 0.8 * shift), 0.05) << shift;
         EXPECT_EQ(probe.there < 0.8 * probe.here, shift > 0.0) << probe.there << " " << probe.here;
     }
