@@ -120,7 +120,11 @@ bool closeRelative(double value, double expected, double tolerance) {
 // ---------------------------------------------------------------- the evaluation
 
 class EveryKernelPath : public ::testing::TestWithParam<forcedKernel> {
-    void SetUp() override { forceKernelPath(GetParam().first, GetParam().second); }
+    // A path that was not taken would leave its cases measuring another.
+    void SetUp() override {
+        forceKernelPath(GetParam().first, GetParam().second);
+        ASSERT_EQ(chosenKernelPath(), GetParam().first);
+    }
     void TearDown() override { forceKernelPath(kernelPath::automatic); }
 };
 

@@ -101,10 +101,12 @@ TEST(PointErrors, RmsDividesByPointsWithAModelElevationNotByWeights) {
 // (the equator takes the northern ones).
 TEST(PointConversions, LongitudesWrapByOneStepAndPolarStereographicUsesTheMarsPolarSphere) {
     runState read;
-    read.molaPoints = {{0, 350, 10, 1}, {0, 540, -190, 2}, {0, -190, 200, 3}, {0, 180, -180, 4}, {0, 900, 0, 5}};
+    read.molaPoints = {{0, 350, 10, 1},   {0, 540, -190, 2}, {0, -190, 200, 3},
+                       {0, 180, -180, 4}, {0, 900, 0, 5},    {0, 180.5, -180.5, 6}};
     alignmentModel wrapped(kalvex::testing::discardedConsole(), read);
     wrapped.wrapLongitudes();
-    EXPECT_EQ(pointsText(wrapped.state().molaPoints), "-10 10 1 180 170 2 170 -160 3 180 -180 4 540 0 5 ");
+    EXPECT_EQ(pointsText(wrapped.state().molaPoints),
+              "-10 10 1 180 170 2 170 -160 3 180 -180 4 540 0 5 -179.5 179.5 6 ");
     read.molaPoints = {{0, 0, 90, 1}, {0, 90, 0, 2}, {0, 0, -90, 3}, {0, 45, 60, 4},
                        {0, -45, -60, 5}, {0, -120, 75, 6}, {0, 30, 0, 7}};
     alignmentModel polar(kalvex::testing::discardedConsole(), read);

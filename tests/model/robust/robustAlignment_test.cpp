@@ -57,6 +57,18 @@ TEST(RobustMeasure, TakesOutItsOwnPlaneAndIgnoresABadTrackAndAGrossError) {
     EXPECT_GT(measureRobustly(scene.raster, shots, 0.0, 0.0).rms, 5.0);
 }
 
+// Shots along a diagonal line, off it by a few millionths of their spread, fix no slope across it: the measure takes
+// out their level, not a plane that the jitter would tilt until it fits the slope along the line.
+TEST(RobustMeasure, ShotsAlongALineLoseOnlyTheirLevel) {
+    std::vector<molaPoint> points;
+    for (int i = 0; i < 100; ++i)
+        points.push_back({0, 5.0 + 0.3 * i, 5.0 + 0.3 * i + (i % 2 ? 3e-5 : -3e-5), 0.15 * i});
+    const elevationRaster flat =
+        testing::makeRaster(40, 40, {0.0, 1.0, 0.0, 40.0, 0.0, -1.0}, [](int, int) { return 0.0; });
+    const robustShots shots = countedShots(points, trackWeightList::fullWeights(1), unjudgedShare);
+    EXPECT_GT(measureRobustly(flat, shots, 0.0, 0.0).rms, 1.0);
+}
+
 TEST(RobustSearch, FindsAShiftWithinAOneTwentiethCellGridEvenBeyondItsFirstRange) {
     struct shiftCase { double dx, dy, reach; };
     for (const shiftCase& c : {shiftCase{3.3, -2.6, 6.0}, {-4.45, 1.15, 2.0}, {0.0, 0.0, 6.0}}) {
@@ -204,6 +216,17 @@ TEST(TrackJudgement, SilencesATrackFarOffTheOthersAndRemovesShotsFarOffTheRest) 
         const judgement verdict = judgeTracks(tracks, moved);
         EXPECT_EQ(verdict.silencedTracks, std::vector<std::size_t>{3}) << offset;
         EXPECT_EQ(verdict.outliers, std::vector<std::size_t>{42}) << offset;
+    }
+}
+
+// Four tracks at -1, 0 and 1 give a robust deviation of 1.4826; the fifth, all at d, lies more than four of them
+// (5.9304) off the middle of the tracks or not.
+TEST(TrackJudgement, ATrackIsSilencedJustBeyondFourRobustDeviations) {
+    for (const auto& [offset, silenced] : {std::pair{5.95, true}, std::pair{5.91, false}}) {
+        std::vector<std::int32_t> tracks;
+        std::vector<double> residuals;
+        for (int i = 0; i < 15; ++i) tracks.push_back(i / 3), residuals.push_back(i < 12 ? i % 3 - 1.0 : offset);
+        EXPECT_EQ(judgeTracks(tracks, residuals).silencedTracks.size(), silenced ? 1u : 0u) << offset;
     }
 }
 
