@@ -1,5 +1,6 @@
-// Runs killed while they write, and runs started on outputs that another run
-// is writing: the outputs of a base are always those of one whole run. A
+// Runs killed while they write, runs started on outputs that another run is
+// writing, and a run that loses an output: the outputs of a base are always
+// those of one whole run, and a run that lost one says so. A
 // forked child runs kalvex with a hook that stops it (SIGSTOP) at a named
 // stop point, where the test signals it.
 #include <gtest/gtest.h>
@@ -109,6 +110,16 @@ TEST_F(interruptedRuns, aSecondRunOnTheSameOutputsEndsAtOnceUntilTheFirstIsGone)
     EXPECT_EQ(runProgram({kalvexPath(), "dem.tif", "tracks.csv", "-as", "_b"}, folder.path()).status, 0);
     EXPECT_EQ(endRun(first, SIGKILL), SIGKILL);
     EXPECT_EQ(run("2").status, 0);
+}
+
+// A per-shot table that cannot be written is lost like any other output: the run says so and ends with status 1.
+TEST_F(interruptedRuns, aPerShotTableThatCannotBeWrittenFailsTheRun) {
+    // A folder that holds a file stands where the table is written until it is complete.
+    std::filesystem::create_directories(folder.file("dem_errors.csv.partial/kept"));
+    const commandResult lost = run("1");
+    EXPECT_EQ(lost.status, 1);
+    EXPECT_NE(lost.standardOutput.find("\nWarning: Could not create the output file dem_errors.csv\n"),
+              std::string::npos);
 }
 
 }  // namespace

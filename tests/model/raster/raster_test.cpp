@@ -228,5 +228,28 @@ TEST(RasterExtent, ATiePointLiesOnTheRasterFromItsFirstNodeToItsLast) {
         EXPECT_EQ(liesOnRaster(raster, x, y), onRaster) << x << " " << y;
 }
 
+// Corners read as degrees up to longitudes of +-540 and latitudes of +-90, those included (a global raster's nodes
+// reach a pole). Tie points read as radians only when every one lies on the raster so and none as read; 29.9 degrees
+// as radians lies on it by the exact factor only.
+TEST(RasterExtent, CornersReadAsDegreesUpToTheirEdgesAndTiePointsAsRadiansOnlyAllTogether) {
+    struct extentCase { double west, east, south, north; bool degrees; };
+    for (const extentCase& c : {extentCase{-540.0, 540.0, -90.0, 90.0, true}, {-541.0, 0.0, 0.0, 1.0, false},
+                                {0.0, 541.0, 0.0, 1.0, false}, {0.0, 1.0, -90.5, 0.0, false},
+                                {0.0, 1.0, 0.0, 90.5, false}}) {
+        elevationRaster raster;
+        raster.width = raster.height = 2;
+        raster.transform = {c.west, c.east - c.west, 0.0, c.north, 0.0, c.south - c.north};
+        EXPECT_EQ(looksLikeDegrees(raster), c.degrees) << c.west << " " << c.east << " " << c.south << " " << c.north;
+    }
+    elevationRaster raster;  // 20 to 30 degrees on both axes
+    raster.width = raster.height = 2;
+    raster.transform = {20.0, 10.0, 0.0, 30.0, 0.0, -10.0};
+    const tiePoint nearEdge{0, 29.9 * pi / 180.0, 25.0 * pi / 180.0, 0.0}, onAsRead{1, 25.0, 25.0, 0.0},
+        offBoth{2, 0.1, 0.1, 0.0};
+    EXPECT_TRUE(holdsOnlyAsRadians(raster, {nearEdge}));
+    EXPECT_FALSE(holdsOnlyAsRadians(raster, {nearEdge, onAsRead}));
+    EXPECT_FALSE(holdsOnlyAsRadians(raster, {nearEdge, offBoth}));
+}
+
 }  // namespace
 }  // namespace kalvex
