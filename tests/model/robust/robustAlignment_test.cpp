@@ -128,6 +128,23 @@ TEST(RobustSearch, AGridThatCannotReachTheLowestValueEndsOnItsEdge) {
     }
 }
 
+// Without a refinement, the finest grid ends at the lowest point of the quadratic through its values about the best:
+// on a bowl, along one axis or two, exactly where the bowl is lowest.
+TEST(RobustSearch, WithoutARefinementEndsAtTheVertexOfTheFinestGrid) {
+    const gridCandidate lowest{0.123, -0.456};
+    const auto bowl = [&](const std::vector<gridCandidate>& candidates, bool) {
+        std::vector<double> values;
+        for (const gridCandidate& c : candidates)
+            values.push_back(std::pow(c.first - lowest.first, 2) + 2.0 * std::pow(c.second - lowest.second, 2));
+        return values;
+    };
+    for (const bool twoAxes : {false, true}) {
+        const searchOutcome outcome = searchCoarseToFine(bowl, {twoAxes, 1.0, twoAxes ? 1.0 : 0.0, 0.2, 0.05, {}, {}});
+        EXPECT_NEAR(outcome.best.first, lowest.first, 1e-9) << twoAxes;
+        EXPECT_NEAR(outcome.best.second, twoAxes ? lowest.second : 0.0, 1e-9) << twoAxes;
+    }
+}
+
 // The rounds find a turn, also one too slight to lower the measure by much without noise, and keep none where there
 // is none; the turn and the translation at the raster's centre come out as the scene was turned and moved.
 TEST(RobustRounds, FindATurnAndKeepNoneWhereThereIsNone) {
