@@ -199,6 +199,10 @@ TEST(OutlierRemoval, MeanIsTakenOnceEqualityRemovesAndPointsOffTheRasterStay) {
         EXPECT_EQ(console.str(), test.console);
         EXPECT_EQ(keptX, test.keptX);
     }
+    // Weighted errors of the cells as they are: 4, half of 4 and 3, each 1 from their mean or not at all.
+    flat.molaPoints = {{0, 3, 3, 4.0}, {1, 4, 3, 4.0}, {0, 5, 3, 3.0}};
+    const trackWeightList halfOfTrack1{1.0, 0.5};
+    EXPECT_EQ(outlierIndices(flat.raster, flat.molaPoints, &halfOfTrack1, 1.0), (std::vector<std::size_t>{0, 1}));
 }
 
 }  // namespace
