@@ -7,13 +7,11 @@
 #include <set>
 
 #include "app/outputFiles.h"
+#include "app/plainStages.h"
 #include "app/robustMode.h"
 #include "app/roundLoop.h"
 #include "app/runText.h"
-#include "model/plain/rotationStage.h"
-#include "model/plain/surfaceFit.h"
 #include "model/plain/trackFilter.h"
-#include "model/plain/translationStage.h"
 #include "model/raster/rasterExtent.h"
 #include "model/robust/robustObjective.h"
 #include "model/robust/robustStages.h"
@@ -56,21 +54,6 @@ void filterStage(alignmentModel& model, stageSearch& search, const runSettings& 
     search.maxError = lowerMaxError(model.console(), search.maxError, settings.sfDecrease, settings.sfCutoff);
 }
 
-// The plane of the weighted errors, added; the RMS after it.
-double planeStage(alignmentModel& model) {
-    const runState& state = model.state();
-    model.addSurface(planeOfErrors(model.console(), state.raster, state.molaPoints, &state.trackWeights,
-                                   state.lineFitTold));
-    return model.currentRms().rms;
-}
-
-// The quadratic surface of the weighted errors, added; the RMS after it.
-double quadraticStage(alignmentModel& model) {
-    const runState& state = model.state();
-    model.addSurface(quadraticOfErrors(model.console(), state.raster, state.molaPoints, &state.trackWeights));
-    return model.currentRms().rms;
-}
-
 // One stage's searches after the filtering: plane fit, translation, a
 // narrower translation search for the next stage, and for HiRISE projects a
 // rotation. Returns the RMS the stage ended with.
@@ -82,19 +65,14 @@ double searchStage(alignmentModel& model, stageSearch& search, const runSettings
     progressStage(stageName, "translation");
     if (model.state().debug) console << "Beginning Linear Surface Fitting:" << std::endl;
     double rms = planeStage(model);
-    const translationOutcome translation =
-        searchTranslation(model.searchSubject(), rms, search.padding, search.increment);
-    model.moveBy(translation.dx, translation.dy);
+    const translationOutcome translation = translationStage(model, rms, search.padding, search.increment);
     rms = translation.rms;
     if (stage == 1) record.firstTranslationOnRangeEdge = translation.onRangeEdge;
     search.padding = search.padding / rangeShrink;
     search.increment = search.increment / rangeShrink;
     if (settings.hirise) {
         progressStage(stageName, "rotation");
-        const rotationOutcome rotation =
-            searchRotation(model.searchSubject(), rms, lowestAngle, highestAngle, angleStep);
-        if (rotation.found) model.turnAbout(rotation.column, rotation.row, rotation.angle);
-        rms = rotation.rms;
+        rms = rotationStage(model, rms, lowestAngle, highestAngle, angleStep).rms;
     }
     return rms;
 }

@@ -6,7 +6,7 @@
 
 #include "model/raster/rasterExtent.h"
 #include "readers/pointFilter.h"
-#include "tests/support/stageSteps.h"
+#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::bench {
@@ -24,7 +24,7 @@ preparedScene readScene(const std::string& name) {
     const double size = height > width ? height : width;
     std::vector<pointFilter> filters;
     if (!model.readTracksInBox(scenePath(name) + "/tracks.csv", filters, size * 0.5)) return prepared;
-    prepared.rms = testing::planeStep(model);
+    prepared.rms = planeStage(model);
     prepared.read = model.state();
     prepared.padding = size / 10.0;
     prepared.delta = prepared.padding / 50.0;

@@ -9,7 +9,7 @@
 #include "model/raster/rasterExtent.h"
 #include "model/robust/robustObjective.h"
 #include "model/robust/robustStages.h"
-#include "tests/support/stageSteps.h"
+#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::bench {
@@ -35,8 +35,8 @@ void onMediumScene(benchmark::State& state, bool probe) {
             state.PauseTiming();
             alignmentModel model(testing::discardedConsole(), start);
             state.ResumeTiming();
-            const double rms = testing::translationStep(model, prepared.rms, prepared.padding, prepared.delta);
-            benchmark::DoNotOptimize(testing::rotationStep(model, rms, -5.0, 5.0, 0.1));
+            const double rms = translationStage(model, prepared.rms, prepared.padding, prepared.delta).rms;
+            benchmark::DoNotOptimize(rotationStage(model, rms, -5.0, 5.0, 0.1).rms);
         }
     }
 }

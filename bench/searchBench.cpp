@@ -14,7 +14,7 @@
 #include "bench/benchScenes.h"
 #include "model/evaluation/errorEvaluator.h"
 #include "tests/support/referenceModel.h"
-#include "tests/support/stageSteps.h"
+#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::bench {
@@ -90,7 +90,7 @@ void translationStage(benchmark::State& state, int evaluation) {
                   if (evaluation == 2)
                       return testing::plainTranslationStage(model, start.rms, start.padding, start.delta,
                                                             testing::referenceRmsOnly);
-                  return testing::translationStep(model, start.rms, start.padding, start.delta);
+                  return translationStage(model, start.rms, start.padding, start.delta).rms;
               });
 }
 
@@ -105,7 +105,7 @@ void rotationStage(benchmark::State& state, int evaluation) {
             return testing::plainRotationStage(model, start.rms, -5.0, 5.0, 0.1, testing::sampledRms);
         if (evaluation == 2)
             return testing::plainRotationStage(model, start.rms, -5.0, 5.0, 0.1, testing::referenceRmsOnly);
-        return testing::rotationStep(model, start.rms, -5.0, 5.0, 0.1);
+        return rotationStage(model, start.rms, -5.0, 5.0, 0.1).rms;
     });
 }
 

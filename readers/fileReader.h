@@ -38,9 +38,6 @@ public:
     bool read() override { return read(std::nullopt, std::nullopt); }
     virtual bool read(const valueRange& lonRange, const valueRange& latRange) = 0;
 
-    std::vector<molaPoint> getPoints() const { return points; }
-    std::vector<std::int32_t> getOrbits() const { return orbits; }
-
     std::vector<pointFilter> filters;
     std::vector<std::int32_t> orbits;
     std::vector<molaPoint> points;

@@ -126,8 +126,8 @@ TEST_P(trackCases, giveTheirConsoleAndPoints) {
         testing::writeTextFile(path, "");  // a second read changes nothing
         EXPECT_EQ(reader->read(lon, lat), succeeded);
         if (reader->outsideBox > 0) turnedAway = " outside " + std::to_string(reader->outsideBox);
-        read.molaPoints = reader->getPoints();
-        read.orbits = reader->getOrbits();
+        read.molaPoints = reader->points;
+        read.orbits = reader->orbits;
         filters = reader->filters;
     }
     std::string outcome = printed + "=> " + (succeeded ? pointsOf(read.molaPoints, read.orbits) : "failed") + state + turnedAway +

@@ -21,7 +21,7 @@
 #include "model/evaluation/searchThreads.h"
 #include "readers/numberConversion.h"
 #include "tests/support/referenceModel.h"
-#include "tests/support/stageSteps.h"
+#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -396,7 +396,7 @@ TEST(FastSearches, TranslationDecidesAsTheOneByOneScanForEveryThreadCount) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", threads " + std::to_string(threads));
             const std::uint64_t before = shotEvaluationsSoFar();
             const stageRun run = runStage(scene, threads, [&](alignmentModel& model) {
-                return testing::translationStep(model, incoming, padding, delta);
+                return translationStage(model, incoming, padding, delta).rms;
             });
             expectSameRun(run, expected);
             if (!scene.debug && cells < 1.0) {
@@ -415,7 +415,7 @@ TEST(FastSearches, TranslationScanLongerThanOneBatchKeepsItsOrder) {
     });
     for (int threads : {1, 2, 3}) {
         const stageRun run = runStage(scene, threads, [&](alignmentModel& model) {
-            return testing::translationStep(model, 1e9, padding, delta);
+            return translationStage(model, 1e9, padding, delta).rms;
         });
         expectSameRun(run, expected);
     }
@@ -432,7 +432,7 @@ TEST(FastSearches, RotationDecidesAsTheOneByOneScanForEveryThreadCount) {
         for (int threads : {1, 2, 3}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", threads " + std::to_string(threads));
             const stageRun run = runStage(scene, threads, [&](alignmentModel& model) {
-                return testing::rotationStep(model, incoming, -5.0, 5.0, 0.1);
+                return rotationStage(model, incoming, -5.0, 5.0, 0.1).rms;
             });
             expectSameRun(run, expected);
         }
@@ -472,7 +472,7 @@ TEST(FastSearches, RotationWithTrialsThatRepeatAGeoreferenceDecidesAsTheOneByOne
         for (int threads : {1, 2, 3}) {
             SCOPED_TRACE(std::string(flat ? "flat" : "sloped") + ", threads " + std::to_string(threads));
             const stageRun run = runStage(scene, threads, [&](alignmentModel& model) {
-                return testing::rotationStep(model, incoming, -5.0, 5.0, 0.1);
+                return rotationStage(model, incoming, -5.0, 5.0, 0.1).rms;
             });
             expectSameRun(run, expected);
         }
@@ -494,8 +494,8 @@ TEST(FastSearches, IncomingRmsThatIsNotANumberIsNeverBeatenOnAnyThreadCount) {
         scene.threadCount = threads;
         std::ostringstream console;
         alignmentModel model(console, scene);
-        EXPECT_TRUE(std::isnan(testing::translationStep(model, notANumber, 2.0, 0.5)));
-        EXPECT_TRUE(std::isnan(testing::rotationStep(model, notANumber, -1.0, 1.0, 0.5)));
+        EXPECT_TRUE(std::isnan(translationStage(model, notANumber, 2.0, 0.5).rms));
+        EXPECT_TRUE(std::isnan(rotationStage(model, notANumber, -1.0, 1.0, 0.5).rms));
         EXPECT_EQ(console.str(), "x-translation: 0\ny-translation: 0\nNo Rotation Found\n");
     }
 }
@@ -511,9 +511,9 @@ TEST(FastSearches, TrackWithoutAWeightCountsInFull) {
     alignmentModel model(testing::discardedConsole(), scene);
     scene.molaPoints.front().trackIndex = 9;
     alignmentModel unweighted(testing::discardedConsole(), scene);
-    EXPECT_EQ(testing::translationStep(unweighted, 1.0, 1.0, 0.5), testing::translationStep(model, 1.0, 1.0, 0.5));
-    EXPECT_EQ(testing::rotationStep(unweighted, 1.0, -1.0, 1.0, 0.5),
-              testing::rotationStep(model, 1.0, -1.0, 1.0, 0.5));
+    EXPECT_EQ(translationStage(unweighted, 1.0, 1.0, 0.5).rms, translationStage(model, 1.0, 1.0, 0.5).rms);
+    EXPECT_EQ(rotationStage(unweighted, 1.0, -1.0, 1.0, 0.5).rms,
+              rotationStage(model, 1.0, -1.0, 1.0, 0.5).rms);
 }
 
 // ---------------------------------------------------------------- the readers

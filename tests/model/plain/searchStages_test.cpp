@@ -4,7 +4,7 @@
 
 #include "model/evaluation/pointError.h"
 #include "model/plain/translationStage.h"
-#include "tests/support/stageSteps.h"
+#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -41,12 +41,12 @@ TEST(TranslationStage, OnlyAStrictlyLowerRmsCountsAndTheFirstOfEqualOnesWins) {
     runState scene = readyScene(makeRaster(30, 30, unitCells, seven), 50, 8.0);
     std::ostringstream equal, first;
     alignmentModel model(equal, scene);
-    EXPECT_EQ(testing::translationStep(model, 0.0, 5.0, 1.0), 0.0);
+    EXPECT_EQ(translationStage(model, 0.0, 5.0, 1.0).rms, 0.0);
     EXPECT_EQ(equal.str(), "x-translation: 0\ny-translation: 0\n");
     scene.debug = true;
     scene.tiePoints = {{0, 3.0, 4.5, 1.0}};
     alignmentModel stale(first, scene);
-    EXPECT_EQ(testing::translationStep(stale, 1.0, 1.0, 1.0), 0.0);
+    EXPECT_EQ(translationStage(stale, 1.0, 1.0, 1.0).rms, 0.0);
     EXPECT_EQ(stale.state().raster.transform, (geoTransform{-1.0, 1.0, 0.0, -1.0, 0.0, 1.0}));
     const tiePoint& moved = stale.state().tiePoints[0];
     EXPECT_EQ(testing::textOf({moved.x, moved.y, moved.elevation}), "2 3.5 1 ");
@@ -134,7 +134,7 @@ TEST(RotationStage, TurnsBackByTheBestAngleAboutTheBestPivotOrFindsNoRotation) {
         scene.debug = test.text.rfind(debug, 0) == 0;
         std::ostringstream console;
         alignmentModel model(console, scene);
-        const double best = testing::rotationStep(model, test.rms, test.lo, test.hi, test.step);
+        const double best = rotationStage(model, test.rms, test.lo, test.hi, test.step).rms;
         EXPECT_THAT(best, NanSensitiveDoubleNear(test.best, 1e-9)) << test.lo << " " << test.step;
         EXPECT_EQ(console.str(), test.text) << test.lo << " " << test.step;
         if (test.text != found && test.text.find(none) == std::string::npos) continue;

@@ -6,7 +6,7 @@
 #include "model/evaluation/pointError.h"
 #include "model/plain/outlierRemoval.h"
 #include "model/plain/surfaceFit.h"
-#include "tests/support/stageSteps.h"
+#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
@@ -124,8 +124,8 @@ TEST(SurfaceFit, ShotsAlongOneLineGetThePlaneWithoutSlopeAcrossItAndOneWarning) 
         scene.tiePoints = {{0, scene.raster.nodeX(59.0, 10.0), scene.raster.nodeY(59.0, 10.0), 100.0}};
         std::ostringstream console;
         alignmentModel model(console, scene);
-        EXPECT_NEAR(testing::planeStep(model), 0.0, 1e-6);
-        testing::planeStep(model);
+        EXPECT_NEAR(planeStage(model), 0.0, 1e-6);
+        planeStage(model);
         EXPECT_EQ(console.str(), "Warning: The valid mola points lie along one line, the plane is fitted without a "
                                   "slope across it\n");
         for (std::uint32_t i = 0; i < 60 * 60; i += 37)
@@ -146,13 +146,13 @@ TEST(SurfaceFit, FitsTheShotsDoNotHoldUpAcrossTheRasterAreNotAddedAsTheyWouldSwi
     std::ostringstream console;
     alignmentModel plane(console, flatScene(200, unitCells, close));
     alignmentModel quadratic(console, flatScene(200, unitCells, meandering));
-    testing::planeStep(plane);
+    planeStage(plane);
     EXPECT_EQ(console.str(), "Warning: The valid mola points lie too near one line to hold a plane up across the "
                              "raster, the plane is fitted without a slope across them\n");
     EXPECT_TRUE(plane.state().lineFitTold && !plane.state().quadraticLeftOpen);
     EXPECT_NEAR(plane.state().raster.cell(0, 100), 10.0, 0.01);
     EXPECT_NEAR(plane.state().raster.cell(199, 100), plane.state().raster.cell(0, 100), 1e-3);
-    testing::quadraticStep(quadratic);
+    quadraticStage(quadratic);
     EXPECT_TRUE(quadratic.state().quadraticLeftOpen && !quadratic.state().lineFitTold);
     EXPECT_EQ(quadratic.state().raster.cells, std::vector<float>(200 * 200, 0.0f));
 }
