@@ -74,7 +74,7 @@ void alignmentModel::setTopLeft(double x, double y) {
     gdal[0] = x;
     gdal[3] = y;
     held.raster.setGdalTransform(gdal);
-    // Once tracks are held the held.corners keep the outline they were read with.
+    // Once tracks are held the corners keep the outline they were read with.
     if (held.notReady) held.corners = rasterCorners(held.raster);
 }
 
@@ -150,7 +150,7 @@ void alignmentModel::takeTiePointsOntoProjection() {
     std::vector<tiePoint> fromRadians = radians;
     projection->toMap(fromDegrees);
     projection->toMap(fromRadians);
-    // Near the held.raster as the shots are: within half its larger side.
+    // Near the raster as the shots are: within half its larger side.
     const mapBox near = boxAround(held.raster, 0.5 * std::max(mapWidth(held.raster), mapHeight(held.raster)));
     auto nearRaster = [&near](const std::vector<tiePoint>& points) {
         return std::count_if(points.begin(), points.end(),

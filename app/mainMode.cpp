@@ -1,8 +1,8 @@
 #include "app/mainMode.h"
 
 #include <algorithm>
-#include <functional>
 #include <cmath>
+#include <functional>
 #include <ostream>
 #include <set>
 

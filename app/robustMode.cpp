@@ -19,8 +19,8 @@
 
 #include "app/roundLoop.h"
 #include "model/evaluation/positionUncertainty.h"
-#include "model/raster/rasterExtent.h"
 #include "model/plain/surfaceFit.h"
+#include "model/raster/rasterExtent.h"
 #include "model/robust/robustObjective.h"
 #include "model/robust/robustStages.h"
 #include "model/robust/trackJudgement.h"

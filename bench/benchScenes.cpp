@@ -4,9 +4,9 @@
 #include <map>
 #include <vector>
 
+#include "app/plainStages.h"
 #include "model/raster/rasterExtent.h"
 #include "readers/pointFilter.h"
-#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::bench {

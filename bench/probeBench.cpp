@@ -5,11 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include "app/alignmentModel.h"
+#include "app/plainStages.h"
 #include "bench/benchScenes.h"
 #include "model/raster/rasterExtent.h"
 #include "model/robust/robustObjective.h"
 #include "model/robust/robustStages.h"
-#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex::bench {

@@ -9,6 +9,7 @@
 // in that frame; the map-coordinate coefficients only serve the debug lines.
 #include "model/plain/surfaceFit.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -32,14 +33,6 @@ struct fitSample {
     double x;
     double y;
     double error;
-};
-
-struct localFrame {
-    double originX = 0.0;
-    double originY = 0.0;
-    double scale = 1.0;
-    double localX(double x) const { return (x - originX) / scale; }
-    double localY(double y) const { return (y - originY) / scale; }
 };
 
 struct planeSurface {
@@ -455,6 +448,18 @@ quadraticFound fitQuadratic(std::ostream& console, const elevationRaster& raster
     return found;
 }
 
+// A fit's terms as the run adds them, in the frame they were fitted in: a
+// plane's three (X, Y, 1) are the last three of the quadratic's six.
+template <std::size_t count>
+fittedSurface surfaceToAdd(const localFrame& frame, const std::array<double, count>& local) {
+    static_assert(count == fittedSurface::plane || count == fittedSurface::quadratic);
+    fittedSurface surface;
+    surface.terms = fittedSurface::termCount(count);
+    surface.frame = frame;
+    std::copy(local.begin(), local.end(), surface.local.end() - count);
+    return surface;
+}
+
 }  // namespace
 
 fittedSurface planeOfErrors(std::ostream& console, const elevationRaster& raster, const std::vector<molaPoint>& points,
@@ -479,12 +484,9 @@ fittedSurface planeOfErrors(std::ostream& console, const elevationRaster& raster
                 << std::endl;
         return found;
     }
-    found.terms = fittedSurface::plane;
-    found.originX = surface.frame.originX;
-    found.originY = surface.frame.originY;
-    found.scale = surface.frame.scale;
-    found.local = {0.0, 0.0, 0.0, surface.local[0], surface.local[1], surface.local[2]};
-    return found;
+    fittedSurface plane = surfaceToAdd(surface.frame, surface.local);
+    plane.alongOneLine = alongOneLine;
+    return plane;
 }
 
 std::array<double, 6> quadraticFit(std::ostream& console, const elevationRaster& raster,
@@ -507,19 +509,14 @@ fittedSurface quadraticOfErrors(std::ostream& console, const elevationRaster& ra
         surface.leftOpen = true;
         return surface;
     }
-    surface.terms = fittedSurface::quadratic;
-    surface.originX = found.surface.frame.originX;
-    surface.originY = found.surface.frame.originY;
-    surface.scale = found.surface.frame.scale;
-    surface.local = found.surface.local;
-    return surface;
+    return surfaceToAdd(found.surface.frame, found.surface.local);
 }
 
 // The surface is evaluated term by term as it was fitted: a plane's value is
 // a sum of three terms, not of six with three zeros.
 double fittedSurface::at(double x, double y) const {
-    const double u = (x - originX) / scale;
-    const double v = (y - originY) / scale;
+    const double u = frame.localX(x);
+    const double v = frame.localY(y);
     if (terms == plane) return local[3] * u + local[4] * v + local[5];
     return local[0] * u * u + local[1] * u * v + local[2] * v * v + local[3] * u + local[4] * v + local[5];
 }

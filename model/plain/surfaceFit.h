@@ -13,15 +13,22 @@
 
 namespace kalvex {
 
-// A surface fitted to the point errors, in the local frame it was fitted in:
-// offsets from (originX, originY) divided by scale. None when there is
-// nothing to add.
-struct fittedSurface {
-    enum termCount { none = 0, plane = 3, quadratic = 6 };
-    termCount terms = none;
+// The frame a surface is fitted in: offsets from (originX, originY) divided
+// by scale, so that the fit never works on raw map coordinates.
+struct localFrame {
     double originX = 0.0;
     double originY = 0.0;
     double scale = 1.0;
+    double localX(double x) const { return (x - originX) / scale; }
+    double localY(double y) const { return (y - originY) / scale; }
+};
+
+// A surface fitted to the point errors, in the local frame it was fitted in.
+// None when there is nothing to add.
+struct fittedSurface {
+    enum termCount { none = 0, plane = 3, quadratic = 6 };
+    termCount terms = none;
+    localFrame frame;
     std::array<double, 6> local{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};  // of X^2, XY, Y^2, X, Y, 1
     bool alongOneLine = false;  // the plane's points lie along (or too near) one line
     bool leftOpen = false;      // the points do not determine the quadratic: none is added

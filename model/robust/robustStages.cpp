@@ -16,7 +16,6 @@ namespace kalvex {
 
 namespace {
 
-
 // A coarse step of a few cells still lands in the valley of the right
 // position on terrain of any use; below a twentieth of a cell the grid gives
 // way to the lowest point of the quadratic through its values.

@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "app/alignmentModel.h"
+#include "app/plainStages.h"
 #include "model/evaluation/errorEvaluator.h"
 #include "model/evaluation/pointError.h"
 #include "model/evaluation/searchThreads.h"
 #include "readers/numberConversion.h"
 #include "tests/support/referenceModel.h"
-#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {

@@ -2,9 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "app/plainStages.h"
 #include "model/evaluation/pointError.h"
 #include "model/plain/translationStage.h"
-#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
+#include "app/plainStages.h"
 #include "model/evaluation/pointError.h"
 #include "model/plain/outlierRemoval.h"
 #include "model/plain/surfaceFit.h"
-#include "app/plainStages.h"
 #include "tests/support/testSupport.h"
 
 namespace kalvex {
