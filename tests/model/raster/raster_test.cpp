@@ -228,6 +228,23 @@ TEST(RasterExtent, ATiePointLiesOnTheRasterFromItsFirstNodeToItsLast) {
         EXPECT_EQ(liesOnRaster(raster, x, y), onRaster) << x << " " << y;
 }
 
+// A shot's longitude moves by whole turns, up to two either way, to lie on a raster in degrees or nearest it; a raster
+// in metres keeps its shots where they are.
+TEST(RasterExtent, ShotsMoveByWholeTurnsOntoARasterInDegrees) {
+    struct turnCase { double west, east, x, placed; };
+    for (const turnCase& c : {turnCase{0.0, 360.0, -10.0, 350.0}, {0.0, 360.0, -370.0, 350.0}, {0.0, 360.0, 370.0, 10.0},
+                              {0.0, 360.0, 730.0, 10.0}, {0.0, 360.0, 10.0, 10.0}, {-180.0, 180.0, 350.0, -10.0},
+                              {100.0, 120.0, -300.0, 60.0}, {100.0, 120.0, 480.0, 120.0},
+                              {1000.0, 5000.0, 640.0, 640.0}}) {
+        elevationRaster raster;
+        raster.width = 3;
+        raster.height = 3;
+        raster.transform = {c.west, 0.5 * (c.east - c.west), 0.0, 10.0, 0.0, -1.0};
+        const std::vector<molaPoint> placed = placedOnRasterLongitudes({{0, c.x, 9.0, 0.0}}, raster);
+        EXPECT_EQ(placed[0].x, c.placed) << c.west << " " << c.east << " " << c.x;
+    }
+}
+
 // Corners read as degrees up to longitudes of +-540 and latitudes of +-90, those included (a global raster's nodes
 // reach a pole). Tie points read as radians only when every one lies on the raster so and none as read; 29.9 degrees
 // as radians lies on it by the exact factor only.
